@@ -1,0 +1,44 @@
+# The two entry points of a fresh machine: `make demo` and `make test`.
+# Both install what is missing first (scripts/install-deps.sh), then build with CMake.
+
+JOBS        ?= $(shell nproc 2>/dev/null || echo 2)
+RELEASE_DIR := build/release
+ASAN_DIR    := build/asan
+CTEST_FLAGS := --output-on-failure --timeout 600 -j $(JOBS)
+
+.PHONY: demo test deps release asan test-release test-asan bench format clean
+
+demo: deps release
+	$(RELEASE_DIR)/apps/valvorama/valvorama effects
+
+test: deps
+	$(MAKE) test-release
+	$(MAKE) test-asan
+
+deps:
+	@scripts/install-deps.sh
+
+release:
+	cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(RELEASE_DIR) -j $(JOBS)
+
+asan:
+	cmake -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DVALVO_SANITIZE=ON -DVALVO_BENCH=OFF
+	cmake --build $(ASAN_DIR) -j $(JOBS)
+
+test-release: release
+	@echo "== tests, release build"
+	cd $(RELEASE_DIR) && ctest $(CTEST_FLAGS)
+
+test-asan: asan
+	@echo "== tests, AddressSanitizer + UndefinedBehaviorSanitizer build"
+	cd $(ASAN_DIR) && ctest $(CTEST_FLAGS)
+
+bench: release
+	@for b in $(RELEASE_DIR)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
+
+format:
+	git ls-files '*.h' '*.cpp' | xargs clang-format -i
+
+clean:
+	rm -rf build

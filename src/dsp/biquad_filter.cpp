@@ -1,0 +1,110 @@
+#include "dsp/biquad_filter.h"
+
+#include <cmath>
+#include <numbers>
+
+namespace dsp {
+
+void BiquadFilter::setFormat(int channels, int sampleRate) {
+  channels_ = channels >= 2 ? 2 : 1;
+  sampleRate_ = static_cast<float>(sampleRate);
+}
+
+void BiquadFilter::reset() { state_[0] = state_[1] = State{}; }
+
+void BiquadFilter::setCoefficients(float b0, float b1, float b2, float a1, float a2) {
+  b0_ = b0;
+  b1_ = b1;
+  b2_ = b2;
+  a1_ = a1;
+  a2_ = a2;
+}
+
+void BiquadFilter::setAnalog(float num2, float num1, float num0, float den2, float den1,
+                             float den0) {
+  const float k = this->k();
+  const float k2 = k * k;
+  const float d = den2 * k2 + den1 * k + den0;
+  b0_ = (num2 * k2 + num1 * k + num0) / d;
+  b1_ = 2.0f * (num0 - num2 * k2) / d;
+  b2_ = (num2 * k2 - num1 * k + num0) / d;
+  a1_ = 2.0f * (den0 - den2 * k2) / d;
+  a2_ = (den2 * k2 - den1 * k + den0) / d;
+}
+
+// The shared denominator of the low-, high- and band-pass designs: s^2 + d w s + w^2.
+void BiquadFilter::setDenominator(float w, float d, float norm) {
+  const float k = this->k();
+  const float k2 = k * k;
+  a1_ = 2.0f * (w * w - k2) / norm;
+  a2_ = (k2 - d * k * w + w * w) / norm;
+}
+
+void BiquadFilter::setLowpass(float w, float d) {
+  const float k = this->k();
+  const float norm = k * k + d * k * w + w * w;
+  b0_ = b2_ = w * w / norm;
+  b1_ = 2.0f * b0_;
+  setDenominator(w, d, norm);
+}
+
+void BiquadFilter::setHighpass(float w, float d) {
+  const float k = this->k();
+  const float norm = k * k + d * k * w + w * w;
+  b0_ = b2_ = k * k / norm;
+  b1_ = -2.0f * b0_;
+  setDenominator(w, d, norm);
+}
+
+void BiquadFilter::setBandpass(float w, float d) {
+  const float k = this->k();
+  const float norm = k * k + d * k * w + w * w;
+  b0_ = d * k * w / norm;
+  b1_ = 0.0f;
+  b2_ = -b0_;
+  setDenominator(w, d, norm);
+}
+
+void BiquadFilter::setPoleZero(float z1, float z2, float p1, float p2) {
+  const float k = this->k();
+  const float k2 = k * k;
+  const float g = p1 * p2 / (z1 * z2);
+  const float norm = k2 + k * (p1 + p2) + p1 * p2;
+  b0_ = g * (k2 + k * (z1 + z2) + z1 * z2) / norm;
+  b1_ = 2.0f * g * (z1 * z2 - k2) / norm;
+  b2_ = g * (k2 - k * (z1 + z2) + z1 * z2) / norm;
+  // The gain factor belongs to the numerator only; scaling the poles by it would move them.
+  a1_ = 2.0f * (p1 * p2 - k2) / norm;
+  a2_ = (k2 - k * (p1 + p2) + p1 * p2) / norm;
+}
+
+void BiquadFilter::processBlock(float* out, const float* in, int frames) {
+  const int channels = channels_;
+  for (int c = 0; c < channels; ++c) {
+    State s = state_[c];
+    const float* x = in + c;
+    float* y = out + c;
+    for (int i = 0; i < frames; ++i) {
+      const float x0 = x[i * channels];
+      const float y0 = b0_ * x0 + b1_ * s.x1 + b2_ * s.x2 - a1_ * s.y1 - a2_ * s.y2;
+      s.x2 = s.x1;
+      s.x1 = x0;
+      s.y2 = s.y1;
+      s.y1 = y0;
+      y[i * channels] = y0;
+    }
+    state_[c] = s;
+  }
+}
+
+void BiquadFilter::processFrame(float* out, const float* in) { processBlock(out, in, 1); }
+
+std::complex<double> BiquadFilter::response(double hz) const {
+  const double omega = 2.0 * std::numbers::pi * hz / sampleRate_;
+  const std::complex<double> z1 = std::polar(1.0, -omega);
+  const std::complex<double> z2 = z1 * z1;
+  return (double(b0_) + double(b1_) * z1 + double(b2_) * z2) /
+         (1.0 + double(a1_) * z1 + double(a2_) * z2);
+}
+
+}  // namespace dsp

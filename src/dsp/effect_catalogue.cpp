@@ -1,0 +1,71 @@
+#include "dsp/effect_catalogue.h"
+
+#include <algorithm>
+#include <new>
+
+#include "dsp/effect_descriptors.h"
+
+namespace dsp {
+namespace {
+
+// An effect joins the build by naming its constructor here: `create<TWahwah>` in place of the
+// null in its row. Nothing else needs to change.
+template <class Effect>
+TAutomatedEffect* create(EffectObserver* owner, uint32_t flags) {
+  return new (std::nothrow) Effect(owner, flags);
+}
+
+namespace d = descriptors;
+
+constexpr bool kFlags = true;
+constexpr bool kNoFlags = false;
+
+const CatalogueEntry kCatalogue[] = {
+    {101, "EQm", &d::kEQm, kNoFlags, nullptr},
+    {102, "StereoCompressor", &d::kStereoCompressor, kNoFlags, nullptr},
+    {103, "MultibandLimiter", &d::kMultibandLimiter, kNoFlags, nullptr},
+    {1201, "TChannelEffect", &d::kChannelEffect, kNoFlags, nullptr},
+    {1202, "TDistorsion", &d::kDistorsion, kNoFlags, nullptr},
+    {1203, "TResonantCutoff", &d::kResonantCutoff, kFlags, nullptr},
+    {1204, "TStereoEcho", &d::kStereoEcho, kFlags, nullptr},
+    {1205, "TTremolo", &d::kTremolo, kFlags, nullptr},
+    {1206, "TPanner", &d::kPanner, kFlags, nullptr},
+    {1207, "TVinilyzer", &d::kVinilyzer, kNoFlags, nullptr},
+    {1208, "TSlicer", &d::kSlicer, kFlags, nullptr},
+    {1209, "TLoFi", &d::kLoFi, kNoFlags, nullptr},
+    {1210, "TFlanger", &d::kFlanger, kFlags, nullptr},
+    {1211, "TChorus", &d::kStereoChorus, kNoFlags, nullptr},
+    {1212, "TAmModulator", &d::kAmModulator, kNoFlags, nullptr},
+    {1213, "TFmModulator", &d::kFmModulator, kNoFlags, nullptr},
+    {1220, "TPlateReverb", &d::kPlateReverb, kNoFlags, nullptr},
+    {1221, "THallReverb", &d::kHallReverb, kNoFlags, nullptr},
+    {1223, "TChannelEffect2", &d::kChannelEffect2, kNoFlags, nullptr},
+    {1224, "TChorusRand", &d::kStereoChorus, kNoFlags, nullptr},
+    {1225, "TRoomReverb", &d::kRoomReverb, kNoFlags, nullptr},
+    {1226, "TLeslie", &d::kLeslie, kFlags, nullptr},
+    {1227, "TWahwah", &d::kWahwah, kFlags, nullptr},
+};
+
+}  // namespace
+
+std::span<const CatalogueEntry> catalogue() { return kCatalogue; }
+
+const CatalogueEntry* findCatalogueEntry(uint32_t number) {
+  const auto* end = std::end(kCatalogue);
+  const auto* it = std::find_if(std::begin(kCatalogue), end,
+                                [number](const CatalogueEntry& e) { return e.number == number; });
+  return it == end ? nullptr : it;
+}
+
+std::unique_ptr<TAutomatedEffect> createEffect(EffectObserver* owner, uint32_t number,
+                                               uint32_t flags) {
+  const CatalogueEntry* entry = findCatalogueEntry(number);
+  if (!entry || !entry->create) return nullptr;
+  return std::unique_ptr<TAutomatedEffect>(entry->create(owner, entry->passesFlags ? flags : 0));
+}
+
+std::unique_ptr<TAutomatedEffect> createEffect(uint32_t number, uint32_t flags) {
+  return createEffect(nullptr, number, flags);
+}
+
+}  // namespace dsp

@@ -1,0 +1,226 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "dsp/automated_effect.h"
+
+namespace {
+
+using dsp::EffectEvent;
+using dsp::kNotHandled;
+
+constexpr const char* kNames[] = {"Glide", "Jump", "Level"};
+constexpr int32_t kDefaults[] = {0, 64, 127};
+constexpr uint32_t kControllers[] = {20, 21, 22};
+constexpr float kRates[] = {0.0002f, dsp::kJump, 0.0002f};
+const dsp::EffectDescriptor kProbeDescriptor = {
+    dsp::kEffectDescriptorSize, 9999, "Probe", 1, 2, 2, 3, kDefaults, kNames, kControllers,
+    kRates};
+
+// An effect that records what the object model does to it.
+class ProbeEffect : public dsp::TAutomatedEffect {
+public:
+  explicit ProbeEffect(uint32_t flags, dsp::EffectObserver* owner = nullptr)
+      : TAutomatedEffect(owner, &kProbeDescriptor, flags) {}
+
+  struct Chunk {
+    int frames;
+    float glide;
+    const float* out;
+    const float* in;
+  };
+  std::vector<Chunk> chunks;
+  int changes = 0;
+  std::vector<std::pair<uint32_t, float>> setCalls;
+  uint32_t setResult = 7;
+
+  float current(int i) const { return parameter(i).current; }
+
+protected:
+  void parametersChanged() override { ++changes; }
+  uint32_t setParameter(uint32_t controller, float value) override {
+    setCalls.emplace_back(controller, value);
+    notifyParameter(static_cast<int>(controller - 20), value);
+    return setResult;
+  }
+  int processBlock(float* out, const float* in, int frames) override {
+    chunks.push_back({frames, value(0), out, in});
+    return frames;
+  }
+};
+
+TEST(AutomatedEffect, CreationTakesDefaultsFromTheDescriptor) {
+  ProbeEffect fx(0);
+  EXPECT_EQ(fx.getDescriptor(), &kProbeDescriptor);
+  EXPECT_EQ(fx.parameterCount(), 3);
+  EXPECT_EQ(fx.inputChannels(), 2);
+  EXPECT_EQ(fx.outputChannels(), 2);
+  EXPECT_EQ(fx.current(0), 0.0f);
+  EXPECT_EQ(fx.current(1), 0.5f);
+  EXPECT_EQ(fx.current(2), 0.9921875f);
+  for (int i = 0; i <= 3; ++i) EXPECT_EQ(fx.parameter(i).changed, 1u);
+  EXPECT_EQ(fx.parameter(3).current, 22050.0f);
+  EXPECT_EQ(fx.sampleRate(), 44100.0f);
+  EXPECT_EQ(fx.tempo(), 120.0f);
+
+  // Without a descriptor: stereo, no parameters.
+  dsp::TAutomatedEffect bare(nullptr, nullptr, 0);
+  EXPECT_EQ(bare.getDescriptor(), nullptr);
+  EXPECT_EQ(bare.parameterCount(), 0);
+  EXPECT_EQ(bare.inputChannels(), 2);
+  EXPECT_EQ(bare.outputChannels(), 2);
+}
+
+TEST(AutomatedEffect, GlideCrossesTheRangeIn39FullChunks) {
+  ProbeEffect fx(0);
+  std::vector<float> buf(2 * 128, 0.0f);
+  fx.process(buf.data(), buf.data(), 1);  // settles the initial "changed" marks
+  fx.processEvent(EffectEvent::controller(20, 127));
+  int chunks = 0;
+  while (fx.current(0) != fx.parameter(0).target) {
+    fx.process(buf.data(), buf.data(), 128);
+    ++chunks;
+    ASSERT_LT(chunks, 100);
+  }
+  EXPECT_EQ(chunks, 39);
+  EXPECT_EQ(fx.current(0), 0.9921875f);
+  // Once there, a chunk reports nothing changed.
+  const int before = fx.changes;
+  fx.process(buf.data(), buf.data(), 128);
+  EXPECT_EQ(fx.changes, before);
+  EXPECT_EQ(fx.parameter(0).changed, 0u);
+}
+
+TEST(AutomatedEffect, BlocksAreCutIntoChunksWithAGlideBetween) {
+  ProbeEffect fx(0);
+  fx.processEvent(EffectEvent::controller(20, 64));
+  std::vector<float> buf(2 * 300, 0.0f);
+  EXPECT_EQ(fx.process(buf.data(), buf.data(), 300), 300);
+  ASSERT_EQ(fx.chunks.size(), 3u);
+  EXPECT_EQ(fx.chunks[0].frames, 128);
+  EXPECT_EQ(fx.chunks[1].frames, 128);
+  EXPECT_EQ(fx.chunks[2].frames, 44);
+  EXPECT_FLOAT_EQ(fx.chunks[0].glide, 0.0256f);
+  EXPECT_FLOAT_EQ(fx.chunks[1].glide, 0.0512f);
+  EXPECT_FLOAT_EQ(fx.chunks[2].glide, 0.0512f + 44 * 0.0002f);
+  EXPECT_EQ(fx.changes, 3);
+  EXPECT_EQ(fx.chunks[1].out, buf.data() + 256);
+  EXPECT_EQ(fx.chunks[2].in, buf.data() + 512);
+
+  // A mono input feeding a stereo output advances each pointer by its own channel count.
+  fx.chunks.clear();
+  fx.setInputChannels(1);
+  fx.process(buf.data(), buf.data(), 200);
+  ASSERT_EQ(fx.chunks.size(), 2u);
+  EXPECT_EQ(fx.chunks[1].out, buf.data() + 256);
+  EXPECT_EQ(fx.chunks[1].in, buf.data() + 128);
+}
+
+TEST(AutomatedEffect, JumpingParameterMovesAtTheNextChunk) {
+  ProbeEffect fx(0);
+  float frame[2] = {0, 0};
+  EXPECT_EQ(fx.processEvent(EffectEvent::controller(21, 10)), 7u);
+  EXPECT_EQ(fx.current(1), 0.5f) << "nothing moves before the next chunk";
+  fx.process(frame, frame, 1);
+  EXPECT_EQ(fx.current(1), 10.0f / 128.0f);
+  EXPECT_EQ(fx.parameter(1).changed, 1u);
+}
+
+TEST(AutomatedEffect, ProcessOfZeroFramesCallsNothing) {
+  ProbeEffect fx(0);
+  float frame[2] = {0, 0};
+  EXPECT_EQ(fx.process(frame, frame, 0), 0);
+  EXPECT_TRUE(fx.chunks.empty());
+  EXPECT_EQ(fx.changes, 0);
+}
+
+TEST(AutomatedEffect, ControllersReachTheirParametersScaledBy128) {
+  ProbeEffect fx(0);
+  fx.processEvent(EffectEvent::controller(22, 64));
+  EXPECT_EQ(fx.parameter(2).target, 0.5f);
+  fx.processEvent(EffectEvent::controller(20, 127, 5));  // any MIDI channel
+  EXPECT_EQ(fx.parameter(0).target, 0.9921875f);
+  ASSERT_EQ(fx.setCalls.size(), 2u);
+  EXPECT_EQ(fx.setCalls[1], std::make_pair(20u, 0.9921875f));
+
+  EXPECT_EQ(fx.processEvent(EffectEvent::controller(99, 1)), kNotHandled);
+  EffectEvent noteOn = EffectEvent::controller(20, 100);
+  noteOn.status = 0x90;
+  EXPECT_EQ(fx.processEvent(noteOn), kNotHandled);
+  EXPECT_EQ(fx.parameter(0).target, 0.9921875f);
+  EXPECT_EQ(fx.setCalls.size(), 2u);
+
+  // A batch goes through in order; a count below 1 does nothing.
+  const EffectEvent batch[] = {EffectEvent::controller(22, 1), EffectEvent::controller(22, 2)};
+  EXPECT_EQ(fx.processEvents(batch, 0), 0u);
+  EXPECT_EQ(fx.setCalls.size(), 2u);
+  EXPECT_EQ(fx.processEvents(batch, 2), 0u);
+  EXPECT_EQ(fx.parameter(2).target, 2.0f / 128.0f);
+}
+
+TEST(AutomatedEffect, ModulationWheelDrivesTheFirstParameterOnlyWithItsFlag) {
+  ProbeEffect plain(0);
+  EXPECT_EQ(plain.processEvent(EffectEvent::controller(1, 100)), kNotHandled);
+  EXPECT_EQ(plain.parameter(0).target, 0.0f);
+
+  ProbeEffect wheel(dsp::kFlagModWheelDrivesFirst);
+  EXPECT_EQ(wheel.processEvent(EffectEvent::controller(1, 96)), 7u);
+  EXPECT_EQ(wheel.parameter(0).target, 0.75f);
+  ASSERT_EQ(wheel.setCalls.size(), 1u);
+  EXPECT_EQ(wheel.setCalls[0].first, 20u) << "reported under the parameter's own controller";
+}
+
+TEST(AutomatedEffect, TempoMessageSetsSamplesPerBeatWhenObeyed) {
+  ProbeEffect fx(dsp::kFlagObeyTempo);
+  fx.setFormat(2, 44100);
+  EXPECT_EQ(fx.processEvent(EffectEvent::tempo(0, 45)), kNotHandled);
+  EXPECT_EQ(fx.tempo(), 90.0f);
+  EXPECT_EQ(fx.parameter(3).current, 22050.0f) << "follows at the next chunk";
+  float frame[2] = {0, 0};
+  fx.process(frame, frame, 1);
+  EXPECT_EQ(fx.parameter(3).current, 29400.0f);
+
+  fx.processEvent(EffectEvent::tempo(0, 60));
+  fx.process(frame, frame, 1);
+  EXPECT_EQ(fx.tempo(), 120.0f);
+  EXPECT_EQ(fx.parameter(3).current, 22050.0f);
+  fx.processEvent(EffectEvent::tempo(64, 60));  // half a step of 2 BPM
+  EXPECT_EQ(fx.tempo(), 121.0f);
+
+  // A format change recomputes the beat at the current tempo.
+  fx.processEvent(EffectEvent::tempo(0, 60));
+  fx.setFormat(2, 48000);
+  EXPECT_EQ(fx.parameter(3).current, 24000.0f);
+
+  // A zero tempo would make the beat infinite: ignored.
+  fx.processEvent(EffectEvent::tempo(0, 0));
+  EXPECT_EQ(fx.tempo(), 120.0f);
+
+  ProbeEffect deaf(0);
+  deaf.processEvent(EffectEvent::tempo(0, 30));
+  EXPECT_EQ(deaf.tempo(), 120.0f);
+  EXPECT_EQ(deaf.parameter(3).target, 22050.0f);
+}
+
+TEST(AutomatedEffect, OwnerHearsParameterNotifications) {
+  struct Owner : dsp::EffectObserver {
+    dsp::TAutomatedEffect* effect = nullptr;
+    uint32_t controller = 0;
+    int value = -1;
+    float percent = -1;
+    void parameterChanged(dsp::TAutomatedEffect* e, uint32_t c, int v, float p) override {
+      effect = e;
+      controller = c;
+      value = v;
+      percent = p;
+    }
+  } owner;
+  ProbeEffect fx(0, &owner);
+  fx.processEvent(EffectEvent::controller(22, 64));
+  EXPECT_EQ(owner.effect, &fx);
+  EXPECT_EQ(owner.controller, 22u);
+  EXPECT_EQ(owner.value, 64);
+  EXPECT_FLOAT_EQ(owner.percent, 50.0f);
+}
+
+}  // namespace
