@@ -38,7 +38,7 @@ bench: release
 	@for b in $(RELEASE_DIR)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
 
 format:
-	git ls-files '*.h' '*.cpp' | xargs clang-format -i
+	find src tests bench apps -name '*.h' -o -name '*.cpp' | xargs -r clang-format -i
 
 clean:
 	rm -rf build

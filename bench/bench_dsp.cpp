@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "dsp/biquad_filter.h"
 #include "dsp/bilin_filter.h"
+#include "dsp/biquad_filter.h"
 
 namespace {
 
@@ -13,7 +13,8 @@ constexpr int kFrames = 64;
 
 std::vector<float> testSignal(int samples) {
   std::vector<float> v(samples);
-  for (int i = 0; i < samples; ++i) v[i] = ((i * 7919) % 200 - 100) / 100.0f;
+  for (int i = 0; i < samples; ++i)
+    v[i] = ((i * 7919) % 200 - 100) / 100.0f;
   return v;
 }
 

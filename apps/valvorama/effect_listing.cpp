@@ -5,15 +5,15 @@
 void printEffectCatalogue(std::FILE* out) {
   const auto entries = dsp::catalogue();
   int built = 0;
-  for (const auto& e : entries) built += e.create ? 1 : 0;
-  std::fprintf(out, "Effect catalogue: %zu entries, %d available in this build\n\n",
-               entries.size(), built);
+  for (const auto& e : entries)
+    built += e.create ? 1 : 0;
+  std::fprintf(out, "Effect catalogue: %zu entries, %d available in this build\n\n", entries.size(),
+               built);
 
   for (const auto& e : entries) {
     const dsp::EffectDescriptor& d = *e.descriptor;
-    std::fprintf(out, "%5u  %-18s \"%s\"  %u in / %u out  %s%s\n", e.number, e.className,
-                 d.name, d.inputChannels, d.outputChannels,
-                 e.create ? "available" : "not built",
+    std::fprintf(out, "%5u  %-18s \"%s\"  %u in / %u out  %s%s\n", e.number, e.className, d.name,
+                 d.inputChannels, d.outputChannels, e.create ? "available" : "not built",
                  e.passesFlags ? ", takes tempo/mod-wheel flags" : "");
     std::fprintf(out, "       %-3s %-16s %8s %7s  %s\n", "#", "parameter", "default", "cc",
                  "glide");

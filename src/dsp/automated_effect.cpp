@@ -43,16 +43,19 @@ void TAutomatedEffect::setFormat(int channels, int sampleRate) {
   beat.current = beat.target = sampleRate_ / (tempo_ / 60.0f);
 }
 
-void TAutomatedEffect::setInputChannels(int channels) { inputChannels_ = channels; }
+void TAutomatedEffect::setInputChannels(int channels) {
+  inputChannels_ = channels;
+}
 
 void TAutomatedEffect::markAllChanged() {
-  for (int i = 0; i <= parameterCount_; ++i) parameters_[i].changed = 1;
+  for (int i = 0; i <= parameterCount_; ++i)
+    parameters_[i].changed = 1;
 }
 
 void TAutomatedEffect::notifyParameter(int index, float value) {
   if (owner_) {
-    owner_->parameterChanged(this, parameters_[index].controller,
-                             static_cast<int>(value * 128.0f), value * 100.0f);
+    owner_->parameterChanged(this, parameters_[index].controller, static_cast<int>(value * 128.0f),
+                             value * 100.0f);
   }
 }
 
@@ -125,7 +128,8 @@ uint32_t TAutomatedEffect::processEvent(const EffectEvent& event) {
 }
 
 uint32_t TAutomatedEffect::processEvents(const EffectEvent* events, int count) {
-  for (int i = 0; i < count; ++i) processEvent(events[i]);
+  for (int i = 0; i < count; ++i)
+    processEvent(events[i]);
   return 0;
 }
 

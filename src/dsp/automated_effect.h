@@ -19,7 +19,7 @@ inline constexpr uint32_t kFlagModWheelDrivesFirst = 1u << 1;
 
 // Receives an effect's parameter notifications (for a panel that follows the effect).
 class EffectObserver {
-public:
+ public:
   virtual ~EffectObserver() = default;
   virtual void parameterChanged(TAutomatedEffect* effect, uint32_t controller, int value,
                                 float percent) = 0;
@@ -27,7 +27,7 @@ public:
 
 // Root of every object that takes events.
 class TMIDIObject {
-public:
+ public:
   virtual ~TMIDIObject() = default;
   virtual uint32_t processEvent(const EffectEvent& /*event*/) { return 0; }
   virtual uint32_t processEvents(const EffectEvent* /*events*/, int /*count*/) { return 0; }
@@ -38,7 +38,7 @@ public:
 // each chunk to the concrete class's processBlock(). process() and processEvent() share the
 // effect's lock, so a controller never lands inside a chunk.
 class TAutomatedEffect : public TMIDIObject {
-public:
+ public:
   static constexpr int kMaxChunk = 128;
 
   TAutomatedEffect(EffectObserver* owner, const EffectDescriptor* descriptor, uint32_t flags);
@@ -71,7 +71,7 @@ public:
   // Index parameterCount() is the tempo record, whose values are samples per beat.
   const ParameterRecord& parameter(int index) const { return parameters_[index]; }
 
-protected:
+ protected:
   // Called once per chunk when any record (the tempo included) moved.
   virtual void parametersChanged() {}
   // Reacts to a new target of the parameter driven by `controller`, for what cannot wait
@@ -88,7 +88,7 @@ protected:
   // Tells the owner, if any, about parameter `index`'s new normalised value.
   void notifyParameter(int index, float value);
 
-private:
+ private:
   void advanceGlides(int frames);
 
   EffectObserver* owner_;

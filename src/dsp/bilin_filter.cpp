@@ -9,7 +9,9 @@ void BilinFilter::setFormat(int channels, int sampleRate) {
   sampleRate_ = static_cast<float>(sampleRate);
 }
 
-void BilinFilter::reset() { state_[0] = state_[1] = State{}; }
+void BilinFilter::reset() {
+  state_[0] = state_[1] = State{};
+}
 
 void BilinFilter::setCoefficients(float b0, float b1, float a1) {
   b0_ = b0;
@@ -53,7 +55,9 @@ void BilinFilter::processBlock(float* out, const float* in, int frames) {
   }
 }
 
-void BilinFilter::processFrame(float* out, const float* in) { processBlock(out, in, 1); }
+void BilinFilter::processFrame(float* out, const float* in) {
+  processBlock(out, in, 1);
+}
 
 std::complex<double> BilinFilter::response(double hz) const {
   const std::complex<double> z1 = std::polar(1.0, -2.0 * std::numbers::pi * hz / sampleRate_);

@@ -7,7 +7,7 @@ namespace dsp {
 // First-order IIR filter y = b0 x + b1 x1 - a1 y1 on mono or two-channel interleaved samples,
 // designed from analog prototypes like BiquadFilter (K = 2 x sample rate, float arithmetic).
 class BilinFilter {
-public:
+ public:
   void setFormat(int channels, int sampleRate);
   void reset();
 
@@ -27,7 +27,7 @@ public:
   int channels() const { return channels_; }
   float sampleRate() const { return sampleRate_; }
 
-private:
+ private:
   struct State {
     float x1 = 0, y1 = 0;
   };

@@ -10,7 +10,9 @@ void BiquadFilter::setFormat(int channels, int sampleRate) {
   sampleRate_ = static_cast<float>(sampleRate);
 }
 
-void BiquadFilter::reset() { state_[0] = state_[1] = State{}; }
+void BiquadFilter::reset() {
+  state_[0] = state_[1] = State{};
+}
 
 void BiquadFilter::setCoefficients(float b0, float b1, float b2, float a1, float a2) {
   b0_ = b0;
@@ -97,7 +99,9 @@ void BiquadFilter::processBlock(float* out, const float* in, int frames) {
   }
 }
 
-void BiquadFilter::processFrame(float* out, const float* in) { processBlock(out, in, 1); }
+void BiquadFilter::processFrame(float* out, const float* in) {
+  processBlock(out, in, 1);
+}
 
 std::complex<double> BiquadFilter::response(double hz) const {
   const double omega = 2.0 * std::numbers::pi * hz / sampleRate_;

@@ -9,7 +9,7 @@ namespace dsp {
 // transform with K = 2 x sample rate and no prewarping; the coefficient arithmetic stays in
 // float. setFormat, reset and one design call come before the first sample.
 class BiquadFilter {
-public:
+ public:
   // Any channel count of 2 or more processes exactly two interleaved channels.
   void setFormat(int channels, int sampleRate);
   void reset();
@@ -35,7 +35,7 @@ public:
   int channels() const { return channels_; }
   float sampleRate() const { return sampleRate_; }
 
-private:
+ private:
   struct State {
     float x1 = 0, x2 = 0, y1 = 0, y2 = 0;
   };

@@ -48,7 +48,9 @@ const CatalogueEntry kCatalogue[] = {
 
 }  // namespace
 
-std::span<const CatalogueEntry> catalogue() { return kCatalogue; }
+std::span<const CatalogueEntry> catalogue() {
+  return kCatalogue;
+}
 
 const CatalogueEntry* findCatalogueEntry(uint32_t number) {
   const auto* end = std::end(kCatalogue);

@@ -13,10 +13,10 @@ struct EffectDescriptor {
   uint32_t inputChannels;
   uint32_t outputChannels;
   uint32_t parameterCount;
-  const int32_t* defaults;       // on the 0..127 controller scale
-  const char* const* names;      // parameter names
-  const uint32_t* controllers;   // MIDI controller driving each parameter
-  const float* rampRates;        // glide per frame in normalised units; kJump jumps
+  const int32_t* defaults;      // on the 0..127 controller scale
+  const char* const* names;     // parameter names
+  const uint32_t* controllers;  // MIDI controller driving each parameter
+  const float* rampRates;       // glide per frame in normalised units; kJump jumps
 };
 
 inline constexpr uint32_t kEffectDescriptorSize = 108;

@@ -10,10 +10,10 @@ constexpr float J = kJump;
 
 // Parameter lists; each table is index-aligned with its names.
 namespace eqm {
-constexpr const char* names[] = {
-    "High Shelf Freq", "High Shelf Gain", "High Mid Freq",  "High Mid Gain",
-    "High Mid Q",      "Low Mid Freq",    "Low Mid Gain",   "Low Mid Q",
-    "Low Shelf Freq",  "Low Shelf Gain",  "High Pass Freq", "Low Pass Freq"};
+constexpr const char* names[] = {"High Shelf Freq", "High Shelf Gain", "High Mid Freq",
+                                 "High Mid Gain",   "High Mid Q",      "Low Mid Freq",
+                                 "Low Mid Gain",    "Low Mid Q",       "Low Shelf Freq",
+                                 "Low Shelf Gain",  "High Pass Freq",  "Low Pass Freq"};
 constexpr int32_t defaults[] = {64, 64, 64, 64, 0, 64, 64, 0, 64, 64, 0, 127};
 constexpr uint32_t controllers[] = {102, 103, 104, 105, 106, 107, 108, 109, 110, 111, 112, 113};
 constexpr float rates[] = {G, G, G, G, J, G, G, J, G, G, G, G};
@@ -28,11 +28,10 @@ constexpr float rates[] = {G, G, G, 0.00004f, G, G};
 }  // namespace compressor
 
 namespace limiter {
-constexpr const char* names[] = {"Drive",      "Overload", "Release time", "Attack1",
-                                 "Release1",   "Drive1",   "Threshold1",   "Attack2",
-                                 "Release2",   "Drive2",   "Threshold2",   "Attack3",
-                                 "Release3",   "Drive3",   "Threshold3",   "Split1",
-                                 "Split2"};
+constexpr const char* names[] = {
+    "Drive",      "Overload", "Release time", "Attack1", "Release1",   "Drive1",
+    "Threshold1", "Attack2",  "Release2",     "Drive2",  "Threshold2", "Attack3",
+    "Release3",   "Drive3",   "Threshold3",   "Split1",  "Split2"};
 constexpr int32_t defaults[] = {45, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64};
 constexpr uint32_t controllers[] = {119, 120, 121, 10, 11, 12, 13, 14, 15,
                                     16,  17,  18,  19, 20, 21, 22, 23};
@@ -155,9 +154,10 @@ constexpr EffectDescriptor describe(uint32_t id, const char (&name)[NameLength],
                                     const uint32_t (&controllers)[Count],
                                     const float (&rates)[Count]) {
   static_assert(NameLength <= 68);
-  EffectDescriptor d{kEffectDescriptorSize, id, {}, category, channels, channels,
+  EffectDescriptor d{kEffectDescriptorSize,        id,       {},    category,    channels, channels,
                      static_cast<uint32_t>(Count), defaults, names, controllers, rates};
-  for (size_t i = 0; i < NameLength; ++i) d.name[i] = name[i];
+  for (size_t i = 0; i < NameLength; ++i)
+    d.name[i] = name[i];
   return d;
 }
 
@@ -166,8 +166,8 @@ constexpr uint32_t kMaster = 2;
 
 }  // namespace
 
-constinit const EffectDescriptor kEQm = describe(101, "EQm", kChannelFx, 2, eqm::names, eqm::defaults,
-                                       eqm::controllers, eqm::rates);
+constinit const EffectDescriptor kEQm =
+    describe(101, "EQm", kChannelFx, 2, eqm::names, eqm::defaults, eqm::controllers, eqm::rates);
 constinit const EffectDescriptor kStereoCompressor =
     describe(102, "Compressor for Master", kMaster, 2, compressor::names, compressor::defaults,
              compressor::controllers, compressor::rates);
@@ -183,22 +183,24 @@ constinit const EffectDescriptor kDistorsion =
 constinit const EffectDescriptor kResonantCutoff =
     describe(1203, "ResonantCutoff", kChannelFx, 2, resonant::names, resonant::defaults,
              resonant::controllers, resonant::rates);
-constinit const EffectDescriptor kStereoEcho = describe(1204, "StereoEcho", kChannelFx, 2, echo::names,
-                                              echo::defaults, echo::controllers, echo::rates);
+constinit const EffectDescriptor kStereoEcho = describe(
+    1204, "StereoEcho", kChannelFx, 2, echo::names, echo::defaults, echo::controllers, echo::rates);
 // Tremolo, Panner and LoFi carry the Distorsion's number in their descriptors; nothing reads
 // it, and hosts that stored it expect it unchanged.
 constinit const EffectDescriptor kTremolo =
     describe(1202, "Tremolo", kChannelFx, 2, tremolo::names, tremolo::defaults,
              tremolo::controllers, tremolo::rates);
-constinit const EffectDescriptor kPanner = describe(1202, "Panner", kChannelFx, 2, panner::names,
-                                          panner::defaults, panner::controllers, panner::rates);
+constinit const EffectDescriptor kPanner =
+    describe(1202, "Panner", kChannelFx, 2, panner::names, panner::defaults, panner::controllers,
+             panner::rates);
 constinit const EffectDescriptor kVinilyzer =
     describe(1207, "Vinilyzer", kChannelFx, 2, vinilyzer::names, vinilyzer::defaults,
              vinilyzer::controllers, vinilyzer::rates);
-constinit const EffectDescriptor kSlicer = describe(1208, "Slicer", kChannelFx, 2, slicer::names,
-                                          slicer::defaults, slicer::controllers, slicer::rates);
-constinit const EffectDescriptor kLoFi = describe(1202, "LoFi", kChannelFx, 2, lofi::names, lofi::defaults,
-                                        lofi::controllers, lofi::rates);
+constinit const EffectDescriptor kSlicer =
+    describe(1208, "Slicer", kChannelFx, 2, slicer::names, slicer::defaults, slicer::controllers,
+             slicer::rates);
+constinit const EffectDescriptor kLoFi = describe(1202, "LoFi", kChannelFx, 2, lofi::names,
+                                                  lofi::defaults, lofi::controllers, lofi::rates);
 constinit const EffectDescriptor kFlanger =
     describe(1210, "Flanger", kChannelFx, 2, flanger::names, flanger::defaults,
              flanger::controllers, flanger::rates);
@@ -223,9 +225,11 @@ constinit const EffectDescriptor kChannelEffect2 =
 constinit const EffectDescriptor kRoomReverb =
     describe(1225, "Room Reverb", kChannelFx, 1, reverb::names, reverb::defaults,
              reverb::controllers, reverb::rates);
-constinit const EffectDescriptor kLeslie = describe(1226, "Leslie", kChannelFx, 2, leslie::names,
-                                          leslie::defaults, leslie::controllers, leslie::rates);
-constinit const EffectDescriptor kWahwah = describe(1227, "Wahwah", kChannelFx, 2, wahwah::names,
-                                          wahwah::defaults, wahwah::controllers, wahwah::rates);
+constinit const EffectDescriptor kLeslie =
+    describe(1226, "Leslie", kChannelFx, 2, leslie::names, leslie::defaults, leslie::controllers,
+             leslie::rates);
+constinit const EffectDescriptor kWahwah =
+    describe(1227, "Wahwah", kChannelFx, 2, wahwah::names, wahwah::defaults, wahwah::controllers,
+             wahwah::rates);
 
 }  // namespace dsp::descriptors

@@ -4,7 +4,9 @@
 
 namespace dsp {
 
-void FastClipper::setFormat(int channels, int /*sampleRate*/) { channels_ = channels; }
+void FastClipper::setFormat(int channels, int /*sampleRate*/) {
+  channels_ = channels;
+}
 
 void FastClipper::setMode(int mode, float p1, float p2, float p3, float p4) {
   mode_ = mode;

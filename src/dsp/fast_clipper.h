@@ -10,14 +10,14 @@ namespace dsp {
 //           the floor p2 at 2 p2 - p4
 // Any other mode is only stored and leaves the signal untouched.
 class FastClipper {
-public:
+ public:
   void setFormat(int channels, int sampleRate);
   void setMode(int mode, float p1, float p2 = 0.0f, float p3 = 0.0f, float p4 = 0.0f);
   void processInPlace(float* buffer, int frames) const;
 
   int mode() const { return mode_; }
 
-private:
+ private:
   int channels_ = 2;
   int mode_ = 0;
   float upperStart_ = 0, lowerStart_ = 0;

@@ -5,7 +5,9 @@
 
 namespace dsp {
 
-void LevelDetect::setFormat(int channels, int /*sampleRate*/) { channels_ = channels; }
+void LevelDetect::setFormat(int channels, int /*sampleRate*/) {
+  channels_ = channels;
+}
 
 float LevelDetect::measure(const float* buffer, int frames, float* left, float* right) const {
   const int channels = channels_ >= 2 ? 2 : 1;

@@ -7,7 +7,7 @@ namespace dsp {
 //   mode 1: energy, sqrt of the sum of squares of the block (not divided by its length)
 // Any other mode measures 0.
 class LevelDetect {
-public:
+ public:
   void setFormat(int channels, int sampleRate);
   void setMode(int mode) { mode_ = mode; }
 
@@ -15,7 +15,7 @@ public:
   float measure(const float* buffer, int frames, float* left = nullptr,
                 float* right = nullptr) const;
 
-private:
+ private:
   int mode_ = 0;
   int channels_ = 1;
 };

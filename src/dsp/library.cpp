@@ -25,7 +25,9 @@ void setSeed(uint32_t seed) {
   gSeed.store(seed, std::memory_order_relaxed);
 }
 
-uint32_t seed() { return gSeed.load(std::memory_order_relaxed); }
+uint32_t seed() {
+  return gSeed.load(std::memory_order_relaxed);
+}
 
 uint32_t nextRandom() {
   const uint32_t next = gSeed.load(std::memory_order_relaxed) * 1103515245u + 12345u;
@@ -40,12 +42,15 @@ void initialize() {
   }
 }
 
-const float* noiseTable() { return gNoise; }
+const float* noiseTable() {
+  return gNoise;
+}
 
 void addDenormalNoise(float* buffer, int samples) {
   for (int pos = 0; pos < samples; pos += kNoiseTableSize) {
     const int n = std::min(kNoiseTableSize, samples - pos);
-    for (int i = 0; i < n; ++i) buffer[pos + i] += gNoise[i];
+    for (int i = 0; i < n; ++i)
+      buffer[pos + i] += gNoise[i];
   }
 }
 

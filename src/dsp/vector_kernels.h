@@ -20,7 +20,8 @@ inline void mixStereoGains(float* d, const float* s, int frames, float gL, float
 // 2: d += s * ramp, mono or stereo
 inline float mixRamp(float* d, const float* s, int frames, int channels, float gain, float step) {
   for (int i = 0; i < frames; ++i, gain += step) {
-    for (int c = 0; c < channels; ++c) d[i * channels + c] += s[i * channels + c] * gain;
+    for (int c = 0; c < channels; ++c)
+      d[i * channels + c] += s[i * channels + c] * gain;
   }
   return gain;
 }
@@ -45,8 +46,8 @@ inline float mixStereoRampGains(float* d, const float* s, int frames, float gain
 }
 
 // 5: stereo d += mono s * ramp * (gL, gR)
-inline float mixMonoToStereoRampGains(float* d, const float* s, int frames, float gain,
-                                      float step, float gL, float gR) {
+inline float mixMonoToStereoRampGains(float* d, const float* s, int frames, float gain, float step,
+                                      float gL, float gR) {
   for (int i = 0; i < frames; ++i, gain += step) {
     d[2 * i] += s[i] * gain * gL;
     d[2 * i + 1] += s[i] * gain * gR;
@@ -57,14 +58,16 @@ inline float mixMonoToStereoRampGains(float* d, const float* s, int frames, floa
 // 6: d *= ramp in place, mono or stereo
 inline float applyRamp(float* d, int frames, int channels, float gain, float step) {
   for (int i = 0; i < frames; ++i, gain += step) {
-    for (int c = 0; c < channels; ++c) d[i * channels + c] *= gain;
+    for (int c = 0; c < channels; ++c)
+      d[i * channels + c] *= gain;
   }
   return gain;
 }
 
 // 7 and 8: d += s (the any-length variant is the same loop here)
 inline void add(float* d, const float* s, int samples) {
-  for (int i = 0; i < samples; ++i) d[i] += s[i];
+  for (int i = 0; i < samples; ++i)
+    d[i] += s[i];
 }
 
 // 9: stereo d += mono s on both channels
@@ -85,12 +88,14 @@ inline void mixMonoToStereoGains(float* d, const float* s, int frames, float gL,
 
 // 11: d = d + (s - d) * g, blending d towards s
 inline void blend(float* d, const float* s, int samples, float g) {
-  for (int i = 0; i < samples; ++i) d[i] += (s[i] - d[i]) * g;
+  for (int i = 0; i < samples; ++i)
+    d[i] += (s[i] - d[i]) * g;
 }
 
 // 12: d = d * g2 + s * g1
 inline void weightedSum(float* d, const float* s, int samples, float g1, float g2) {
-  for (int i = 0; i < samples; ++i) d[i] = d[i] * g2 + s[i] * g1;
+  for (int i = 0; i < samples; ++i)
+    d[i] = d[i] * g2 + s[i] * g1;
 }
 
 // 13: stereo d *= (gL, gR) in place
@@ -119,8 +124,7 @@ inline void mixSplitStereo(float* left, float* right, const float* s, int frames
 }
 
 // 16: two mono outputs = left and right of stereo s * (gL, gR)
-inline void splitStereo(float* left, float* right, const float* s, int frames, float gL,
-                        float gR) {
+inline void splitStereo(float* left, float* right, const float* s, int frames, float gL, float gR) {
   for (int i = 0; i < frames; ++i) {
     left[i] = s[2 * i] * gL;
     right[i] = s[2 * i + 1] * gR;
@@ -138,17 +142,20 @@ inline void weightedSumInt16(float* d, const int16_t* s, int samples, float g1, 
 
 // 18: d = s / 32768
 inline void fromInt16(float* d, const int16_t* s, int samples) {
-  for (int i = 0; i < samples; ++i) d[i] = static_cast<float>(s[i]) / 32768.0f;
+  for (int i = 0; i < samples; ++i)
+    d[i] = static_cast<float>(s[i]) / 32768.0f;
 }
 
 // 19: d = a - b
 inline void subtract(float* d, const float* a, const float* b, int samples) {
-  for (int i = 0; i < samples; ++i) d[i] = a[i] - b[i];
+  for (int i = 0; i < samples; ++i)
+    d[i] = a[i] - b[i];
 }
 
 // 20: d = a * b
 inline void multiply(float* d, const float* a, const float* b, int samples) {
-  for (int i = 0; i < samples; ++i) d[i] = a[i] * b[i];
+  for (int i = 0; i < samples; ++i)
+    d[i] = a[i] * b[i];
 }
 
 // 21: stereo d = stereo s * g[frame], one gain per frame
@@ -161,7 +168,8 @@ inline void scaleStereoPerFrame(float* d, const float* s, const float* g, int fr
 
 // 22: x = 1 / (x + 1) in place
 inline void reciprocalOfOnePlus(float* x, int samples) {
-  for (int i = 0; i < samples; ++i) x[i] = 1.0f / (x[i] + 1.0f);
+  for (int i = 0; i < samples; ++i)
+    x[i] = 1.0f / (x[i] + 1.0f);
 }
 
 }  // namespace dsp::vec

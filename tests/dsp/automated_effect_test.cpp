@@ -14,12 +14,11 @@ constexpr int32_t kDefaults[] = {0, 64, 127};
 constexpr uint32_t kControllers[] = {20, 21, 22};
 constexpr float kRates[] = {0.0002f, dsp::kJump, 0.0002f};
 const dsp::EffectDescriptor kProbeDescriptor = {
-    dsp::kEffectDescriptorSize, 9999, "Probe", 1, 2, 2, 3, kDefaults, kNames, kControllers,
-    kRates};
+    dsp::kEffectDescriptorSize, 9999, "Probe", 1, 2, 2, 3, kDefaults, kNames, kControllers, kRates};
 
 // An effect that records what the object model does to it.
 class ProbeEffect : public dsp::TAutomatedEffect {
-public:
+ public:
   explicit ProbeEffect(uint32_t flags, dsp::EffectObserver* owner = nullptr)
       : TAutomatedEffect(owner, &kProbeDescriptor, flags) {}
 
@@ -36,7 +35,7 @@ public:
 
   float current(int i) const { return parameter(i).current; }
 
-protected:
+ protected:
   void parametersChanged() override { ++changes; }
   uint32_t setParameter(uint32_t controller, float value) override {
     setCalls.emplace_back(controller, value);
@@ -58,7 +57,8 @@ TEST(AutomatedEffect, CreationTakesDefaultsFromTheDescriptor) {
   EXPECT_EQ(fx.current(0), 0.0f);
   EXPECT_EQ(fx.current(1), 0.5f);
   EXPECT_EQ(fx.current(2), 0.9921875f);
-  for (int i = 0; i <= 3; ++i) EXPECT_EQ(fx.parameter(i).changed, 1u);
+  for (int i = 0; i <= 3; ++i)
+    EXPECT_EQ(fx.parameter(i).changed, 1u);
   EXPECT_EQ(fx.parameter(3).current, 22050.0f);
   EXPECT_EQ(fx.sampleRate(), 44100.0f);
   EXPECT_EQ(fx.tempo(), 120.0f);

@@ -69,7 +69,8 @@ TEST(Catalogue, SpotChecksOfTheTable) {
   EXPECT_EQ(descriptorOf(101).defaults[11], 127);
 
   // Three entries carry the Distorsion's number; the chorus pair share one descriptor.
-  for (uint32_t n : {1205u, 1206u, 1209u}) EXPECT_EQ(descriptorOf(n).id, 1202u) << n;
+  for (uint32_t n : {1205u, 1206u, 1209u})
+    EXPECT_EQ(descriptorOf(n).id, 1202u) << n;
   EXPECT_EQ(&descriptorOf(1224), &descriptorOf(1211));
   EXPECT_EQ(descriptorOf(1224).id, 1211u);
   EXPECT_STREQ(descriptorOf(1224).name, "Stereo Chorus");

@@ -59,15 +59,16 @@ TEST(BiquadFilter, DesignsMatchTheirAnalogPrototypes) {
 
   const double w = kTwoPi * 1200.0, d = 0.5;
   f.setLowpass(static_cast<float>(w), static_cast<float>(d));
-  expectMatchesPrototype(f, [&](cd s) { return w * w / (s * s + d * w * s + w * w); }, "lowpass");
+  expectMatchesPrototype(
+      f, [&](cd s) { return w * w / (s * s + d * w * s + w * w); }, "lowpass");
 
   f.setHighpass(static_cast<float>(w), static_cast<float>(d));
-  expectMatchesPrototype(f, [&](cd s) { return s * s / (s * s + d * w * s + w * w); },
-                         "highpass");
+  expectMatchesPrototype(
+      f, [&](cd s) { return s * s / (s * s + d * w * s + w * w); }, "highpass");
 
   f.setBandpass(static_cast<float>(w), static_cast<float>(d));
-  expectMatchesPrototype(f, [&](cd s) { return d * w * s / (s * s + d * w * s + w * w); },
-                         "bandpass");
+  expectMatchesPrototype(
+      f, [&](cd s) { return d * w * s / (s * s + d * w * s + w * w); }, "bandpass");
 
   // A peaking section as the equalisers build it: (s^2 + 2 a w s + w^2)/(s^2 + a w s + w^2).
   const double a = 0.8;
@@ -80,8 +81,8 @@ TEST(BiquadFilter, DesignsMatchTheirAnalogPrototypes) {
   const double z1 = 300.0, z2 = 9000.0, p1 = 1500.0, p2 = 40000.0;
   f.setPoleZero(float(z1), float(z2), float(p1), float(p2));
   const double g = p1 * p2 / (z1 * z2);
-  expectMatchesPrototype(f, [&](cd s) { return g * (s + z1) * (s + z2) / ((s + p1) * (s + p2)); },
-                         "pole-zero");
+  expectMatchesPrototype(
+      f, [&](cd s) { return g * (s + z1) * (s + z2) / ((s + p1) * (s + p2)); }, "pole-zero");
   EXPECT_NEAR(std::abs(f.response(0.0)), 1.0, 1e-4) << "pole-zero is unity at DC";
 }
 
@@ -105,15 +106,18 @@ TEST(BilinFilter, DesignsMatchTheirAnalogPrototypes) {
   f.reset();
   const double w = kTwoPi * 700.0;
   f.setLowpass(static_cast<float>(w));
-  expectMatchesPrototype(f, [&](cd s) { return w / (s + w); }, "lowpass");
+  expectMatchesPrototype(
+      f, [&](cd s) { return w / (s + w); }, "lowpass");
   EXPECT_NEAR(measuredGain(f, 700.0 * 0.99), std::abs(f.response(700.0 * 0.99)), 5e-3);
 
   f.setHighpass(static_cast<float>(w));
-  expectMatchesPrototype(f, [&](cd s) { return s / (s + w); }, "highpass");
+  expectMatchesPrototype(
+      f, [&](cd s) { return s / (s + w); }, "highpass");
 
   // A shelf: (s + 4w) / (s + w), gain 4 at DC, 1 at the top.
   f.setAnalog(1.0f, static_cast<float>(4 * w), 1.0f, static_cast<float>(w));
-  expectMatchesPrototype(f, [&](cd s) { return (s + 4 * w) / (s + w); }, "analog");
+  expectMatchesPrototype(
+      f, [&](cd s) { return (s + 4 * w) / (s + w); }, "analog");
 }
 
 // Runs `signal` through a fresh filter in blocks whose lengths come from `nextLength`.
@@ -141,7 +145,8 @@ void expectBlockLengthIndependent(const std::function<void(Filter&)>& design) {
   std::uniform_real_distribution<float> noise(-1.0f, 1.0f);
   for (int channels : {1, 2}) {
     std::vector<float> signal(5000 * channels);
-    for (float& x : signal) x = noise(rng);
+    for (float& x : signal)
+      x = noise(rng);
     const auto whole = runInBlocks<Filter>(design, channels, signal, [] { return 1 << 20; });
     for (int fixed : {1, 7, 64, 128}) {
       EXPECT_EQ(whole, runInBlocks<Filter>(design, channels, signal, [=] { return fixed; }))
@@ -177,13 +182,15 @@ TEST(Filters, StereoChannelsAreIndependentAndResetClearsState) {
   std::vector<float> buf(2 * 64, 0.0f);
   buf[0] = 1.0f;
   f.processBlock(buf.data(), buf.data(), 64);
-  for (int i = 0; i < 64; ++i) EXPECT_EQ(buf[2 * i + 1], 0.0f);
+  for (int i = 0; i < 64; ++i)
+    EXPECT_EQ(buf[2 * i + 1], 0.0f);
   EXPECT_NE(buf[2], 0.0f);
   // After reset, silence in gives silence out.
   f.reset();
   std::vector<float> silence(2 * 16, 0.0f);
   f.processBlock(silence.data(), silence.data(), 16);
-  for (float x : silence) EXPECT_EQ(x, 0.0f);
+  for (float x : silence)
+    EXPECT_EQ(x, 0.0f);
 }
 
 }  // namespace
