@@ -87,6 +87,9 @@ class TAutomatedEffect : public TMIDIObject {
   void markAllChanged();
   // Tells the owner, if any, about parameter `index`'s new normalised value.
   void notifyParameter(int index, float value);
+  // The lock process() and processEvent() hold. A reset() that may run while another thread
+  // processes takes it; it is already held inside parametersChanged() and processBlock().
+  std::mutex& effectLock() { return lock_; }
 
  private:
   void advanceGlides(int frames);
