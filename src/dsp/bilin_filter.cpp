@@ -2,6 +2,8 @@
 
 #include <numbers>
 
+#include "dsp/denormal.h"
+
 namespace dsp {
 
 void BilinFilter::setFormat(int channels, int sampleRate) {
@@ -51,6 +53,8 @@ void BilinFilter::processBlock(float* out, const float* in, int frames) {
       s.y1 = y0;
       out[i * channels + c] = y0;
     }
+    s.x1 = flushTiny(s.x1);
+    s.y1 = flushTiny(s.y1);
     state_[c] = s;
   }
 }

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "dsp/denormal.h"
+
 namespace dsp {
 
 void BiquadFilter::setFormat(int channels, int sampleRate) {
@@ -95,6 +97,11 @@ void BiquadFilter::processBlock(float* out, const float* in, int frames) {
       s.y1 = y0;
       y[i * channels] = y0;
     }
+    // A decaying tail would otherwise sink into denormal numbers once the input falls silent.
+    s.x1 = flushTiny(s.x1);
+    s.x2 = flushTiny(s.x2);
+    s.y1 = flushTiny(s.y1);
+    s.y2 = flushTiny(s.y2);
     state_[c] = s;
   }
 }

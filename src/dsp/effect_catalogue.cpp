@@ -4,6 +4,7 @@
 #include <new>
 
 #include "dsp/effect_descriptors.h"
+#include "dsp/wahwah.h"
 
 namespace dsp {
 namespace {
@@ -43,7 +44,7 @@ const CatalogueEntry kCatalogue[] = {
     {1224, "TChorusRand", &d::kStereoChorus, kNoFlags, nullptr},
     {1225, "TRoomReverb", &d::kRoomReverb, kNoFlags, nullptr},
     {1226, "TLeslie", &d::kLeslie, kFlags, nullptr},
-    {1227, "TWahwah", &d::kWahwah, kFlags, nullptr},
+    {1227, "TWahwah", &d::kWahwah, kFlags, create<TWahwah>},
 };
 
 }  // namespace
