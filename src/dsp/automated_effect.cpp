@@ -59,6 +59,16 @@ void TAutomatedEffect::notifyParameter(int index, float value) {
   }
 }
 
+uint32_t TAutomatedEffect::setParameter(uint32_t controller, float value) {
+  for (int i = 0; i < parameterCount_; ++i) {
+    if (parameters_[i].controller == controller) {
+      notifyParameter(i, value);
+      return static_cast<uint32_t>(static_cast<int>(value * 100.0f * 1000.0f));
+    }
+  }
+  return kNotHandled;
+}
+
 void TAutomatedEffect::advanceGlides(int frames) {
   bool any = false;
   for (int i = 0; i <= parameterCount_; ++i) {

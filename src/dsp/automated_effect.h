@@ -75,8 +75,9 @@ class TAutomatedEffect : public TMIDIObject {
   // Called once per chunk when any record (the tempo included) moved.
   virtual void parametersChanged() {}
   // Reacts to a new target of the parameter driven by `controller`, for what cannot wait
-  // for the glide. Returns kNotHandled for a controller the effect does not own.
-  virtual uint32_t setParameter(uint32_t /*controller*/, float /*value*/) { return 0; }
+  // for the glide. By default it tells the owner and answers int(value x 100000), the value
+  // in thousandths of a percent; kNotHandled for a controller the effect does not own.
+  virtual uint32_t setParameter(uint32_t controller, float value);
   // At most kMaxChunk frames.
   virtual int processBlock(float* /*out*/, const float* /*in*/, int /*frames*/) { return 0; }
 

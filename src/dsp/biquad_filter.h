@@ -10,6 +10,10 @@ namespace dsp {
 // float. setFormat, reset and one design call come before the first sample.
 class BiquadFilter {
  public:
+  struct Coefficients {
+    float b0, b1, b2, a1, a2;
+  };
+
   // Any channel count of 2 or more processes exactly two interleaved channels.
   void setFormat(int channels, int sampleRate);
   void reset();
@@ -31,6 +35,9 @@ class BiquadFilter {
 
   // The digital transfer function at a frequency in Hz (for tests and response curves).
   std::complex<double> response(double hz) const;
+
+  // The designed coefficients, for effects that run the difference equation inline.
+  Coefficients coefficients() const { return {b0_, b1_, b2_, a1_, a2_}; }
 
   int channels() const { return channels_; }
   float sampleRate() const { return sampleRate_; }

@@ -3,7 +3,16 @@
 #include <algorithm>
 #include <new>
 
+#include "dsp/am_modulator.h"
+#include "dsp/chorus.h"
+#include "dsp/chorus_rand.h"
 #include "dsp/effect_descriptors.h"
+#include "dsp/flanger.h"
+#include "dsp/fm_modulator.h"
+#include "dsp/panner.h"
+#include "dsp/plate_reverb.h"
+#include "dsp/stereo_echo.h"
+#include "dsp/tremolo.h"
 #include "dsp/wahwah.h"
 
 namespace dsp {
@@ -28,20 +37,20 @@ const CatalogueEntry kCatalogue[] = {
     {1201, "TChannelEffect", &d::kChannelEffect, kNoFlags, nullptr},
     {1202, "TDistorsion", &d::kDistorsion, kNoFlags, nullptr},
     {1203, "TResonantCutoff", &d::kResonantCutoff, kFlags, nullptr},
-    {1204, "TStereoEcho", &d::kStereoEcho, kFlags, nullptr},
-    {1205, "TTremolo", &d::kTremolo, kFlags, nullptr},
-    {1206, "TPanner", &d::kPanner, kFlags, nullptr},
+    {1204, "TStereoEcho", &d::kStereoEcho, kFlags, create<TStereoEcho>},
+    {1205, "TTremolo", &d::kTremolo, kFlags, create<TTremolo>},
+    {1206, "TPanner", &d::kPanner, kFlags, create<TPanner>},
     {1207, "TVinilyzer", &d::kVinilyzer, kNoFlags, nullptr},
     {1208, "TSlicer", &d::kSlicer, kFlags, nullptr},
     {1209, "TLoFi", &d::kLoFi, kNoFlags, nullptr},
-    {1210, "TFlanger", &d::kFlanger, kFlags, nullptr},
-    {1211, "TChorus", &d::kStereoChorus, kNoFlags, nullptr},
-    {1212, "TAmModulator", &d::kAmModulator, kNoFlags, nullptr},
-    {1213, "TFmModulator", &d::kFmModulator, kNoFlags, nullptr},
-    {1220, "TPlateReverb", &d::kPlateReverb, kNoFlags, nullptr},
+    {1210, "TFlanger", &d::kFlanger, kFlags, create<TFlanger>},
+    {1211, "TChorus", &d::kStereoChorus, kNoFlags, create<TChorus>},
+    {1212, "TAmModulator", &d::kAmModulator, kNoFlags, create<TAmModulator>},
+    {1213, "TFmModulator", &d::kFmModulator, kNoFlags, create<TFmModulator>},
+    {1220, "TPlateReverb", &d::kPlateReverb, kNoFlags, create<TPlateReverb>},
     {1221, "THallReverb", &d::kHallReverb, kNoFlags, nullptr},
     {1223, "TChannelEffect2", &d::kChannelEffect2, kNoFlags, nullptr},
-    {1224, "TChorusRand", &d::kStereoChorus, kNoFlags, nullptr},
+    {1224, "TChorusRand", &d::kStereoChorus, kNoFlags, create<TChorusRand>},
     {1225, "TRoomReverb", &d::kRoomReverb, kNoFlags, nullptr},
     {1226, "TLeslie", &d::kLeslie, kFlags, nullptr},
     {1227, "TWahwah", &d::kWahwah, kFlags, create<TWahwah>},

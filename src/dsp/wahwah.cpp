@@ -10,8 +10,6 @@ namespace {
 
 constexpr int kWah = 0;
 constexpr int kAuto = 1;
-constexpr uint32_t kWahController = 110;
-constexpr uint32_t kAutoController = 113;
 constexpr int kMaxChannels = 2;
 
 }  // namespace
@@ -42,17 +40,6 @@ void TWahwah::reset() {
   envelope_ = 0.0f;
   bandpass_.reset();
   detector_.reset();
-}
-
-uint32_t TWahwah::setParameter(uint32_t controller, float value) {
-  if (controller == kWahController) {
-    notifyParameter(kWah, value);
-  } else if (controller == kAutoController) {
-    notifyParameter(kAuto, value);
-  } else {
-    return kNotHandled;
-  }
-  return static_cast<uint32_t>(static_cast<int>(value * 100.0f * 1000.0f));
 }
 
 int TWahwah::processBlock(float* out, const float* in, int frames) {

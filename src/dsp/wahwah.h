@@ -26,7 +26,6 @@ class TWahwah : public TAutomatedEffect {
   std::complex<double> response(double hz) const { return bandpass_.response(hz); }
 
  protected:
-  uint32_t setParameter(uint32_t controller, float value) override;
   int processBlock(float* out, const float* in, int frames) override;
 
  private:

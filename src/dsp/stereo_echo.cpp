@@ -1,0 +1,287 @@
+#include "dsp/stereo_echo.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "dsp/denormal.h"
+#include "dsp/effect_descriptors.h"
+
+namespace dsp {
+namespace {
+
+enum Parameter { kMode, kFeedBack, kSpeed, kLevel, kBandWidth };
+
+constexpr float kTopOfScale = 127.0f / 128.0f;
+// The level curve's exponent is the single-precision 1.7, widened.
+constexpr double kLevelExponent = static_cast<double>(1.7f);
+
+}  // namespace
+
+TStereoEcho::TStereoEcho(EffectObserver* owner, uint32_t flags)
+    : TAutomatedEffect(owner, &descriptors::kStereoEcho, flags),
+      ring_(std::make_unique<float[]>(2 * kRingFrames)) {
+  parametersChanged();
+}
+
+void TStereoEcho::setFormat(int channels, int sampleRate) {
+  // The ring and the filter states hold at most two channels.
+  TAutomatedEffect::setFormat(std::clamp(channels, 1, 2), sampleRate);
+  designFilter_.setFormat(inputChannels(), sampleRate);
+  markAllChanged();
+  parametersChanged();
+}
+
+void TStereoEcho::setInputChannels(int channels) {
+  const int before = inputChannels();
+  TAutomatedEffect::setInputChannels(std::clamp(channels, 1, 2));
+  const int ic = inputChannels();
+  if (ic == before) return;
+  // The ring's length and frame layout follow the input channels: keep every position inside
+  // the new ring and on a frame boundary.
+  const int length = ringLength();
+  writePos_ = writePos_ % length / ic * ic;
+  for (int* tap : {&tap1_, &tap2_, &tap3_})
+    *tap = (*tap % length) & ~3;
+}
+
+void TStereoEcho::reset() {
+  std::lock_guard<std::mutex> guard(effectLock());
+  if (clean_) return;
+  std::fill_n(ring_.get(), 2 * kRingFrames, 0.0f);
+  state_[0] = state_[1] = FilterState{};
+  clean_ = 1;
+}
+
+void TStereoEcho::invalidate() {
+  std::lock_guard<std::mutex> guard(effectLock());
+  clean_ = 0;
+}
+
+void TStereoEcho::parametersChanged() {
+  bool taps = changed(parameterCount());  // the tempo record
+  if (changed(kMode)) {
+    mode_ = static_cast<int>(std::floor(value(kMode) * 128.0f));
+    taps = true;
+  }
+  if (changed(kFeedBack)) feedback_ = value(kFeedBack) * 0.98f;
+  if (changed(kSpeed)) {
+    speed_ = std::clamp(value(kSpeed) * 128.0f, 1.0f, 120.0f);
+    taps = true;
+  }
+  if (changed(kLevel)) {
+    level_ = static_cast<float>(std::pow(static_cast<double>(value(kLevel)), kLevelExponent));
+  }
+  if (changed(kBandWidth)) designBandWidth(value(kBandWidth));
+  if (taps) recomputeTaps();
+}
+
+// (f1 + f2) s / ((s + f1)(s + f2)): unity gain at the centre, near 830 Hz, with corners that
+// close in as BandWidth falls. The top of the scale bypasses it.
+void TStereoEcho::designBandWidth(float bandWidth) {
+  if (!(bandWidth < kTopOfScale)) {
+    feedbackFilter_ = {1.0f, 0.0f, 0.0f, 0.0f, 0.0f};
+    return;
+  }
+  const double rest = 1.0 - bandWidth;
+  const double f1 = 434.846 * std::pow(2.0, 3.58 * rest);
+  const double f2 = 65243.926 * std::pow(2.0, -3.64 * rest);
+  const float sum = static_cast<float>(f1 + f2);
+  designFilter_.setAnalog(0.0f, sum, 0.0f, 1.0f, sum, static_cast<float>(f1 * f2));
+  feedbackFilter_ = designFilter_.coefficients();
+}
+
+int TStereoEcho::advance(int pos) const {
+  pos += inputChannels();
+  return pos >= ringLength() ? pos - ringLength() : pos;
+}
+
+int TStereoEcho::distanceTo(int tap) const {
+  const int d = writePos_ - tap;
+  return d < 0 ? d + ringLength() : d;
+}
+
+int TStereoEcho::readSpan() const {
+  if (outputChannels() == 1) return distanceTo(tap2_);
+  switch (mode_) {
+    case 0:
+      return std::max({distanceTo(tap1_), distanceTo(tap2_), distanceTo(tap3_)});
+    case 1:
+    case 3:
+      return std::max(distanceTo(tap1_), distanceTo(tap3_));
+    case 2:
+    case 4:
+      return distanceTo(tap2_);
+    default:
+      return span_;  // nothing is read or written, so nothing more becomes stale
+  }
+}
+
+void TStereoEcho::recomputeTaps() {
+  const int ic = inputChannels();
+  const int length = ringLength();
+  // In double: a very slow tempo makes the product far larger than the ring.
+  const double frames =
+      std::floor(static_cast<double>(samplesPerBeat()) * static_cast<double>(speed_) / 60.0);
+  int d = static_cast<int>(std::min(frames * ic, static_cast<double>(kMaxDelay)));
+  if (mode_ == 3) d = std::max(d, static_cast<int>(std::floor(sampleRate() * 0.03)));
+  // At least one frame, so a tap never lands on the sample about to be overwritten; never past
+  // the ring, even when the 30 ms floor meets an extreme rate.
+  d = std::clamp(d, ic, kMaxDelay);
+  delay_ = d;
+
+  const auto place = [&](int distance) {
+    int p = writePos_ - distance;
+    while (p < 0)
+      p += length;
+    return p & ~3;
+  };
+  switch (mode_) {
+    case 0:
+      tap1_ = place(d);
+      tap2_ = place(2 * d / 3);
+      tap3_ = place(d / 3);
+      break;
+    case 1:
+      tap1_ = place(d);
+      tap3_ = place(d / 2);
+      break;
+    case 2:
+    case 4:
+      tap2_ = place(d);
+      break;
+    case 3:
+      tap1_ = place(d);
+      tap3_ = place(d - static_cast<int>(std::floor(sampleRate() * 0.015)));
+      break;
+    default:
+      break;
+  }
+
+  // A longer delay would replay audio the old one has already played; on a clean ring that
+  // stretch is silenced. (On a stale ring there is nothing to protect.)
+  const int span = readSpan();
+  if (clean_ && span > span_) {
+    const int start = writePos_ - span;
+    zeroRing(start < 0 ? start + length : start, span - span_);
+  }
+  span_ = span;
+}
+
+void TStereoEcho::zeroRing(int start, int count) {
+  const int first = std::min(count, ringLength() - start);
+  std::fill_n(ring_.get() + start, first, 0.0f);
+  std::fill_n(ring_.get(), count - first, 0.0f);
+}
+
+float TStereoEcho::filterFeedback(FilterState& s, float r) const {
+  const BiquadFilter::Coefficients& c = feedbackFilter_;
+  const float y = c.b0 * r + c.b1 * s.x1 + c.b2 * s.x2 - c.a1 * s.y1 - c.a2 * s.y2;
+  s.x2 = s.x1;
+  s.x1 = r;
+  s.y2 = s.y1;
+  s.y1 = y;
+  return y;
+}
+
+int TStereoEcho::processBlock(float* out, const float* in, int frames) {
+  if (outputChannels() == 1) {
+    processMono(out, in, frames);
+  } else {
+    processStereo(out, in, frames);
+  }
+  for (FilterState& s : state_) {
+    s.x1 = flushTiny(s.x1);
+    s.x2 = flushTiny(s.x2);
+    s.y1 = flushTiny(s.y1);
+    s.y2 = flushTiny(s.y2);
+  }
+  return frames;
+}
+
+// One channel out hears tap 2 whatever the mode.
+void TStereoEcho::processMono(float* out, const float* in, int frames) {
+  const int ic = inputChannels();
+  float* ring = ring_.get();
+  const float dryGain = 1.0f - level_;
+  for (int i = 0; i < frames; ++i) {
+    const float dry = in[i * ic];
+    const float wet = ring[tap2_];
+    ring[writePos_] = flushTiny(filterFeedback(state_[0], wet) * feedback_ + dry);
+    out[i] = wet + (dry - wet) * dryGain;
+    writePos_ = advance(writePos_);
+    tap2_ = advance(tap2_);
+  }
+}
+
+void TStereoEcho::processStereo(float* out, const float* in, int frames) {
+  const int ic = inputChannels();
+  const int r = ic - 1;  // offset of a frame's right sample; a mono ring serves both sides
+  if (mode_ > 4) {
+    // No layout: the dry signal passes unchanged, in place or not, and the ring rests.
+    for (int i = 0; i < frames; ++i) {
+      const float dryL = in[i * ic];
+      const float dryR = in[i * ic + r];
+      out[2 * i] = dryL;
+      out[2 * i + 1] = dryR;
+    }
+    return;
+  }
+  float* ring = ring_.get();
+  const float dryGain = 1.0f - level_;
+  for (int i = 0; i < frames; ++i) {
+    const float dryL = in[i * ic];
+    const float dryR = in[i * ic + r];
+    float wetL, wetR, backL, backR;  // backX feeds channel X of the ring
+    switch (mode_) {
+      case 0:
+        wetL = 0.5f * ring[tap2_] + ring[tap3_];
+        wetR = 0.5f * ring[tap2_ + r] + ring[tap1_ + r];
+        backL = ring[tap1_ + r];
+        backR = ring[tap1_];
+        break;
+      case 1:
+      case 3:
+        wetL = ring[tap3_];
+        wetR = ring[tap1_ + r];
+        backL = ring[tap1_ + r];
+        backR = ring[tap1_];
+        break;
+      case 2:
+        wetL = ring[tap2_];
+        wetR = ring[tap2_ + r];
+        backL = wetR;
+        backR = wetL;
+        break;
+      default:  // 4: each channel repeats into itself
+        wetL = ring[tap2_];
+        wetR = ring[tap2_ + r];
+        backL = wetL;
+        backR = wetR;
+        break;
+    }
+    ring[writePos_] = flushTiny(filterFeedback(state_[0], backL) * feedback_ + dryL);
+    if (ic == 2)
+      ring[writePos_ + 1] = flushTiny(filterFeedback(state_[1], backR) * feedback_ + dryR);
+    out[2 * i] = wetL + (dryL - wetL) * dryGain;
+    out[2 * i + 1] = wetR + (dryR - wetR) * dryGain;
+
+    writePos_ = advance(writePos_);
+    switch (mode_) {
+      case 0:
+        tap1_ = advance(tap1_);
+        tap2_ = advance(tap2_);
+        tap3_ = advance(tap3_);
+        break;
+      case 1:
+      case 3:
+        tap1_ = advance(tap1_);
+        tap3_ = advance(tap3_);
+        break;
+      default:
+        tap2_ = advance(tap2_);
+        break;
+    }
+  }
+}
+
+}  // namespace dsp
