@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "tuner/acf_pitch_detector.h"
+#include "tuner/high_order_filter.h"
+#include "tuner/pitch_detector.h"
+#include "tuner/zc_pitch_detector.h"
+#include "tuner_signals.h"
+
+namespace {
+
+using namespace pseudoutils;
+using tunertest::kBlock;
+using tunertest::kRate;
+using tunertest::sine;
+
+struct Detection {
+  long end;  // sample at which the reporting block ends
+  bool voiced;
+  float hz;
+};
+
+template <class Detector>
+std::vector<Detection> run(Detector& detector, const std::vector<float>& x, int block = kBlock) {
+  std::vector<Detection> out;
+  for (size_t pos = 0; pos + block <= x.size(); pos += block) {
+    bool found = false, voiced = false;
+    float hz = 0.0f;
+    detector.detect(x.data() + pos, block, &found, &voiced, &hz);
+    if (found) out.push_back({long(pos + block), voiced, hz});
+  }
+  return out;
+}
+
+// Readings once the fine average holds 20 periods of the tone (before that the filter's
+// start-up transient is part of it).
+int settledReadings(IPitchDetector& detector, double hz) {
+  int n = 0;
+  for (const Detection& d : run(detector, sine(hz, kRate)))
+    n += d.end > kRate / 10;
+  return n;
+}
+
+TEST(PitchDetection, SteadySineCoarseLagAndFineFrequency) {
+  const auto x = sine(110.0, kRate);
+  auto coarse = createACFPitchDetector(kRate);
+  coarse->setRange(40.0f, 800.0f);
+  const auto frames = run(*coarse, x);
+  EXPECT_EQ(frames.size(), 19u);  // one per 2206 samples
+  for (const Detection& d : frames)
+    EXPECT_TRUE(d.voiced && d.hz == kRate / 401.0f) << d.end << ": " << d.hz;
+
+  // Mean of 20 periods of 400.9 samples, once the first frame has tuned the filter.
+  auto detector = createPitchDetector(kRate);
+  int settled = 0;
+  for (const Detection& d : run(*detector, x)) {
+    if (d.end < 2206 + 25 * 401) continue;
+    EXPECT_TRUE(d.voiced);
+    EXPECT_NEAR(d.hz, 110.0f, 0.06f) << "at " << d.end;
+    ++settled;
+  }
+  EXPECT_GT(settled, 60);
+}
+
+TEST(PitchDetection, FrequenciesOutsideTheRangeGiveNoReading) {
+  auto detector = createPitchDetector(kRate);
+  EXPECT_EQ(settledReadings(*detector, 1000.0), 0);
+  detector->setRange(40.0f, 100.0f);
+  EXPECT_EQ(settledReadings(*detector, 110.0), 0);
+  detector->setRange(0.0f, 800.0f);  // unusable ranges are ignored
+  detector->setRange(900.0f, 100.0f);
+  detector->setRange(NAN, 800.0f);
+  EXPECT_EQ(settledReadings(*detector, 110.0), 0);
+  detector->setRange(40.0f, 800.0f);
+  EXPECT_GT(settledReadings(*detector, 110.0), 0);
+}
+
+TEST(PitchDetection, ZeroCrossingMeanOfTheLast20Periods) {
+  // A two-level wave crossing upwards at 100, then every 50 samples, then 40 and 30 apart.
+  std::vector<int> at{100};
+  for (int i = 0; i < 24; ++i)
+    at.push_back(at.back() + 50);
+  at.push_back(at.back() + 40);
+  at.push_back(at.back() + 30);
+  std::vector<float> x(at.back() + 20, -1.0f);
+  for (size_t i = 0; i < at.size(); ++i)
+    std::fill(x.begin() + at[i], x.begin() + at[i] + 10, 1.0f);
+
+  auto zc = createZCPitchDetector();
+  bool found = false;
+  float hz = 0.0f;
+  auto feed = [&](int from, int to) { zc->detect(x.data() + from, to - from, &found, &hz); };
+  feed(0, 101);  // the periods not yet seen count as zero
+  EXPECT_FLOAT_EQ(hz, 20.0f * kRate / 100);
+  feed(101, 151);
+  EXPECT_FLOAT_EQ(hz, 20.0f * kRate / 150);
+  feed(151, at[24] + 10);
+  EXPECT_FLOAT_EQ(hz, kRate / 50.0f);
+  feed(at[24] + 10, int(x.size()));  // two crossings: the mean at the second
+  EXPECT_FLOAT_EQ(hz, kRate / ((18 * 50 + 40 + 30) / 20.0f));
+  hz = -1.0f;
+  feed(int(x.size()) - 5, int(x.size()));
+  EXPECT_FALSE(found);
+  EXPECT_EQ(hz, -1.0f);
+
+  // Until the first frame completes, the two-stage detector's fine path is the 82 Hz filter
+  // and a fresh crossing detector: it passes on their estimates in range and drops the first
+  // (20 times too high).
+  auto detector = createPitchDetector(kRate);
+  auto filter = createHighOrderFilter(8);
+  filter->setFormat(1, kRate);
+  filter->setCutoff(82.0f, 1.0f);
+  zc->reset();
+  const auto tone = sine(110.0, 2176);
+  std::vector<float> filtered(kBlock), estimates;
+  for (size_t pos = 0; pos < tone.size(); pos += kBlock) {
+    filter->process(filtered.data(), tone.data() + pos, kBlock);
+    bool crossed = false, got = false, voiced = true;
+    float estimate = 0.0f, fine = 0.0f;
+    zc->detect(filtered.data(), kBlock, &crossed, &estimate);
+    detector->detect(tone.data() + pos, kBlock, &got, &voiced, &fine);
+    EXPECT_FALSE(voiced);
+    EXPECT_EQ(got, crossed && estimate <= 800.0f) << estimate;
+    EXPECT_EQ(fine, got ? estimate : 0.0f);
+    if (crossed) estimates.push_back(estimate);
+  }
+  ASSERT_GE(estimates.size(), 3u);
+  EXPECT_GT(estimates.front(), 800.0f);
+  EXPECT_LT(estimates.back(), 800.0f);
+}
+
+TEST(PitchDetection, FrameLengthFollowsTheLowestRangeAndBlocksOfAnyLength) {
+  auto coarse = createACFPitchDetector(kRate);
+  const std::vector<float> silence(11824, 0.0f);
+  auto frameEnds = [&] {
+    coarse->reset();
+    std::vector<long> ends;
+    for (const Detection& d : run(*coarse, silence))
+      ends.push_back(d.end);
+    return ends;
+  };
+  coarse->setRange(40.0f, 800.0f);
+  EXPECT_EQ(frameEnds(), (std::vector<long>{2240, 4416, 6656, 8832, 11072}));
+  const std::vector<long> longer{2944, 5888, 8832, 11776};  // 2 x 1470
+  coarse->setRange(30.0f, 800.0f);
+  EXPECT_EQ(frameEnds(), longer);
+  coarse->setRange(50.0f, 800.0f);
+  EXPECT_EQ(frameEnds(), longer);
+  for (const Detection& d : run(*coarse, sine(110.0, kRate / 2)))
+    EXPECT_NEAR(d.hz, 110.0f, 1.0f);
+
+  // 10000 samples: more than the work buffer and than four frames; the last frame reports.
+  const auto x = sine(110.0, 3 * kRate);
+  const auto frames = run(*coarse, x, 10000);
+  const auto readings = run(*createPitchDetector(kRate), x, 10000);
+  ASSERT_EQ(frames.size(), 13u);
+  ASSERT_EQ(readings.size(), 13u);
+  for (size_t i = 2; i < 13; ++i) {
+    EXPECT_NEAR(frames[i].hz, 110.0f, 1.0f);
+    EXPECT_NEAR(readings[i].hz, 110.0f, 0.06f);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,166 @@
+// Accuracy as a player meets it: plucked strings of known frequency fed in the rack's blocks,
+// judged by the readings; and what noise and silence show.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "tuner_signals.h"
+
+namespace {
+
+using namespace tunertest;
+using pseudoutils::NoteName;
+
+constexpr double kLead = 0.1;    // silence before the pluck
+constexpr double kSettle = 1.0;  // from here on every reading must be right
+
+NoteName nameOf(double hz, int* cents = nullptr) {
+  const double semitones = 12.0 * std::log2(hz / 440.0);
+  const long nearest = std::lround(semitones);
+  if (cents)
+    *cents = static_cast<int>((semitones - nearest) * 100.0);  // truncated like the readout
+  return pseudoutils::noteName(static_cast<int>(nearest % 12));
+}
+
+bool names(const pseudoutils::TunerReading& r, NoteName n) {
+  return r.letter == n.letter && r.sharp == n.sharp;
+}
+
+// Every string detuned by -40..+40 cents, plucked mid-string and heard by the neck pickup
+// (second partial strongest) and plucked near the bridge and heard by the bridge pickup
+// (partials 2 to 5 all stronger than the fundamental), 2 s each over a -80 dB noise floor. Prints
+// per string the worst error after settling, the longest time from the pluck to the first reading
+// from which all stay right, and the cases that missed.
+void expectAccurate(const std::vector<std::pair<const char*, double>>& strings) {
+  std::printf("%-8s %7s %6s %10s %7s\n", "string", "Hz", "worst", "steady(s)", "missed");
+  for (const auto& [label, nominal] : strings) {
+    int worst = 0, missed = 0, cases = 0;
+    double slowest = 0.0;
+    for (double detune : {-40, -23, -9, -2, 0, 3, 17, 31, 40}) {
+      const double hz = nominal * std::pow(2.0, detune / 1200.0);
+      for (unsigned p = 0; p < 2 && hz <= 800.0; ++p) {
+        const unsigned seed = unsigned(detune + 100) * 2 + p;
+        std::vector<float> signal(size_t(kLead * kRate), 0.0f);
+        const auto note = pluck(hz, 2.0, p ? Pluck{0.13, 0.10} : Pluck{0.18, 0.22}, seed);
+        signal.insert(signal.end(), note.begin(), note.end());
+        addNoise(signal, 1e-4f, seed + 100);
+        TunerRig rig;
+        rig.feed(signal);
+
+        int trueCents = 0, error = 0, readings = 0;
+        const NoteName name = nameOf(hz, &trueCents);
+        const int tolerance = hz < 400.0 ? 2 : 3;
+        double lastBad = 0.0, steady = 1e9;
+        for (const auto& e : rig.log) {
+          if (!e.pitched()) continue;
+          const int off = names(e.reading, name) ? std::abs(e.reading.cents - trueCents) : 99;
+          if (off > tolerance) lastBad = e.seconds;
+          if (e.seconds - kLead > kSettle) error = std::max(error, off), ++readings;
+        }
+        for (const auto& e : rig.log)
+          if (e.pitched() && e.seconds > lastBad) {
+            steady = std::min(steady, e.seconds - kLead);
+          }
+        SCOPED_TRACE(testing::Message() << label << " " << detune << " cents, pluck " << p);
+        EXPECT_GE(readings, 20);
+        EXPECT_LE(error, tolerance) << "(99: another note)";
+        missed += readings < 20 || error > tolerance;
+        worst = std::max(worst, error);
+        slowest = std::max(slowest, steady);
+        ++cases;
+      }
+    }
+    char steady[16] = "never";
+    if (slowest < 1e9) std::snprintf(steady, sizeof steady, "%.3f", slowest);
+    std::printf("%-8s %7.2f %6d %10s %4d/%d\n", label, nominal, worst, steady, missed, cases);
+  }
+}
+
+TEST(TunerAccuracy, PluckedStringsFrom65To330Hz) {
+  expectAccurate({{"drop C", 65.41},
+                  {"drop D", 73.42},
+                  {"E2", 82.41},
+                  {"bass G", 98.0},
+                  {"A2", 110.0},
+                  {"D3", 146.83},
+                  {"G3", 196.0},
+                  {"B3", 246.94},
+                  {"E4", 329.63}});
+}
+
+// Known to fail: the coarse lag jitters by a few samples from frame to frame, every new lag
+// retunes the fine filter, and each retuning shifts the crossings the 20-period mean holds.
+// Above about 390 Hz that reaches 4 to 10 cents.
+TEST(TunerAccuracy, DISABLED_FrettedNotesTo800Hz) {
+  expectAccurate({{"G4", 392.0},
+                  {"A4", 440.0},
+                  {"B4", 493.88},
+                  {"D5", 587.33},
+                  {"E5", 659.26},
+                  {"F#5", 739.99},
+                  {"G5", 783.99}});
+}
+
+// Known to fail: the frame window weakens the sums at long lags, so periods longer than a
+// third of the frame (below about 60 Hz) seldom pass the voicing threshold.
+TEST(TunerAccuracy, DISABLED_BassLowStrings) {
+  expectAccurate({{"bass E1", 41.2}, {"bass A1", 55.0}});
+}
+
+int pitchedAfter(const TunerRig& rig, double seconds) {
+  return int(std::count_if(rig.log.begin(), rig.log.end(),
+                           [&](const auto& e) { return e.seconds > seconds && e.pitched(); }));
+}
+
+TEST(TunerNoise, NoiseAndSilenceNeverGiveAPitch) {
+  TunerRig silent;
+  silent.feed(std::vector<float>(3 * kRate, 0.0f));
+  for (const auto& e : silent.log)
+    ASSERT_FALSE(e.reading.valid);
+  for (float level : {1e-4f, 1e-2f, 0.3f}) {
+    for (unsigned seed : {1u, 2u}) {
+      TunerRig rig;
+      std::vector<float> noise(3 * kRate, 0.0f);
+      addNoise(noise, level, seed);
+      rig.feed(noise);
+      EXPECT_EQ(pitchedAfter(rig, 0.0), 0) << level;
+    }
+  }
+}
+
+// A note cut off after 1 s, then noise (or silence). The last voiced frame stands until the
+// next one completes, so two frames and a block after the stop no pitch may be shown.
+void noteThenNoise(bool falseNotesAllowedWhileStopping) {
+  for (double hz : {82.41, 196.0, 440.0}) {
+    for (float level : {0.0f, 1e-3f, 0.1f}) {
+      SCOPED_TRACE(testing::Message() << hz << " Hz, then noise " << level);
+      auto signal = pluck(hz, 1.0, {0.18, 0.22}, 9);
+      std::vector<float> noise(2 * kRate, 0.0f);
+      addNoise(noise, level, 10);
+      signal.insert(signal.end(), noise.begin(), noise.end());
+      TunerRig rig;
+      rig.feed(signal);
+      EXPECT_EQ(pitchedAfter(rig, 1.0 + (2 * 2206 + kBlock) / double(kRate)), 0);
+      for (const auto& e : rig.log)
+        if (!falseNotesAllowedWhileStopping && e.seconds > 1.0 && e.pitched()) {
+          EXPECT_TRUE(names(e.reading, nameOf(hz))) << e.seconds - 1.0 << " s after the stop";
+        }
+    }
+  }
+}
+
+TEST(TunerNoise, NoPitchOnceANoteHasStopped) {
+  noteThenNoise(true);
+}
+
+// Known to fail: until that frame completes (up to about 90 ms), the crossings of the noise or
+// of the fine filter ringing out enter the 20-period mean and name other notes.
+TEST(TunerNoise, DISABLED_NoFalseNoteWhileANoteStops) {
+  noteThenNoise(false);
+}
+
+}  // namespace
