@@ -4,15 +4,17 @@
 JOBS        ?= $(shell nproc 2>/dev/null || echo 2)
 RELEASE_DIR := build/release
 ASAN_DIR    := build/asan
+TSAN_DIR    := build/tsan
 CTEST_FLAGS := --output-on-failure --timeout 600 -j $(JOBS)
 
-.PHONY: demo test deps release asan test-release test-asan bench format clean
+.PHONY: demo test deps release asan tsan test-release test-asan test-tsan bench format clean
 
 demo: deps release
 	$(RELEASE_DIR)/apps/valvorama/valvorama effects
 
 test: deps
 	$(MAKE) test-release
+	$(MAKE) test-tsan
 	$(MAKE) test-asan
 
 deps:
@@ -25,6 +27,15 @@ release:
 asan:
 	cmake -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DVALVO_SANITIZE=ON -DVALVO_BENCH=OFF
 	cmake --build $(ASAN_DIR) -j $(JOBS)
+
+# ThreadSanitizer needs a fixed address-space layout on kernels with wide mmap randomisation.
+tsan:
+	cmake -S . -B $(TSAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DVALVO_TSAN=ON -DVALVO_BENCH=OFF
+	cmake --build $(TSAN_DIR) -j $(JOBS)
+
+test-tsan: tsan
+	@echo "== threaded tests, ThreadSanitizer build"
+	cd $(TSAN_DIR) && setarch $$(uname -m) -R ctest $(CTEST_FLAGS) -R Concurrency
 
 test-release: release
 	@echo "== tests, release build"

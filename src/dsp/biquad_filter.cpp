@@ -82,27 +82,41 @@ void BiquadFilter::setPoleZero(float z1, float z2, float p1, float p2) {
   a2_ = (k2 - k * (p1 + p2) + p1 * p2) / norm;
 }
 
+namespace {
+
+// One channel of the difference equation. The term in y1 is added last: it is the only one
+// that waits for the previous output, so the sum over the other four overlaps with it.
+template <int kStride>
+void runBiquad(float* y, const float* x, int frames, float b0, float b1, float b2, float a1,
+               float a2, float& x1, float& x2, float& y1, float& y2) {
+  float sx1 = x1, sx2 = x2, sy1 = y1, sy2 = y2;
+  for (int i = 0; i < frames; ++i) {
+    const float x0 = x[i * kStride];
+    const float y0 = (b0 * x0 + b1 * sx1 + b2 * sx2 - a2 * sy2) - a1 * sy1;
+    sx2 = sx1;
+    sx1 = x0;
+    sy2 = sy1;
+    sy1 = y0;
+    y[i * kStride] = y0;
+  }
+  // A decaying tail would otherwise sink into denormal numbers once the input falls silent.
+  x1 = flushTiny(sx1);
+  x2 = flushTiny(sx2);
+  y1 = flushTiny(sy1);
+  y2 = flushTiny(sy2);
+}
+
+}  // namespace
+
 void BiquadFilter::processBlock(float* out, const float* in, int frames) {
-  const int channels = channels_;
-  for (int c = 0; c < channels; ++c) {
-    State s = state_[c];
-    const float* x = in + c;
-    float* y = out + c;
-    for (int i = 0; i < frames; ++i) {
-      const float x0 = x[i * channels];
-      const float y0 = b0_ * x0 + b1_ * s.x1 + b2_ * s.x2 - a1_ * s.y1 - a2_ * s.y2;
-      s.x2 = s.x1;
-      s.x1 = x0;
-      s.y2 = s.y1;
-      s.y1 = y0;
-      y[i * channels] = y0;
-    }
-    // A decaying tail would otherwise sink into denormal numbers once the input falls silent.
-    s.x1 = flushTiny(s.x1);
-    s.x2 = flushTiny(s.x2);
-    s.y1 = flushTiny(s.y1);
-    s.y2 = flushTiny(s.y2);
-    state_[c] = s;
+  if (channels_ == 1) {
+    State& s = state_[0];
+    runBiquad<1>(out, in, frames, b0_, b1_, b2_, a1_, a2_, s.x1, s.x2, s.y1, s.y2);
+    return;
+  }
+  for (int c = 0; c < 2; ++c) {
+    State& s = state_[c];
+    runBiquad<2>(out + c, in + c, frames, b0_, b1_, b2_, a1_, a2_, s.x1, s.x2, s.y1, s.y2);
   }
 }
 

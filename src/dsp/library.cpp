@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <mutex>
 
 namespace dsp::library {
 namespace {
@@ -36,6 +37,11 @@ uint32_t nextRandom() {
 }
 
 void initialize() {
+  static std::once_flag once;
+  std::call_once(once, generateNoiseTable);
+}
+
+void generateNoiseTable() {
   for (float& value : gNoise) {
     const uint32_t x = nextRandom();
     value = static_cast<float>((double(x & 0x3FFFFFFFu) / 536870912.0 - 1.0) * 1e-20);

@@ -16,9 +16,13 @@ uint32_t seed();
 // Steps the shared seed x = x * 1103515245 + 12345 (32-bit wrap-around) and returns it.
 uint32_t nextRandom();
 
+// The library's one-time initialisation: generates the noise table on the first call only, so
+// every rack of the process shares one table.
+void initialize();
+
 // Generates the 512 noise values from the current seed (advancing it): uniform in
 // [-1e-20, 1e-20), far below hearing and far above the denormal range.
-void initialize();
+void generateNoiseTable();
 
 const float* noiseTable();
 

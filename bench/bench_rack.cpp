@@ -1,0 +1,160 @@
+// The rack at 44.1 kHz in 64-frame blocks: each stage alone and the whole chain. "per_sample"
+// is the cost of one frame of mono input.
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <utility>
+#include <vector>
+
+#include "rack/amp_simulator.h"
+#include "rack/cabinet_stage.h"
+#include "rack/noise_gate.h"
+#include "rack/spring_reverb.h"
+#include "rack/tone_stack.h"
+#include "rack/vrmore.h"
+
+namespace {
+
+constexpr int kRate = 44100;
+constexpr int kBlock = 64;
+
+// A second of plucked-string-like input, looped.
+const std::vector<float>& guitar() {
+  static const std::vector<float> signal = [] {
+    std::vector<float> v(kRate);
+    for (int i = 0; i < kRate; ++i) {
+      const double t = double(i % (kRate / 4)) / kRate;
+      double x = 0;
+      for (int h = 1; h <= 6; ++h)
+        x += std::exp(-t * 3 * h) / h * std::sin(6.2832 * 110 * h * t);
+      v[i] = float(0.4 * x);
+    }
+    return v;
+  }();
+  return signal;
+}
+
+void perFrame(benchmark::State& state, int framesPerIteration) {
+  state.counters["per_sample"] =
+      benchmark::Counter(double(state.iterations()) * framesPerIteration,
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+template <class Stage>
+void runBlocks(benchmark::State& state, Stage&& stage) {
+  const auto& in = guitar();
+  std::vector<float> out(kBlock);
+  size_t pos = 0;
+  for (auto _ : state) {
+    stage(out.data(), in.data() + pos);
+    benchmark::DoNotOptimize(out.data());
+    pos = (pos + kBlock) % (in.size() - kBlock);
+  }
+  perFrame(state, kBlock);
+}
+
+void BM_Gate(benchmark::State& state) {
+  rack::NoiseGate gate;
+  gate.setFormat(1, kRate);
+  runBlocks(state, [&](float* out, const float* in) {
+    std::copy_n(in, kBlock, out);
+    gate.process(out, kBlock);
+  });
+}
+BENCHMARK(BM_Gate);
+
+void BM_ToneStack(benchmark::State& state) {
+  rack::ToneStack stack;
+  stack.setSampleRate(kRate);
+  stack.setModel(4);
+  runBlocks(state, [&](float* out, const float* in) { stack.process(out, in, kBlock); });
+}
+BENCHMARK(BM_ToneStack);
+
+void BM_SpringReverb(benchmark::State& state) {
+  rack::SpringReverb spring;
+  spring.setFormat(1, kRate);
+  runBlocks(state, [&](float* out, const float* in) { spring.process(out, in, kBlock); });
+}
+BENCHMARK(BM_SpringReverb);
+
+void BM_Cabinet(benchmark::State& state) {
+  rack::CabinetStage cabinet;
+  cabinet.setFormat(kRate);
+  cabinet.setModel(int(state.range(0)), 0, 0, 0);
+  runBlocks(state, [&](float* out, const float* in) { cabinet.process(out, in, kBlock); });
+}
+BENCHMARK(BM_Cabinet)->Arg(1)->Arg(5)->Arg(6);
+
+// The amp section with each product amp (preamp 1, 3, 5 with their tone stacks and power
+// stages), cabinet 1, overdrive on and the spring reverb up.
+void BM_AmpSection(benchmark::State& state) {
+  static constexpr int kModels[3][3] = {{1, 0, 2}, {3, 4, 2}, {5, 1, 0}};
+  const auto& m = kModels[state.range(0)];
+  rack::AmpSimulator amp;
+  amp.reset();
+  amp.setPreampModel(m[0]);
+  amp.setToneStackModel(m[1]);
+  amp.setPowerStageModel(m[2]);
+  amp.setCabinetModel(1);
+  amp.setOverdriveOn(1);
+  amp.setSpringReverb(0.6f);
+  runBlocks(state, [&](float* out, const float* in) { amp.process(out, in, kBlock); });
+}
+BENCHMARK(BM_AmpSection)->DenseRange(0, 2);
+
+// The whole rack as the processor drives it.
+void runRack(benchmark::State& state, rack::VRmore& rack) {
+  const auto& in = guitar();
+  std::vector<float> left(kBlock), right(kBlock);
+  float* outs[2] = {left.data(), right.data()};
+  size_t pos = 0;
+  for (auto _ : state) {
+    const float* ins[1] = {in.data() + pos};
+    rack.process(outs, ins, kBlock);
+    benchmark::DoNotOptimize(left.data());
+    pos = (pos + kBlock) % (in.size() - kBlock);
+  }
+  perFrame(state, kBlock);
+}
+
+// (a) The product's default program.
+void BM_RackDefaultProgram(benchmark::State& state) {
+  rack::VRmore rack(kRate, 2);
+  rack.initialize();
+  // The descriptor table's defaults, by product id.
+  for (auto [id, value] :
+       {std::pair{8, 64}, {51, 64}, {65, 1},  {5, 30},  {19, 64}, {10, 50}, {11, 40}, {12, 50},
+        {9, 0},           {54, 0},  {34, 30}, {35, 64}, {36, 30}, {13, 85}, {15, 64}, {16, 64},
+        {17, 64},         {18, 20}, {20, 80}, {63, 0},  {62, 0},  {64, 0}}) {
+    rack.setParameter(id, value);
+  }
+  runRack(state, rack);
+}
+BENCHMARK(BM_RackDefaultProgram);
+
+// (b) Every stage engaged, per amp model; (c) the same with the tuner analysing.
+void BM_RackEverything(benchmark::State& state) {
+  rack::VRmore rack(kRate, 2);
+  rack.initialize();
+  for (auto [id, value] : {std::pair{8, 64},
+                           {65, 2},
+                           {54, 1},
+                           {36, 60},
+                           {9, 1},
+                           {10, 90},
+                           {64, 1},
+                           {63, 1},
+                           {19, 100},
+                           {13, 100},
+                           {20, 90}}) {
+    rack.setParameter(id, value);
+  }
+  rack.setParameter(62, int(state.range(0)));
+  if (state.range(1)) rack.setTunerMode(2);
+  runRack(state, rack);
+}
+BENCHMARK(BM_RackEverything)->ArgsProduct({{0, 1, 2}, {0, 1}});
+
+}  // namespace

@@ -1,0 +1,259 @@
+#include "rack/tone_stack.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <cstdio>
+#include <numbers>
+#include <vector>
+
+#include "support/allocation_counter.h"
+#include "support/signals.h"
+
+namespace {
+
+using Complex = std::complex<double>;
+
+struct Circuit {
+  double r1, c1, r2, c2, c3, rLow, rMid, rHigh, gain;
+};
+
+// The published component values and pot laws of each network.
+Circuit circuitFor(int model, double low, double mid, double high) {
+  Circuit c{};
+  switch (model) {
+    case 0:
+      c = {100e3, 250e-12, 250e3, 100e-9, 33e-9, low * 250e3, mid * 10e3, 0, 2.2};
+      break;
+    case 1:
+      c = {22e3, 1e-9, 50e3, 470e-9, 220e-9, low * 50e3, 470, 0, 2.4};
+      break;
+    case 3:
+      c = {33e3, 470e-12, 250e3, 22e-9, 22e-9, low * 1e6 + (1 - mid) * 25e3, mid * 25e3, 0, 1.0};
+      break;
+    case 4:
+      c = {33e3, 250e-12, 220e3, 22e-9, 22e-9, low * 1e6 + (1 - mid) * 25e3, mid * 25e3, 0, 1.0};
+      break;
+  }
+  c.rHigh = (1 - high) * c.r2;
+  return c;
+}
+
+// Modified nodal analysis of the network driven by 1 V at complex frequency s. Nodes: A behind
+// the slope resistor, T behind the treble capacitor, C at the bottom of the treble pot (top of
+// the bass pot), B at the top of the middle pot. Every resistor carries its own branch current,
+// so pot sections of 0 ohm need no special case. Returns the treble wiper voltage x gain.
+Complex analogResponse(const Circuit& k, Complex s) {
+  enum { vA, vT, vC, vB, iR1, iPot, iLow, iMid, kN };
+  Complex m[kN][kN + 1] = {};
+  const Complex y1 = s * k.c1, y2 = s * k.c2, y3 = s * k.c3;
+  // Kirchhoff's current law at A, T, C, B.
+  m[0][iR1] = 1.0, m[0][vA] = -y2 - y3, m[0][vC] = y2, m[0][vB] = y3;
+  m[1][vT] = -y1, m[1][iPot] = -1.0, m[1][kN] = -y1;
+  m[2][iPot] = 1.0, m[2][vA] = y2, m[2][vC] = -y2, m[2][iLow] = -1.0;
+  m[3][iLow] = 1.0, m[3][vA] = y3, m[3][vB] = -y3, m[3][iMid] = -1.0;
+  // Ohm's law for each resistor.
+  m[4][vA] = 1.0, m[4][iR1] = k.r1, m[4][kN] = 1.0;
+  m[5][vT] = 1.0, m[5][vC] = -1.0, m[5][iPot] = -k.r2;
+  m[6][vC] = 1.0, m[6][vB] = -1.0, m[6][iLow] = -k.rLow;
+  m[7][vB] = 1.0, m[7][iMid] = -k.rMid;
+
+  for (int col = 0; col < kN; ++col) {
+    int p = col;
+    for (int r = col + 1; r < kN; ++r)
+      if (std::abs(m[r][col]) > std::abs(m[p][col])) p = r;
+    for (int j = 0; j <= kN; ++j)
+      std::swap(m[p][j], m[col][j]);
+    for (int r = col + 1; r < kN; ++r) {
+      const Complex f = m[r][col] / m[col][col];
+      for (int j = col; j <= kN; ++j)
+        m[r][j] -= f * m[col][j];
+    }
+  }
+  Complex v[kN];
+  for (int r = kN - 1; r >= 0; --r) {
+    Complex acc = m[r][kN];
+    for (int j = r + 1; j < kN; ++j)
+      acc -= m[r][j] * v[j];
+    v[r] = acc / m[r][r];
+  }
+  return (v[vT] - k.rHigh * v[iPot]) * k.gain;
+}
+
+std::vector<float> impulseResponse(rack::ToneStack& ts, int length) {
+  std::vector<float> in(length, 0.0f), out(length);
+  in[0] = 1.0f;
+  ts.reset();
+  for (int i = 0; i < length; i += 64)
+    ts.process(out.data() + i, in.data() + i, 64);
+  return out;
+}
+
+Complex dft(const std::vector<float>& h, double w) {
+  const Complex step = std::polar(1.0, -w);
+  Complex z = 1.0, acc = 0.0;
+  for (float v : h) {
+    acc += double(v) * z;
+    z *= step;
+  }
+  return acc;
+}
+
+double db(double magnitude) {
+  return 20.0 * std::log10(magnitude);
+}
+
+TEST(ToneStack, ResponseMatchesTheAnalogNetworkAtBilinearFrequencies) {
+  struct Knobs {
+    double low, mid, high;
+  };
+  const Knobs knobSets[] = {{0.5, 0.5, 0.5}, {0, 0, 0},     {1, 1, 1},     {1, 0, 0},
+                            {0, 1, 1},       {0, 0.5, 1},   {1, 0.5, 0},   {0.2, 0.8, 0.3},
+                            {0.9, 0.1, 0.7}, {0.5, 1, 0.5}, {0.5, 0, 0.5}, {0, 0, 1}};
+  struct Case {
+    int model;
+    float rate;
+    Knobs knobs;
+  };
+  std::vector<Case> cases;
+  for (int model : {0, 1, 3, 4}) {
+    for (const Knobs& k : knobSets)
+      cases.push_back({model, 44100.0f, k});
+    cases.push_back({model, 96000.0f, {0.5, 0.5, 0.5}});
+    cases.push_back({model, 22050.0f, {1, 0, 1}});
+  }
+
+  const int kLength = 1 << 15;
+  double worstDb = 0.0;
+  for (const Case& c : cases) {
+    rack::ToneStack ts;
+    ts.setSampleRate(c.rate);
+    ASSERT_TRUE(ts.setModel(c.model));
+    ts.setKnobs(float(c.knobs.low), float(c.knobs.mid), float(c.knobs.high));
+    const std::vector<float> h = impulseResponse(ts, kLength);
+    const Circuit circuit = circuitFor(c.model, c.knobs.low, c.knobs.mid, c.knobs.high);
+    const double k = 2.0 * c.rate;
+
+    float tail = 0.0f;
+    for (int i = kLength - 1000; i < kLength; ++i)
+      tail = std::max(tail, std::fabs(h[i]));
+    ASSERT_LT(tail, 1e-7f) << "impulse response has not decayed, model " << c.model;
+
+    for (double hz = 30.0; hz <= 10000.0; hz *= 1.1) {
+      const double w = 2.0 * std::numbers::pi * hz / c.rate;
+      const Complex digital = dft(h, w);
+      const Complex analog = analogResponse(circuit, Complex(0.0, k * std::tan(w / 2.0)));
+      const std::string where = "model " + std::to_string(c.model) + " rate " +
+                                std::to_string(int(c.rate)) + " knobs " +
+                                std::to_string(c.knobs.low) + "/" + std::to_string(c.knobs.mid) +
+                                "/" + std::to_string(c.knobs.high) + " at " + std::to_string(hz);
+      if (std::abs(analog) < 1e-5) {
+        // Model 0 with every knob at 0 shorts the output to ground.
+        EXPECT_LT(std::abs(digital), 1e-5) << where;
+        continue;
+      }
+      const double deviation = std::fabs(db(std::abs(digital)) - db(std::abs(analog)));
+      worstDb = std::max(worstDb, deviation);
+      EXPECT_LT(deviation, 0.5) << where;
+    }
+  }
+  std::printf("[ tone stack ] worst deviation from the analog network: %.3g dB\n", worstDb);
+}
+
+TEST(ToneStack, SilenceAndDcAtMidKnobs) {
+  rack::ToneStack ts;
+  ASSERT_TRUE(ts.setModel(0));
+  ts.setKnobs(0.5f, 0.5f, 0.5f);
+  float zeros[64] = {}, out[64];
+  for (int block = 0; block < 100; ++block) {
+    ts.process(out, zeros, 64);
+    for (float v : out)
+      ASSERT_EQ(v, 0.0f);
+  }
+
+  // No path conducts DC to the wiper, so a held input settles to a constant (near zero).
+  float dc[64];
+  std::fill(dc, dc + 64, 0.5f);
+  float first = 0.0f;
+  for (int block = 0; block < 3 * 44100 / 64; ++block) {
+    ts.process(out, dc, 64);
+    if (block == 0) first = out[0];
+  }
+  EXPECT_GT(std::fabs(first), 0.1f);  // the step does get through
+  for (int i = 0; i < 64; ++i) {
+    EXPECT_NEAR(out[i], out[0], 1e-7f);
+    EXPECT_LT(std::fabs(out[i]), 1e-5f);
+  }
+}
+
+TEST(ToneStack, ModelChangesClearTheStateAndResetTheKnobs) {
+  const std::vector<float> noise = testsupport::whiteNoise(512, 0.5f);
+  float out[512], silence[256] = {}, tail[256];
+
+  auto excited = [&](rack::ToneStack& ts) {
+    ASSERT_TRUE(ts.setModel(0));
+    ts.setKnobs(0.2f, 0.7f, 0.9f);
+    ts.process(out, noise.data(), 512);
+  };
+
+  // Another model starts from rest: silence in, silence out.
+  rack::ToneStack a;
+  excited(a);
+  EXPECT_TRUE(a.setModel(1));
+  EXPECT_EQ(a.model(), 1);
+  a.process(tail, silence, 256);
+  for (float v : tail)
+    ASSERT_EQ(v, 0.0f);
+
+  // The same model again keeps both the knobs and the ringing state; so does an unknown model.
+  rack::ToneStack reference, same, unknown;
+  excited(reference);
+  excited(same);
+  excited(unknown);
+  EXPECT_TRUE(same.setModel(0));
+  for (int m : {2, 5, 6, -1, 99})
+    EXPECT_FALSE(unknown.setModel(m));
+  EXPECT_EQ(unknown.model(), 0);
+  float expected[256], got[256];
+  reference.process(expected, silence, 256);
+  EXPECT_GT(std::fabs(expected[0]), 1e-4f);
+  same.process(got, silence, 256);
+  for (int i = 0; i < 256; ++i)
+    ASSERT_EQ(got[i], expected[i]);
+  unknown.process(got, silence, 256);
+  for (int i = 0; i < 256; ++i)
+    ASSERT_EQ(got[i], expected[i]);
+
+  // The knobs set before a model change do not survive it.
+  rack::ToneStack fresh, turned;
+  ASSERT_TRUE(fresh.setModel(4));
+  turned.setKnobs(0.0f, 1.0f, 0.1f);
+  ASSERT_TRUE(turned.setModel(4));
+  const std::vector<float> h1 = impulseResponse(fresh, 2048);
+  const std::vector<float> h2 = impulseResponse(turned, 2048);
+  EXPECT_EQ(h1, h2);
+}
+
+TEST(ToneStack, BadSettingsAreContainedAndProcessDoesNotAllocate) {
+  rack::ToneStack clamped, limits;
+  clamped.setKnobs(-1.0f, 2.0f, std::nanf(""));
+  limits.setKnobs(0.0f, 1.0f, 0.0f);
+  clamped.setSampleRate(0.0f);
+  clamped.setSampleRate(-48000.0f);
+  EXPECT_EQ(impulseResponse(clamped, 4096), impulseResponse(limits, 4096));
+
+  rack::ToneStack ts;
+  const std::vector<float> noise = testsupport::whiteNoise(4096, 1.0f);
+  std::vector<float> out(4096);
+  testsupport::AllocationCounter counter;
+  ts.process(out.data(), noise.data(), 4096);  // longer than a rack block
+  for (int i = 0; i < 4096; i += 64)
+    ts.process(out.data() + i, out.data() + i, 64);  // in place
+  EXPECT_EQ(counter.count(), 0u);
+  for (float v : out)
+    ASSERT_TRUE(std::isfinite(v));
+}
+
+}  // namespace
