@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <complex>
 #include <memory>
 
 #include "dsp/automated_effect.h"
@@ -56,6 +57,8 @@ class AmpSimulator {
   int powerStageModel() const { return powerStageModel_; }
   int cabinetModel() const { return cabinet_.model(); }
   float volumeGain() const { return volumeGain_; }
+  // The presence filter's response at a frequency in hertz (tests, response displays).
+  std::complex<double> presenceResponse(double hz) const { return presenceFilter_.response(hz); }
 
  private:
   void runToneStack(float* a, float* b, int frames);

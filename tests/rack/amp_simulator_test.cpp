@@ -124,6 +124,19 @@ TEST(AmpSimulator, SpringReverbKeepsRunningAtZeroSend) {
   EXPECT_GT(added, 1e-6);
 }
 
+TEST(AmpSimulator, PresenceIsFlatAtZeroAndPeaksNear2800HzAtFull) {
+  rack::AmpSimulator amp;
+  amp.setToneStack(0, 0.5f, 0.5f, 0.5f, 0.0f);
+  for (double hz : {50.0, 1000.0, 2800.0, 12000.0}) {
+    EXPECT_NEAR(std::abs(amp.presenceResponse(hz)), 1.0, 1e-5) << hz;
+  }
+  amp.setToneStack(0, 0.5f, 0.5f, 0.5f, 127.0f / 128.0f);  // the knob at full scale
+  // 17592.9 rad/s lands at 2 atan(w / 2fs) after the bilinear mapping.
+  const double centre = std::atan(17592.92 / (2.0 * 44100)) * 44100 / 3.141592653589793;
+  EXPECT_NEAR(20 * std::log10(std::abs(amp.presenceResponse(centre))), 9.92, 0.05);
+  EXPECT_NEAR(std::abs(amp.presenceResponse(30.0)), 1.0, 0.01);
+}
+
 TEST(AmpSimulator, FormatChangeReturnsToTheBuiltInModels) {
   rack::AmpSimulator amp;
   amp.setPreampModel(5);
