@@ -66,6 +66,20 @@ class CACF final : public IACF {
   const float* result() const override { return sums_[1 - current_].data(); }
   const float* lagWeights() const override { return lagWeights_.data(); }
 
+  // The first half of the history holds the completed frame until the next one completes.
+  float periodicity(int lag) const override {
+    if (lag <= 0 || lag >= length_) return 0.0f;
+    double xy = 0.0, xx = 0.0, yy = 0.0;
+    for (int i = lag; i < length_; ++i) {
+      const double x = unwindowed(i);
+      const double y = unwindowed(i - lag);
+      xy += x * y;
+      xx += x * x;
+      yy += y * y;
+    }
+    return xx > 0.0 && yy > 0.0 ? static_cast<float>(xy / std::sqrt(xx * yy)) : 0.0f;
+  }
+
  private:
   void completeFrame() {
     filled_ = 0;
@@ -87,6 +101,10 @@ class CACF final : public IACF {
       for (int lag = minLag_; lag < lags; ++lag)
         sums[lag] += x * back[-lag];
     }
+  }
+
+  double unwindowed(int i) const {
+    return window_[i] > 0.0f ? double(history_[i]) / window_[i] : 0.0;
   }
 
   int length_ = 0;

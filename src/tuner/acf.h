@@ -24,6 +24,11 @@ class IACF {
   // Per lag, the factor that undoes the window's taper of the sums (1 at lag 0, about 3 at
   // N/2): the window's own zero-lag correlation divided by its correlation at that lag.
   virtual const float* lagWeights() const = 0;
+  // How alike the last completed frame is to itself shifted by lag (0 < lag < N): the
+  // correlation of its samples, window taken out, with those lag earlier within the frame,
+  // divided by the root of both parts' energies. 1 for any strictly periodic signal with that
+  // period whatever its phase in the frame; 0 for silence.
+  virtual float periodicity(int lag) const = 0;
 
  protected:
   virtual ~IACF() = default;

@@ -9,6 +9,9 @@ namespace pseudoutils {
 namespace {
 
 constexpr float kLongestLag = 65536.0f;
+// Plucked strings, inharmonic ones included, repeat at their period by 0.95 or more; white
+// noise by at most about 0.1 and noise low-passed at 350 Hz by at most about 0.5.
+constexpr float kLongPeriodicity = 0.8f;
 
 class CACFPitchDetector final : public IACFPitchDetector {
  public:
@@ -49,22 +52,40 @@ class CACFPitchDetector final : public IACFPitchDetector {
     if (found) *found = ready;
     if (!ready) return;
     // The peak is located on sums freed of the window's taper, which would otherwise pull it
-    // about 1% short of the period; voicing is still judged on the raw sums.
+    // about 1% short of the period; voicing is judged on the raw sums. Where the taper leaves
+    // less than the threshold's share of even a strictly periodic frame's sum (beyond a third of
+    // the frame at 0.5, below about 60 Hz) the raw sums can never pass; there the strongest peak
+    // is voiced when the frame itself repeats at that lag.
     const float* r = acf_->result();
     const float* weight = acf_->lagWeights();
     const float floor = threshold_ * r[0];
+    int longPeak = 0;
+    float longPeakSum = 0.0f;
     for (int k = std::max(minLag_, 1); k + 1 < maxLag_; ++k) {
       const float here = r[k] * weight[k];
-      if (here > r[k - 1] * weight[k - 1] && here > r[k + 1] * weight[k + 1] && r[k] > floor) {
-        if (voiced) *voiced = true;
-        if (frequency) *frequency = sampleRate_ / static_cast<float>(k);
+      if (!(here > r[k - 1] * weight[k - 1] && here > r[k + 1] * weight[k + 1])) continue;
+      if (r[k] > floor) {
+        report(k, voiced, frequency);
         return;
       }
+      if (threshold_ * weight[k] >= 1.0f && (longPeak == 0 || here > longPeakSum)) {
+        longPeak = k;
+        longPeakSum = here;
+      }
+    }
+    if (longPeak > 0 && acf_->periodicity(longPeak) > std::max(threshold_, kLongPeriodicity)) {
+      report(longPeak, voiced, frequency);
+      return;
     }
     if (voiced) *voiced = false;
   }
 
  private:
+  void report(int lag, bool* voiced, float* frequency) const {
+    if (voiced) *voiced = true;
+    if (frequency) *frequency = sampleRate_ / static_cast<float>(lag);
+  }
+
   float sampleRate_;
   float threshold_ = 0.5f;
   float minHz_ = 40.0f;

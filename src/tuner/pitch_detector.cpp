@@ -1,6 +1,7 @@
 #include "tuner/pitch_detector.h"
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 
 #include "tuner/acf_pitch_detector.h"
@@ -11,6 +12,12 @@ namespace pseudoutils {
 namespace {
 
 constexpr int kWorkSize = 4096;
+constexpr float kFirstCutoff = 82.0f;
+// The coarse pitch wanders by up to about a semitone from frame to frame (a lag of a high note
+// is only some 60 samples), now and then by a fifth.
+constexpr float kRetuneSemitones = 3.0f;
+// Within a steady note the periods differ by a sample or two; 5 % is under a semitone.
+constexpr float kPeriodSpread = 0.05f;
 
 class CPitchDetector final : public IPitchDetector {
  public:
@@ -22,7 +29,7 @@ class CPitchDetector final : public IPitchDetector {
     setSampleRate(rate);
     setRange(40.0f, 800.0f);
     fineFilter_->setFormat(1, rate);
-    fineFilter_->setCutoff(82.0f, 1.0f);
+    fineFilter_->setCutoff(kFirstCutoff, 1.0f);
   }
 
   void release() override { delete this; }
@@ -32,6 +39,7 @@ class CPitchDetector final : public IPitchDetector {
     acfDetector_->setSampleRate(rate);
     fineFilter_->setFormat(1, rate);
     zcDetector_->setSampleRate(rate);
+    fineFilter_->setCutoff(cutoff_, 1.0f);  // setFormat keeps the old rate's coefficients
     rate_ = rate;
   }
 
@@ -76,12 +84,21 @@ class CPitchDetector final : public IPitchDetector {
     acfDetector_->detect(samples, count, &got, &isVoiced, &coarse);
     if (got) {
       lastVoiced_ = isVoiced;
-      if (isVoiced) fineFilter_->setCutoff(coarse, 1.0f);
+      // Every retuning shifts the filter's phase, and the shifted crossings stay in the mean
+      // for 20 periods; so small moves of the coarse pitch leave the cutoff where it is.
+      if (isVoiced && std::fabs(12.0f * std::log2(coarse / cutoff_)) > kRetuneSemitones) {
+        fineFilter_->setCutoff(coarse, 1.0f);
+        cutoff_ = coarse;
+      }
     }
     fineFilter_->process(work_.get(), samples, count);
     bool crossed = false;
     zcDetector_->detect(work_.get(), count, &crossed, frequency);
-    return crossed && *frequency >= minHz_ && *frequency <= maxHz_;
+    if (!crossed || *frequency < minHz_ || *frequency > maxHz_) return false;
+    // Periods that disagree show that the mean spans a change (a note starting, stopping into
+    // noise or silence, the filter retuning), and such a mean names no note.
+    const float meanPeriod = rate_ / *frequency;
+    return zcDetector_->periodSpread() <= kPeriodSpread * meanPeriod;
   }
 
   Owned<IACFPitchDetector> acfDetector_;
@@ -89,6 +106,7 @@ class CPitchDetector final : public IPitchDetector {
   Owned<IZCPitchDetector> zcDetector_;
   std::unique_ptr<float[]> work_;
   bool lastVoiced_ = false;
+  float cutoff_ = kFirstCutoff;  // the fine filter's
   float rate_ = 44100.0f;
   float minHz_ = 40.0f;
   float maxHz_ = 800.0f;

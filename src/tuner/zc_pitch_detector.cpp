@@ -54,6 +54,11 @@ class CZCPitchDetector final : public IZCPitchDetector {
     if (crossed && frequency) *frequency = sampleRate_ / mean;
   }
 
+  int periodSpread() const override {
+    const auto [shortest, longest] = std::minmax_element(std::begin(periods_), std::end(periods_));
+    return *longest - *shortest;
+  }
+
  private:
   float sampleRate_ = 44100.0f;
   float reference_ = 440.0f;

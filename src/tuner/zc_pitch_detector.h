@@ -15,6 +15,9 @@ class IZCPitchDetector {
   // found: the block held at least one upward crossing; frequency: from the average at the
   // block's last crossing (written only when found).
   virtual void detect(const float* samples, int count, bool* found, float* frequency) = 0;
+  // The longest of the 20 stored periods minus the shortest, in samples (a period not yet seen
+  // counts as zero).
+  virtual int periodSpread() const = 0;
 
  protected:
   virtual ~IZCPitchDetector() = default;
