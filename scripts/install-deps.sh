@@ -11,6 +11,10 @@ packages=(
   libgtest-dev
   libgmock-dev
   libbenchmark-dev
+  libsndfile1-dev
+  libcairo2-dev
+  clang
+  libclang-rt-14-dev
 )
 
 missing=()

@@ -2,19 +2,65 @@
 
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <string>
 
-#include "effect_listing.h"
+#include "arguments.h"
+#include "cli_error.h"
+#include "commands.h"
 
 namespace {
 
+constexpr const char* kVersion = "valvorama 0.1.0";
+
+struct Command {
+  const char* name;
+  int (*run)(Arguments&);
+  const char* usage;
+};
+
+const Command kCommands[] = {
+    {"render", runRender,
+     "valvorama render [options] INPUT OUTPUT\n"
+     "valvorama render [options] --demo OUTPUT\n"
+     "  Re-amps INPUT through a program and writes a stereo OUTPUT (WAV, or FLAC by extension).\n"
+     "  --program N        program 1..128 (default 1)\n"
+     "  --bank FILE        program bank (default: \"ValvoramaLive settings.dat\" when present,\n"
+     "                     else the built-in programs)\n"
+     "  --set NAME=VALUE   set a parameter by name (case-insensitive) or index 0..21;\n"
+     "                     repeatable\n"
+     "  --tail SECONDS     keep rendering after the input so tails ring out (default 2)\n"
+     "  --keep-latency     keep the rack's 64-frame latency (removed by default)\n"
+     "  --demo             use the built-in DI guitar phrase as INPUT\n"},
+    {"tune", runTune,
+     "valvorama tune INPUT [--reference HZ]\n"
+     "  Runs the tuner over the first channel and prints 'SECONDS NOTE CENTS' whenever the\n"
+     "  reading changes ('-' for no pitch). --reference defaults to 440.\n"},
+    {"params", runParams, "valvorama params\n  The 22 parameters: index, name, range, default.\n"},
+    {"bank", runBank,
+     "valvorama bank list [FILE]\n"
+     "valvorama bank write FILE\n"
+     "valvorama bank export FILE N TEXTFILE\n"
+     "valvorama bank import FILE N TEXTFILE\n"
+     "  Lists a program bank, writes the built-in programs as one, or moves program N (1..128)\n"
+     "  to and from a text settings file.\n"},
+    {"effect", runEffect,
+     "valvorama effect NUMBER [--cc CONTROLLER=VALUE ...] [--tempo BPM] [--tail SECONDS] INPUT "
+     "OUTPUT\n"
+     "  Runs one catalogue effect over a file in stereo, in 64-frame blocks.\n"},
+    {"effects", runEffects, "valvorama effects\n  Lists the effect catalogue.\n"},
+    {"demo", runDemo,
+     "valvorama demo [DIR]\n"
+     "  Renders the built-in phrase through the three amps into DIR (default demo/), prints\n"
+     "  their levels and draws DIR/levels.png.\n"},
+};
+
 void printUsage(std::FILE* out) {
-  std::fputs(
-      "usage: valvorama COMMAND\n"
-      "\n"
-      "commands:\n"
-      "  effects    list the effect catalogue with every effect's parameters\n"
-      "  help       show this text\n",
-      out);
+  std::fputs("usage: valvorama COMMAND [options]\n\ncommands:\n", out);
+  for (const Command& c : kCommands)
+    std::fprintf(out, "  %s\n", c.name);
+  std::fputs("\n'valvorama COMMAND --help' describes one command; --version prints the version.\n",
+             out);
 }
 
 }  // namespace
@@ -24,15 +70,32 @@ int main(int argc, char** argv) {
     printUsage(stderr);
     return 2;
   }
-  const char* command = argv[1];
-  if (std::strcmp(command, "effects") == 0) {
-    printEffectCatalogue(stdout);
-    return 0;
-  }
-  if (std::strcmp(command, "help") == 0 || std::strcmp(command, "--help") == 0) {
+  const char* name = argv[1];
+  if (!std::strcmp(name, "--help") || !std::strcmp(name, "-h") || !std::strcmp(name, "help")) {
     printUsage(stdout);
     return 0;
   }
-  std::fprintf(stderr, "valvorama: unknown command '%s' (try 'valvorama help')\n", command);
+  if (!std::strcmp(name, "--version")) {
+    std::puts(kVersion);
+    return 0;
+  }
+  for (const Command& c : kCommands) {
+    if (std::strcmp(name, c.name) != 0) continue;
+    Arguments args(argc, argv, 2);
+    if (args.helpRequested()) {
+      std::fputs(c.usage, stdout);
+      return 0;
+    }
+    try {
+      return c.run(args);
+    } catch (const CliError& e) {
+      std::fprintf(stderr, "valvorama %s: %s\n", c.name, e.what());
+      return 2;
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "valvorama %s: %s\n", c.name, e.what());
+      return 2;
+    }
+  }
+  std::fprintf(stderr, "valvorama: unknown command '%s' (try 'valvorama --help')\n", name);
   return 2;
 }

@@ -1,0 +1,98 @@
+// valvorama effect / effects: any catalogue effect over a file, and the catalogue itself.
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli_error.h"
+#include "commands.h"
+#include "dsp/effect_catalogue.h"
+#include "dsp/library.h"
+#include "effect_listing.h"
+#include "sound_file.h"
+
+namespace {
+
+constexpr int kBlock = 64;
+
+}  // namespace
+
+int runEffects(Arguments& args) {
+  args.finish();
+  printEffectCatalogue(stdout);
+  return 0;
+}
+
+int runEffect(Arguments& args) {
+  std::vector<std::pair<int, int>> controllers;
+  std::string tempoText, tailText = "2", value;
+  std::vector<std::string> positional;
+  while (!args.empty()) {
+    if (args.takeValue("--cc", value)) {
+      const auto eq = value.find('=');
+      if (eq == std::string::npos)
+        throw CliError("--cc takes CONTROLLER=VALUE, not '" + value + "'");
+      controllers.emplace_back(parseInteger(value.substr(0, eq), 0, 127, "--cc controller"),
+                               parseInteger(value.substr(eq + 1), 0, 127, "--cc value"));
+    } else if (args.takeValue("--tempo", tempoText) || args.takeValue("--tail", tailText)) {
+    } else {
+      positional.push_back(args.positional("NUMBER INPUT OUTPUT"));
+    }
+  }
+  if (positional.size() != 3) throw CliError("usage: valvorama effect NUMBER INPUT OUTPUT");
+  const int number = parseInteger(positional[0], 0, 1 << 30, "NUMBER");
+  const std::string& input = positional[1];
+  const std::string& output = positional[2];
+  const double tail = parseNumber(tailText, 0.0, 600.0, "--tail");
+
+  dsp::library::seedIfUnset(1);
+  dsp::library::initialize();
+  auto effect = dsp::createEffect(static_cast<uint32_t>(number), dsp::kFlagObeyTempo);
+  if (!effect) {
+    throw CliError("no effect " + positional[0] + " in this build (see 'valvorama effects')");
+  }
+  const Audio audio = readSoundFile(input);
+  // Prepared as the rack prepares its effects: format, reset, tempo, controllers.
+  effect->setFormat(2, audio.sampleRate);
+  effect->reset();
+  if (!tempoText.empty()) {
+    const double bpm = parseNumber(tempoText, 1.0, 255.98, "--tempo");
+    const int whole = static_cast<int>(bpm / 2.0);
+    const int fraction = static_cast<int>((bpm / 2.0 - whole) * 128.0);
+    effect->processEvent(
+        dsp::EffectEvent::tempo(static_cast<uint8_t>(fraction), static_cast<uint8_t>(whole)));
+  }
+  for (auto [cc, v] : controllers) {
+    if (effect->processEvent(dsp::EffectEvent::controller(uint8_t(cc), uint8_t(v))) ==
+        dsp::kNotHandled) {
+      throw CliError("effect " + positional[0] + " has no controller " + std::to_string(cc));
+    }
+  }
+
+  const long total = audio.frames() + static_cast<long>(tail * audio.sampleRate);
+  const int inCh = effect->inputChannels();
+  const int outCh = effect->outputChannels();
+  std::vector<float> in(kBlock * inCh), out(kBlock * outCh), stereo(kBlock * 2);
+  SoundFileWriter writer(output, audio.sampleRate, 2);
+  for (long pos = 0; pos < total; pos += kBlock) {
+    const int n = static_cast<int>(std::min<long>(kBlock, total - pos));
+    for (int i = 0; i < n; ++i) {
+      const long frame = pos + i;
+      for (int c = 0; c < inCh; ++c) {
+        const int source = std::min(c, audio.channels - 1);  // a mono file feeds both sides
+        in[i * inCh + c] =
+            frame < audio.frames() ? audio.samples[frame * audio.channels + source] : 0.0f;
+      }
+    }
+    effect->process(out.data(), in.data(), n);
+    for (int i = 0; i < n; ++i) {
+      for (int c = 0; c < 2; ++c) {
+        stereo[i * 2 + c] = std::clamp(out[i * outCh + std::min(c, outCh - 1)], -1.0f, 1.0f);
+      }
+    }
+    writer.write(stereo.data(), n);
+  }
+  writer.commit();
+  return 0;
+}

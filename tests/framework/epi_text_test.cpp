@@ -1,0 +1,191 @@
+#include "framework/epi_text.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+
+#include "framework/four_cc.h"
+#include "framework/resource_file.h"
+#include "framework/safe_file.h"
+#include "scratch_folder.h"
+
+namespace {
+
+epiTextSettings settingsOf(const char* text) {
+  epiTextSettings settings;
+  settings.assign(text);
+  return settings;
+}
+
+std::string getString(const epiTextSettings& settings, const char* key) {
+  char out[256];
+  return settings.getString(key, out, sizeof out, "<default>") ? out : std::string("!") + out;
+}
+
+TEST(EpiText, LinesFieldsAndNumbers) {
+  const epiText text("a\r\nb\nc\rd");
+  EXPECT_EQ(text.lineCount(), 3u);
+  EXPECT_STREQ(text.line(3).c_str(), "d");
+  EXPECT_STREQ(text.lines(1, 2).c_str(), "b\nc");
+  EXPECT_STREQ(text.lines(2, 9).c_str(), "c\rd");
+  EXPECT_STREQ(epiText("x\r\ny\r\n").lines(0, 9).c_str(), "x\r\ny\r\n");
+
+  const epiText fields("a::b:c");
+  EXPECT_STREQ(fields.field(1, ':').c_str(), "");
+  EXPECT_STREQ(fields.field(2, ':').c_str(), "b");
+  EXPECT_STREQ(fields.fields(0, 2, ':').c_str(), "a::b");
+  EXPECT_STREQ(epiText("key:\"a:b\"").quotedField(1, ':', '"').c_str(), "a:b");
+  EXPECT_STREQ(epiText("key:abc:def").quotedField(1, ':', '"').c_str(), "abc");
+  EXPECT_STREQ(epiText("k:\"x:y\":z").quotedField(2, ':', '"').c_str(), "z");
+
+  EXPECT_TRUE(epiText("AudioTechnology").equalsNoCase("audioTECHNOLOGY"));
+  EXPECT_FALSE(epiText("@[").equalsNoCase("`{"));  // the case bit, but not letters
+  EXPECT_EQ(epiText(" \t-42x").toLong(), -42);
+  EXPECT_EQ(epiText("99999999999").toLong(), INT32_MAX);
+  EXPECT_EQ(epiText("-99999999999").toLong(), INT32_MIN);
+}
+
+TEST(EpiTextSettings, WorkedExamples) {
+  int32_t value = -1;
+  EXPECT_TRUE(settingsOf("key:\"12\"").getLong("key", &value, 5));
+  EXPECT_EQ(value, 0);
+  EXPECT_EQ(getString(settingsOf("key:12"), "key"), "12");
+  EXPECT_FALSE(settingsOf("Key : 5").getLong("Key", &value, 5));
+  EXPECT_EQ(value, 5);
+
+  // Keys match without case and are written as given; other lines keep their bytes.
+  auto settings = settingsOf("# comment\r\nkey:\"x\"\r\nother:1\r\n");
+  EXPECT_FALSE(settings.modified());
+  settings.setString("Key", "new");
+  EXPECT_TRUE(settings.modified());
+  EXPECT_STREQ(settings.c_str(), "# comment\r\nKey:\"new\"\r\nother:1\r\n");
+
+  // A last line without a terminator is read, replaced and ended; a new key starts its own line.
+  settings = settingsOf("a:1\r\nkey:2");
+  EXPECT_TRUE(settings.getLong("KEY", &value));
+  EXPECT_EQ(value, 2);
+  settings.setLong("key", -3);
+  EXPECT_STREQ(settings.c_str(), "a:1\r\nkey:-3\r\n");
+  settings = settingsOf("a:1");
+  settings.setLong("b", 2);
+  EXPECT_STREQ(settings.c_str(), "a:1\r\nb:2\r\n");
+
+  // LF-only and CR-only files read alike; the rewritten line and the break before it get CR LF.
+  for (const std::string end : {"\n", "\r"}) {
+    settings = settingsOf(("a:1" + end + "b:\"x y\"" + end + "c:3" + end).c_str());
+    EXPECT_TRUE(settings.getLong("c", &value));
+    EXPECT_EQ(value, 3);
+    EXPECT_EQ(getString(settings, "b"), "x y");
+    settings.setLong("b", 9);
+    EXPECT_EQ(settings.c_str(), "a:1\r\nb:9\r\nc:3" + end);
+  }
+
+  // The first of duplicate keys is read and replaced.
+  settings = settingsOf("k:1\r\nK:2\r\n");
+  EXPECT_TRUE(settings.getLong("k", &value));
+  EXPECT_EQ(value, 1);
+  settings.setLong("K", 5);
+  EXPECT_STREQ(settings.c_str(), "K:5\r\nK:2\r\n");
+
+  // An empty text gives every default; the first setter makes a one-line text.
+  settings = epiTextSettings();
+  EXPECT_EQ(getString(settings, "Content"), "!<default>");
+  char out[8] = "junk";
+  EXPECT_FALSE(settings.getString("Content", out, sizeof out));
+  EXPECT_STREQ(out, "");
+  settings.setString("Content", "settings for ValvoramaLive");
+  EXPECT_STREQ(settings.c_str(), "Content:\"settings for ValvoramaLive\"\r\n");
+  // The copy is bounded by the caller's buffer; a quote inside a value ends it on reading.
+  EXPECT_TRUE(settings.getString("content", out, sizeof out));
+  EXPECT_STREQ(out, "setting");
+  settings.setString("q", "a\"b");
+  EXPECT_EQ(getString(settings, "q"), "a");
+
+  // Only the first 32767 lines are examined.
+  std::string text;
+  for (int i = 0; i < 32766; ++i)
+    text += "filler\n";
+  EXPECT_TRUE(settingsOf((text + "late:1").c_str()).getLong("late", &value));
+  EXPECT_FALSE(settingsOf((text + "x\nlate:1").c_str()).getLong("late", &value));
+}
+
+TEST(EpiTextSettings, RandomKeySetsSurviveASaveAndLoad) {
+  testsupport::ScratchFolder folder;
+  std::mt19937 random(1234);
+  const std::string alphabet = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 _.#";
+  const auto word = [&](size_t maxLength) {
+    std::string s(random() % maxLength, ' ');
+    for (char& c : s)
+      c = alphabet[random() % alphabet.size()];
+    return s;
+  };
+  for (int round = 0; round < 40; ++round) {
+    epiTextSettings settings;
+    std::map<std::string, std::string> expected;  // by lower-case key; a long as its digits
+    for (int i = 0; i < 30; ++i) {
+      std::string key = word(12);
+      if (!expected.empty() && random() % 4 == 0) {  // an existing key in other letter case
+        key = std::next(expected.begin(), random() % expected.size())->first;
+        for (char& c : key)
+          c = char(std::toupper(static_cast<unsigned char>(c)));
+      }
+      std::string lowered = key;
+      for (char& c : lowered)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+      const int32_t number = int32_t(random());
+      std::string& value = expected[lowered] = random() % 2 ? word(40) : std::to_string(number);
+      if (value == std::to_string(number)) {
+        settings.setLong(key.c_str(), number);
+      } else {
+        settings.setString(key.c_str(), value.c_str());
+      }
+    }
+    ASSERT_TRUE(settings.save(folder.path("round.txt")));
+    epiTextSettings loaded;
+    ASSERT_TRUE(loaded.load(folder.path("round.txt")));
+    EXPECT_EQ(loaded.lineCount(), expected.size());
+    for (const auto& [key, value] : expected)
+      EXPECT_EQ(getString(loaded, key.c_str()), value);
+  }
+}
+
+TEST(EpiTextFile, FilesAndResources) {
+  testsupport::ScratchFolder folder;
+  const std::string path = folder.path("VRLiveHardware.prf");
+  epiTextSettings settings;
+  settings.assign("unchanged");
+  EXPECT_FALSE(settings.load(folder.path("missing.prf")));
+  EXPECT_STREQ(settings.c_str(), "unchanged");
+  ASSERT_TRUE(framework::writeFileAtomically(path, std::vector<uint8_t>{'a', ':', '1', 0, 'b'}));
+  ASSERT_TRUE(settings.load(path));
+  EXPECT_STREQ(settings.c_str(), "a:1");  // a NUL ends the text
+
+  settings.setLong("b", 2);
+  ASSERT_TRUE(settings.save(path));
+  const auto saved = testsupport::readBytes(path);
+  EXPECT_EQ(std::string(saved.begin(), saved.end()), "a:1\r\nb:2\r\n");
+  settings.setString("big", std::string(1 << 16, 'x').c_str());
+  {
+    testsupport::FileSizeLimit limit(4096);
+    EXPECT_FALSE(settings.save(path));
+  }
+  EXPECT_EQ(testsupport::readBytes(path), saved);
+
+  const uint32_t kText = framework::fourCC("TEXT");
+  framework::ResourceFile resources;
+  ASSERT_TRUE(resources.open(folder.path("ValvoramaLive.xrs")));
+  epiTextFile defaults;
+  EXPECT_FALSE(defaults.loadResource(&resources, kText, 101));
+  EXPECT_FALSE(defaults.loadResource(nullptr, kText, 101));  // no application file yet
+  defaults.assign("Volume:80\r\n");
+  ASSERT_TRUE(defaults.saveResource(&resources, kText, 101));
+  EXPECT_EQ(resources.read(kText, 101)->size(), 11u);  // no NUL stored
+  framework::ResourceFile::setApplication(&resources);
+  epiTextFile loaded;
+  EXPECT_TRUE(loaded.loadResource(nullptr, kText, 101));
+  framework::ResourceFile::setApplication(nullptr);
+  EXPECT_STREQ(loaded.c_str(), "Volume:80\r\n");
+}
+
+}  // namespace

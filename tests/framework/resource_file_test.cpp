@@ -1,0 +1,93 @@
+#include "framework/resource_file.h"
+
+#include <gtest/gtest.h>
+
+#include "framework/four_cc.h"
+#include "framework/safe_file.h"
+#include "scratch_folder.h"
+
+namespace {
+
+using framework::ResourceFile;
+using Bytes = std::vector<uint8_t>;
+
+constexpr uint32_t kText = framework::fourCC("TEXT");
+constexpr uint32_t kPicture = framework::fourCC("PICT");
+
+Bytes bytesOf(const std::string& text) {
+  return {text.begin(), text.end()};
+}
+
+TEST(ResourceFile, RoundTripAndTheUpdateLayer) {
+  testsupport::ScratchFolder folder;
+  const std::string main = folder.path("ValvoramaLive.xrs");
+  const std::string update = folder.path("ValvoramaUpdate.xrs");
+  ResourceFile file;
+  ASSERT_TRUE(file.open(main));  // missing: an empty store
+  EXPECT_FALSE(file.contains(kText, 101));
+  ASSERT_TRUE(file.write(kText, 101, bytesOf("Volume:80\r\n")));
+  ASSERT_TRUE(file.write(kPicture, 10, Bytes(5000, 0xC3)));
+  ASSERT_TRUE(file.write(kText, 7, {}));
+  ASSERT_TRUE(file.write(kText, 101, bytesOf("Volume:90\r\n")));
+
+  ASSERT_TRUE(file.open(main, update));
+  EXPECT_EQ(file.read(kText, 101), bytesOf("Volume:90\r\n"));
+  EXPECT_EQ(file.read(kPicture, 10), Bytes(5000, 0xC3));
+  EXPECT_EQ(file.read(kText, 7), Bytes{});
+  EXPECT_FALSE(file.read(kText, 8));
+
+  // Writes go to the update file, whose entries win; the main file stays as it was.
+  const Bytes mainBytes = testsupport::readBytes(main);
+  ASSERT_TRUE(file.write(kText, 101, bytesOf("Volume:10\r\n")));
+  ASSERT_TRUE(file.write(kText, 102, bytesOf("new")));
+  EXPECT_EQ(testsupport::readBytes(main), mainBytes);
+  ASSERT_TRUE(file.open(main, update));
+  EXPECT_EQ(file.read(kText, 101), bytesOf("Volume:10\r\n"));
+  EXPECT_EQ(file.keys().size(), 4u);
+  ASSERT_TRUE(file.open(main));
+  EXPECT_EQ(file.read(kText, 101), bytesOf("Volume:90\r\n"));
+  EXPECT_FALSE(file.contains(kText, 102));
+
+  // A write that cannot be stored changes nothing in memory either.
+  ASSERT_TRUE(file.open(main, folder.path("gone/ValvoramaUpdate.xrs")));
+  EXPECT_FALSE(file.write(kText, 101, bytesOf("lost")));
+  EXPECT_EQ(file.read(kText, 101), bytesOf("Volume:90\r\n"));
+  EXPECT_FALSE(ResourceFile().write(kText, 1, bytesOf("nowhere")));
+}
+
+TEST(ResourceFile, CorruptImagesAreRejectedWhole) {
+  const Bytes good = {'X', 'R', 'S', 'C', 1, 0, 0, 0, 2, 0, 0, 0,  // magic, version, count
+                      1,   0,   0,   0,   5, 0, 0, 0, 3, 0, 0, 0, 'a', 'b', 'c',  // (1, 5) "abc"
+                      1,   0,   0,   0,   6, 0, 0, 0, 0, 0, 0, 0};                // (1, 6) empty
+  ResourceFile file;
+  ASSERT_TRUE(file.parse(good));
+  EXPECT_EQ(file.read(1, 5), bytesOf("abc"));
+  EXPECT_EQ(file.image(), good);
+
+  for (size_t length = 0; length < good.size(); ++length) {
+    EXPECT_FALSE(file.parse(Bytes(good.begin(), good.begin() + length))) << length;
+  }
+  const auto broken = [&](size_t at, uint8_t value) {
+    Bytes bytes = good;
+    bytes[at] = value;
+    return bytes;
+  };
+  EXPECT_FALSE(file.parse(broken(0, 'x')));    // magic
+  EXPECT_FALSE(file.parse(broken(4, 2)));      // version
+  EXPECT_FALSE(file.parse(broken(11, 0xFF)));  // count beyond the file
+  EXPECT_FALSE(file.parse(broken(23, 0x80)));  // size beyond the file
+  EXPECT_FALSE(file.parse(broken(31, 4)));     // keys out of order
+  EXPECT_FALSE(file.parse(broken(31, 5)));     // the same key twice
+  Bytes trailing = good;
+  trailing.push_back(0);
+  EXPECT_FALSE(file.parse(trailing));
+  EXPECT_EQ(file.read(1, 5), bytesOf("abc"));  // a refused image leaves the store alone
+
+  testsupport::ScratchFolder folder;
+  ASSERT_TRUE(framework::writeFileAtomically(folder.path("bad.xrs"), trailing));
+  EXPECT_FALSE(file.open(folder.path("bad.xrs")));
+  EXPECT_FALSE(file.open(folder.path("missing.xrs"), folder.path("bad.xrs")));
+  EXPECT_TRUE(file.keys().empty());
+}
+
+}  // namespace

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/resource_file.h"
+#include "plugin/processor_engine.h"
+#include "plugin/vlvr_processor.h"
+
+namespace plugintest {
+
+// An engine stand-in: a name, an optional resource file and an optional host callback.
+class TestEngine : public plugin::ProcessorEngine {
+ public:
+  const char* name() const override { return name_.c_str(); }
+  const framework::ResourceFile* resourceFile() const override { return resources_; }
+  plugin::audioMasterCallback hostCallback() const override { return callback_; }
+
+  std::string name_ = "ValvoramaLive";
+  const framework::ResourceFile* resources_ = nullptr;
+  plugin::audioMasterCallback callback_ = nullptr;
+};
+
+// A processor as the engine leaves it: constructed and initialised; opened on request.
+inline std::unique_ptr<plugin::vlvrProcessor> makeProcessor(
+    bool open = false, plugin::ProcessorEngine* engine = nullptr) {
+  auto p = std::make_unique<plugin::vlvrProcessor>(engine);
+  p->initialize();
+  if (open) p->open();
+  return p;
+}
+
+// A fresh folder under the system's temporary folder, removed with its contents.
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "plugtest-XXXXXX").string();
+    path_ = mkdtemp(pattern.data()) ? pattern : std::string();
+  }
+  ~TempDir() {
+    std::error_code ec;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+inline std::vector<uint8_t> readBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+}  // namespace plugintest

@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "plugin/parameter_descriptor.h"
+#include "plugin_test_support.h"
+
+namespace {
+
+using plugintest::makeProcessor;
+
+std::string readText(const std::string& path) {
+  const auto bytes = plugintest::readBytes(path);
+  return {bytes.begin(), bytes.end()};
+}
+
+TEST(SettingsText, ExportThenImportRestoresAllValues) {
+  plugintest::TempDir dir;
+  const std::string path = dir.file("current.txt");
+  auto p = makeProcessor();
+  // Distinct values everywhere, the rows that share a name included.
+  for (int i = 0; i < 22; ++i) {
+    const int range = plugin::kParameterDescriptors[i].maximum;
+    p->setParameterPlain(i, float((i * 5 + 3) % (range + 1)));
+  }
+  p->setParameterPlain(2, 2.0f);
+  p->setParameterPlain(19, 1.0f);
+  p->setParameterPlain(12, 90.0f);
+  p->setParameterPlain(20, 3.0f);
+  p->setParameterPlain(18, 77.8f);  // written truncated
+  ASSERT_TRUE(p->saveSettings(path));
+
+  const std::string text = readText(path);
+  EXPECT_EQ(text.rfind("Content:\"settings for ValvoramaLive\"\r\n"
+                       "PlugVersion:\"1.2.1 - 13/11/2003\"\r\n"
+                       "SettingsVersion:\"1.0.1\"\r\n"
+                       "Gate Level:3\r\n"
+                       "Ouput Level:8\r\n"
+                       "Wah Mode:2\r\n",
+                       0),
+            0u)
+      << text;
+  EXPECT_NE(text.find("\r\nStomp Del Level:90\r\n"), std::string::npos);
+  EXPECT_NE(text.find("\r\nVolume:77\r\n"), std::string::npos);
+  EXPECT_NE(text.find("\r\nCabinet:1\r\nAmp Model:3\r\nSpeaker mode:"), std::string::npos);
+
+  auto q = makeProcessor(true);
+  ASSERT_TRUE(q->loadSettings(path));
+  for (int i = 0; i < 22; ++i) {
+    const float expected = i == 18 ? 77.0f : p->parameterValue(i);
+    EXPECT_EQ(q->parameterValue(i), expected) << i;
+  }
+  EXPECT_TRUE(q->parameters()[19].isChanged());
+  EXPECT_EQ(q->rack()->productParameter(63), 1) << "cabinet";
+  EXPECT_EQ(q->rack()->productParameter(62), 3) << "amp model";
+  EXPECT_EQ(q->rack()->productParameter(65), 2) << "wah mode";
+}
+
+TEST(SettingsText, FilesKeyedByNameAloneAndMissingFiles) {
+  plugintest::TempDir dir;
+  const std::string path = dir.file("old.txt");
+  plugintest::writeBytes(path, {'W',  'a', 'h', ' ', 'M', 'o', 'd', 'e', ':', '2',
+                                '\n', 'v', 'o', 'l', 'u', 'm', 'e', ':', '5', '0'});
+  auto p = makeProcessor();
+  ASSERT_TRUE(p->loadSettings(path));
+  EXPECT_EQ(p->parameterValue(2), 2.0f);
+  EXPECT_EQ(p->parameterValue(19), 2.0f) << "falls back to the shared name";
+  EXPECT_EQ(p->parameterValue(18), 50.0f) << "keys match without case";
+  EXPECT_EQ(p->parameterValue(0), 0.0f) << "a missing key reads as 0";
+
+  auto q = makeProcessor();
+  EXPECT_FALSE(q->loadSettings(dir.file("missing.txt")));
+  EXPECT_EQ(q->parameterValue(0), 64.0f);
+  EXPECT_FALSE(q->anyParameterChanged());
+  EXPECT_FALSE(q->saveSettings(dir.file("no such folder/x.txt")));
+}
+
+}  // namespace
