@@ -203,14 +203,21 @@ void TStereoEcho::processMono(float* out, const float* in, int frames) {
   const int ic = inputChannels();
   float* ring = ring_.get();
   const float dryGain = 1.0f - level_;
+  // Positions and filter state in locals: the ring's float stores could otherwise alias them
+  // and force a reload on every sample.
+  FilterState s = state_[0];
+  int writePos = writePos_, tap2 = tap2_;
   for (int i = 0; i < frames; ++i) {
     const float dry = in[i * ic];
-    const float wet = ring[tap2_];
-    ring[writePos_] = flushTiny(filterFeedback(state_[0], wet) * feedback_ + dry);
+    const float wet = ring[tap2];
+    ring[writePos] = flushTiny(filterFeedback(s, wet) * feedback_ + dry);
     out[i] = wet + (dry - wet) * dryGain;
-    writePos_ = advance(writePos_);
-    tap2_ = advance(tap2_);
+    writePos = advance(writePos);
+    tap2 = advance(tap2);
   }
+  state_[0] = s;
+  writePos_ = writePos;
+  tap2_ = tap2;
 }
 
 void TStereoEcho::processStereo(float* out, const float* in, int frames) {
@@ -228,60 +235,68 @@ void TStereoEcho::processStereo(float* out, const float* in, int frames) {
   }
   float* ring = ring_.get();
   const float dryGain = 1.0f - level_;
+  // Positions and filter states in locals, as in processMono.
+  FilterState left = state_[0], right = state_[1];
+  int writePos = writePos_, tap1 = tap1_, tap2 = tap2_, tap3 = tap3_;
   for (int i = 0; i < frames; ++i) {
     const float dryL = in[i * ic];
     const float dryR = in[i * ic + r];
     float wetL, wetR, backL, backR;  // backX feeds channel X of the ring
     switch (mode_) {
       case 0:
-        wetL = 0.5f * ring[tap2_] + ring[tap3_];
-        wetR = 0.5f * ring[tap2_ + r] + ring[tap1_ + r];
-        backL = ring[tap1_ + r];
-        backR = ring[tap1_];
+        wetL = 0.5f * ring[tap2] + ring[tap3];
+        wetR = 0.5f * ring[tap2 + r] + ring[tap1 + r];
+        backL = ring[tap1 + r];
+        backR = ring[tap1];
         break;
       case 1:
       case 3:
-        wetL = ring[tap3_];
-        wetR = ring[tap1_ + r];
-        backL = ring[tap1_ + r];
-        backR = ring[tap1_];
+        wetL = ring[tap3];
+        wetR = ring[tap1 + r];
+        backL = ring[tap1 + r];
+        backR = ring[tap1];
         break;
       case 2:
-        wetL = ring[tap2_];
-        wetR = ring[tap2_ + r];
+        wetL = ring[tap2];
+        wetR = ring[tap2 + r];
         backL = wetR;
         backR = wetL;
         break;
       default:  // 4: each channel repeats into itself
-        wetL = ring[tap2_];
-        wetR = ring[tap2_ + r];
+        wetL = ring[tap2];
+        wetR = ring[tap2 + r];
         backL = wetL;
         backR = wetR;
         break;
     }
-    ring[writePos_] = flushTiny(filterFeedback(state_[0], backL) * feedback_ + dryL);
-    if (ic == 2)
-      ring[writePos_ + 1] = flushTiny(filterFeedback(state_[1], backR) * feedback_ + dryR);
+    ring[writePos] = flushTiny(filterFeedback(left, backL) * feedback_ + dryL);
+    if (ic == 2) ring[writePos + 1] = flushTiny(filterFeedback(right, backR) * feedback_ + dryR);
     out[2 * i] = wetL + (dryL - wetL) * dryGain;
     out[2 * i + 1] = wetR + (dryR - wetR) * dryGain;
 
-    writePos_ = advance(writePos_);
+    writePos = advance(writePos);
     switch (mode_) {
       case 0:
-        tap1_ = advance(tap1_);
-        tap2_ = advance(tap2_);
-        tap3_ = advance(tap3_);
+        tap1 = advance(tap1);
+        tap2 = advance(tap2);
+        tap3 = advance(tap3);
         break;
       case 1:
       case 3:
-        tap1_ = advance(tap1_);
-        tap3_ = advance(tap3_);
+        tap1 = advance(tap1);
+        tap3 = advance(tap3);
         break;
       default:
-        tap2_ = advance(tap2_);
+        tap2 = advance(tap2);
         break;
     }
   }
+  state_[0] = left;
+  state_[1] = right;
+  writePos_ = writePos;
+  tap1_ = tap1;
+  tap2_ = tap2;
+  tap3_ = tap3;
 }
 
 }  // namespace dsp
