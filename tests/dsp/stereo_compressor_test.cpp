@@ -1,0 +1,168 @@
+#include "dsp/stereo_compressor.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "support/signals.h"
+
+namespace {
+
+using dsp::EffectEvent;
+using dsp::StereoCompressor;
+
+constexpr int kRate = 44100;
+
+enum Controller { kAttack = 114, kRelease = 115, kDrive = 116, kStereoEhn = 118 };
+
+struct Rig {
+  explicit Rig(int channels) : channels(channels) { fx.setFormat(channels, kRate); }
+
+  void cc(int controller, int value) {
+    fx.processEvent(
+        EffectEvent::controller(static_cast<uint8_t>(controller), static_cast<uint8_t>(value)));
+  }
+  // Runs `in` through in blocks of 64 frames and returns what came out.
+  std::vector<float> feed(const std::vector<float>& in) {
+    std::vector<float> out(in.size());
+    const int frames = static_cast<int>(in.size()) / channels;
+    for (int pos = 0; pos < frames; pos += 64) {
+      const int n = std::min(64, frames - pos);
+      fx.process(out.data() + pos * channels, in.data() + pos * channels, n);
+    }
+    return out;
+  }
+  // Lets the gliding parameters arrive on silence, which leaves the detectors discharged.
+  void settle() { feed(std::vector<float>(16384 * channels, 0.0f)); }
+
+  StereoCompressor fx{nullptr, 0};
+  int channels;
+};
+
+// A stereo signal whose every frame is (v, sign x v).
+std::vector<float> stereo(const std::vector<float>& mono, float sign) {
+  std::vector<float> v;
+  for (float x : mono) {
+    v.push_back(x);
+    v.push_back(sign * x);
+  }
+  return v;
+}
+
+std::vector<float> sine(int frames, float amplitude, double hz = 220.0) {
+  std::vector<float> v(frames);
+  for (int i = 0; i < frames; ++i)
+    v[i] = amplitude * static_cast<float>(std::sin(6.283185307179586 * hz * i / kRate));
+  return v;
+}
+
+TEST(StereoCompressor, QuietSignalsSeeTheThresholds) {
+  struct Setting {
+    int drive, ehn;
+  };
+  for (Setting s : {Setting{64, 64}, Setting{0, 64}, Setting{127, 127}, Setting{32, 0}}) {
+    SCOPED_TRACE("drive " + std::to_string(s.drive) + " ehn " + std::to_string(s.ehn));
+    const double drive = 30.0 * s.drive / 128.0 - 15.0;
+    const double enhance = s.ehn / 12.8 - 5.0;
+    const double midGain = std::pow(10.0, drive / 20.0);
+    // The side core's threshold times the side gain used to rebuild left and right.
+    const double sideGain = std::pow(10.0, (drive + enhance) / 20.0);
+
+    Rig mono(1);
+    mono.cc(kDrive, s.drive);
+    mono.settle();
+    const std::vector<float> out = mono.feed({0.25f, 0.0f});
+    EXPECT_NEAR(out[0], 0.25 * midGain, 1e-6 * midGain);
+
+    for (float sign : {1.0f, -1.0f}) {
+      Rig st(2);
+      st.cc(kDrive, s.drive);
+      st.cc(kStereoEhn, s.ehn);
+      st.settle();
+      // L = R is pure mid (2x), L = -R pure side.
+      const std::vector<float> o = st.feed({0.25f, sign * 0.25f});
+      const double expected = 0.5 * (sign > 0 ? midGain : sideGain);
+      EXPECT_NEAR(o[0], expected, 1e-6 * expected);
+      EXPECT_NEAR(o[1], sign * expected, 1e-6 * expected);
+    }
+  }
+}
+
+TEST(StereoCompressor, GainNeverFallsBelowOnePercent) {
+  Rig rig(1);
+  rig.cc(kDrive, 127);  // the highest threshold compresses hardest
+  rig.settle();
+  std::vector<float> in;
+  for (float amplitude : {1.0f, 30.0f, 1000.0f, 1e5f}) {
+    const std::vector<float> noise = testsupport::whiteNoise(kRate / 2, amplitude, 3);
+    in.insert(in.end(), noise.begin(), noise.end());
+  }
+  const std::vector<float> out = rig.feed(in);
+  const double ceiling = std::pow(10.0, (30.0 * 127 / 128 - 15.0) / 20.0);
+  double lowest = 1e9;
+  for (size_t i = 0; i < in.size(); ++i) {
+    if (std::fabs(in[i]) < 1e-3f) continue;
+    const double gain = double(out[i]) / in[i];
+    lowest = std::min(lowest, gain);
+    ASSERT_LE(gain, ceiling * (1 + 1e-6)) << i;
+  }
+  EXPECT_NEAR(lowest, 0.01, 1e-7);
+  EXPECT_LT(rig.fx.getMeter(0), 0.0f);  // the reading itself is not limited
+
+  // Held at the floor, the side path's output reveals the side gain ("Stereo Ehn").
+  struct Width {
+    int ehn;
+    double width;
+  };
+  for (Width w : {Width{64, 0.501}, Width{0, 0.316}, Width{127, 0.789}}) {
+    Rig st(2);
+    st.cc(kStereoEhn, w.ehn);
+    st.settle();
+    const std::vector<float> o = st.feed(stereo(std::vector<float>(8192, 1e4f), -1.0f));
+    // Side = L - R = 2e4, compressed to 1 % of that.
+    EXPECT_NEAR(o[o.size() - 2] / 200.0, w.width, 1e-3) << "ehn " << w.ehn;
+    EXPECT_FLOAT_EQ(o[o.size() - 1], -o[o.size() - 2]);
+  }
+}
+
+TEST(StereoCompressor, MetersFallUnderLoadAndRecoverAfterwards) {
+  Rig rig(2);
+  EXPECT_FLOAT_EQ(rig.fx.getMeter(0), 1.0f);
+  EXPECT_FLOAT_EQ(rig.fx.getMeter(1), 1.0f);
+  rig.settle();
+  EXPECT_FLOAT_EQ(rig.fx.getMeter(0), 1.0f);
+
+  // A mid-only tone works the mid core alone.
+  const std::vector<float> out = rig.feed(stereo(sine(kRate / 4, 0.5f), 1.0f));
+  const float loaded = rig.fx.getMeter(0);
+  EXPECT_LT(loaded, 0.8f);
+  EXPECT_FLOAT_EQ(rig.fx.getMeter(1), 1.0f);
+  // The output is turned down: compare the last cycles with the untouched mid gain of 1 (x2).
+  float peak = 0.0f;
+  for (size_t i = out.size() - 2 * 400; i < out.size(); ++i)
+    peak = std::max(peak, std::fabs(out[i]));
+  EXPECT_LT(peak, 0.8f * 1.0f);
+
+  rig.feed(std::vector<float>(2 * kRate, 0.0f));
+  EXPECT_GT(rig.fx.getMeter(0), loaded);
+  rig.fx.reset();
+  EXPECT_FLOAT_EQ(rig.fx.getMeter(0), 1.0f);
+
+  // A longer attack charges the detector more slowly; a shorter release lets go sooner.
+  auto meterAfter = [](int attack, int release, int loudFrames, int quietFrames) {
+    Rig r(1);
+    r.cc(kAttack, attack);
+    r.cc(kRelease, release);
+    r.settle();
+    r.feed(sine(loudFrames, 0.5f));
+    r.feed(std::vector<float>(quietFrames, 0.0f));
+    return r.fx.getMeter(0);
+  };
+  EXPECT_LT(meterAfter(0, 36, 441, 0), meterAfter(127, 36, 441, 0));
+  EXPECT_GT(meterAfter(36, 0, kRate / 2, kRate), meterAfter(36, 127, kRate / 2, kRate));
+}
+
+}  // namespace
