@@ -35,10 +35,12 @@ void CIIR::setPeaking(float hz, float q, float gainDb) {
 }
 
 void CIIR::process(float* buffer, int frames) {
+  const double b0 = b0_, b1 = b1_, b2 = b2_, a1 = a1_, a2 = a2_;
   double x1 = x1_, x2 = x2_, y1 = y1_, y2 = y2_;
   for (int i = 0; i < frames; ++i) {
     const double x = buffer[i];
-    const double y = b0_ * x + b1_ * x1 + b2_ * x2 - a1_ * y1 - a2_ * y2;
+    // The term in y1 comes last: it alone waits for the previous output.
+    const double y = (b0 * x + b1 * x1 + b2 * x2 - a2 * y2) - a1 * y1;
     x2 = x1;
     x1 = x;
     y2 = y1;

@@ -45,43 +45,46 @@ float Clipper::sineLower(float x) const {
 
 void Clipper::process(float* buffer, int frames) const {
   const int n = frames * channels_;
+  // Locals, because stores through buffer could otherwise alias the members and force reloads.
+  const float upperStart = upperStart_, lowerStart = lowerStart_;
+  const float upperEnd = upperEnd_, lowerEnd = lowerEnd_;
+  const float upperLevel = upperLevel_, lowerLevel = lowerLevel_;
+  const float cL2 = cL2_, cL1 = cL1_, cL0 = cL0_;
+  const float cU2 = cU2_, cU1 = cU1_, cU0 = cU0_;
   switch (type_) {
     case 1:
       for (int i = 0; i < n; ++i) {
-        if (buffer[i] > upperLevel_) {
-          buffer[i] = upperLevel_;
-        } else if (buffer[i] < lowerLevel_) {
-          buffer[i] = lowerLevel_;
-        }
+        const float x = buffer[i];
+        buffer[i] = x > upperLevel ? upperLevel : (x < lowerLevel ? lowerLevel : x);
       }
       break;
     case 7:
       for (int i = 0; i < n; ++i) {
         const float x = buffer[i];
-        if (x < lowerEnd_) {
-          buffer[i] = lowerLevel_;
-        } else if (x < lowerStart_) {
-          buffer[i] = (cL2_ * x + cL1_) * x + cL0_;
-        } else if (x < upperStart_) {
+        if (x < lowerEnd) {
+          buffer[i] = lowerLevel;
+        } else if (x < lowerStart) {
+          buffer[i] = (cL2 * x + cL1) * x + cL0;
+        } else if (x < upperStart) {
           // unchanged
-        } else if (x < upperEnd_) {
-          buffer[i] = (cU2_ * x + cU1_) * x + cU0_;
+        } else if (x < upperEnd) {
+          buffer[i] = (cU2 * x + cU1) * x + cU0;
         } else {
-          buffer[i] = upperLevel_;
+          buffer[i] = upperLevel;
         }
       }
       break;
     case 8:
       for (int i = 0; i < n; ++i) {
         const float x = buffer[i];
-        if (x > upperStart_) {
-          if (x >= upperEnd_) {
-            buffer[i] = upperLevel_;
+        if (x > upperStart) {
+          if (x >= upperEnd) {
+            buffer[i] = upperLevel;
           } else {
-            const double span = double(upperLevel_) - upperStart_;
-            buffer[i] = static_cast<float>(span * std::sin((x - upperStart_) / span) + upperStart_);
+            const double span = double(upperLevel) - upperStart;
+            buffer[i] = static_cast<float>(span * std::sin((x - upperStart) / span) + upperStart);
           }
-        } else if (x < lowerStart_) {
+        } else if (x < lowerStart) {
           buffer[i] = sineLower(x);
         }
       }
@@ -89,10 +92,10 @@ void Clipper::process(float* buffer, int frames) const {
     case 11:
       for (int i = 0; i < n; ++i) {
         const float x = buffer[i];
-        if (x > upperStart_) {
-          buffer[i] = (upperLevel_ * x - upperStart_ * upperStart_) /
-                      (x + upperLevel_ - 2.0f * upperStart_);
-        } else if (x < lowerStart_) {
+        if (x > upperStart) {
+          buffer[i] =
+              (upperLevel * x - upperStart * upperStart) / (x + upperLevel - 2.0f * upperStart);
+        } else if (x < lowerStart) {
           buffer[i] = sineLower(x);
         }
       }

@@ -69,35 +69,39 @@ void PowerSag::process(float* out, const float* in, int frames) {
 }
 
 void PowerSag::processChunk(float* out, const float* in, int frames) {
+  // Locals, because stores through out and envelope_ could otherwise alias the members.
+  float* const envelope = envelope_;
+  const float inputGain = inputGain_, outputGain = outputGain_;
+  const float release = releaseCoefficient_, attack = attackCoefficient_;
   float state = state_;
   if (channels_ == 2) {
-    const float detectGain = inputGain_ * 0.5f;
+    const float detectGain = inputGain * 0.5f;
     for (int i = 0; i < frames; ++i) {
       const float level = (std::fabs(in[2 * i]) + std::fabs(in[2 * i + 1])) * detectGain;
       const float e = 1.0f / (1.0f + level);
-      state += (e - state) * (e >= state ? releaseCoefficient_ : attackCoefficient_);
-      envelope_[i] = state - 1.0f;
+      state += (e - state) * (e >= state ? release : attack);
+      envelope[i] = state - 1.0f;
     }
   } else {
     for (int i = 0; i < frames; ++i) {
-      const float e = 1.0f / (1.0f + std::fabs(in[i]) * inputGain_);
-      state += (e - state) * (e >= state ? releaseCoefficient_ : attackCoefficient_);
-      envelope_[i] = state - 1.0f;
+      const float e = 1.0f / (1.0f + std::fabs(in[i]) * inputGain);
+      state += (e - state) * (e >= state ? release : attack);
+      envelope[i] = state - 1.0f;
     }
   }
   state_ = state;
 
-  smoother_.processBlock(envelope_, envelope_, frames);
+  smoother_.processBlock(envelope, envelope, frames);
 
   if (channels_ == 2) {
     for (int i = 0; i < frames; ++i) {
-      const float envelope = 1.0f + envelope_[i];
-      out[2 * i] = in[2 * i] * envelope * outputGain_;
-      out[2 * i + 1] = in[2 * i + 1] * envelope * outputGain_;
+      const float g = 1.0f + envelope[i];
+      out[2 * i] = in[2 * i] * g * outputGain;
+      out[2 * i + 1] = in[2 * i + 1] * g * outputGain;
     }
   } else {
     for (int i = 0; i < frames; ++i)
-      out[i] = in[i] * (1.0f + envelope_[i]) * outputGain_;
+      out[i] = in[i] * (1.0f + envelope[i]) * outputGain;
   }
 }
 
