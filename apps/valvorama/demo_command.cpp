@@ -58,13 +58,7 @@ int runDemo(Arguments& args) {
 
     const std::string file = dir + "/" + v.name + ".wav";
     SoundFileWriter writer(file, kRate, 2);
-    std::vector<float> interleaved(out.left.size() * 2);
-    for (size_t i = 0; i < out.left.size(); ++i) {
-      interleaved[2 * i] = out.left[i];
-      interleaved[2 * i + 1] = out.right[i];
-    }
-    writer.write(interleaved.data(), static_cast<long>(out.left.size()));
-    writer.commit();
+    writeStereo(writer, out);
 
     const Levels level = measure(out.left);
     const double seconds = double(out.left.size()) / kRate;

@@ -64,6 +64,16 @@ Rendered render(ProcessorSession& session, const Audio& input, double tailSecond
   return result;
 }
 
+void writeStereo(SoundFileWriter& writer, const Rendered& rendered) {
+  std::vector<float> interleaved(rendered.left.size() * 2);
+  for (size_t i = 0; i < rendered.left.size(); ++i) {
+    interleaved[2 * i] = rendered.left[i];
+    interleaved[2 * i + 1] = rendered.right[i];
+  }
+  writer.write(interleaved.data(), static_cast<long>(rendered.left.size()));
+  writer.commit();
+}
+
 Levels measure(const std::vector<float>& samples) {
   double peak = 0.0, sum = 0.0;
   for (float x : samples) {

@@ -19,6 +19,9 @@ struct Rendered {
 Rendered render(ProcessorSession& session, const Audio& input, double tailSeconds, bool keepLatency,
                 bool progress);
 
+// Interleaves the two channels into `writer` and commits the file.
+void writeStereo(SoundFileWriter& writer, const Rendered& rendered);
+
 // Peak and RMS in dBFS of one channel; -inf for silence.
 struct Levels {
   double peakDb, rmsDb;

@@ -74,13 +74,7 @@ int runRender(Arguments& args) {
 
   SoundFileWriter writer(output, input.sampleRate, 2);
   const Rendered out = render(session, input, tail, keepLatency, true);
-  std::vector<float> interleaved(out.left.size() * 2);
-  for (size_t i = 0; i < out.left.size(); ++i) {
-    interleaved[2 * i] = out.left[i];
-    interleaved[2 * i + 1] = out.right[i];
-  }
-  writer.write(interleaved.data(), static_cast<long>(out.left.size()));
-  writer.commit();
+  writeStereo(writer, out);
 
   std::vector<float> mono(input.frames());
   for (long i = 0; i < input.frames(); ++i)

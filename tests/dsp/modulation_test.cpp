@@ -221,8 +221,8 @@ TEST(SynthVCA, RampsToEachTargetOrJumpsAfterReset) {
   EXPECT_EQ(dest, (std::vector<float>{0.5f, 1.0f, 0.5f, 1.0f, 0.5f, 1.0f, 0.5f, 1.0f}));
 }
 
-TEST(TChorus, LevelBlendsDryAndDelayedSignal) {
-  dsp::TChorus chorus(nullptr, 0);
+// Both choruses share their routing and mix: at Level 0 the output is the dry input.
+void expectDryAtLevelZero(TAutomatedEffect& chorus) {
   chorus.setFormat(1, 44100);
   send(chorus, 86, 0);
   settle(chorus);
@@ -230,6 +230,11 @@ TEST(TChorus, LevelBlendsDryAndDelayedSignal) {
   std::vector<float> out(in.size());
   chorus.process(out.data(), in.data(), 1000);
   expectClose(out, in);  // wet + (dry - wet) x 1
+}
+
+TEST(TChorus, LevelBlendsDryAndDelayedSignal) {
+  dsp::TChorus chorus(nullptr, 0);
+  expectDryAtLevelZero(chorus);
 
   // Level 127/128: the impulse comes back 1 ms (44 samples) plus the sweep later, the dry
   // part is only 1/128.
@@ -416,13 +421,7 @@ TEST(TTremolo, DepthZeroDucksByTheEnvelopeButNotBelowTheFloor) {
 
 TEST(TChorusRand, DryWetAndOneRandomStepPerDelayPerCall) {
   dsp::TChorusRand chorus(nullptr, 0);
-  chorus.setFormat(1, 44100);
-  send(chorus, 86, 0);
-  settle(chorus);
-  const std::vector<float> in = testsupport::whiteNoise(1000, 0.5f);
-  std::vector<float> out(in.size());
-  chorus.process(out.data(), in.data(), 1000);
-  expectClose(out, in);  // wet + (dry - wet) x 1
+  expectDryAtLevelZero(chorus);
 
   send(chorus, 86, 127);
   settle(chorus);

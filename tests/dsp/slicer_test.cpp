@@ -1,4 +1,5 @@
 #include "dsp/slicer.h"
+#include "support/effect_runner.h"
 
 #include <gtest/gtest.h>
 
@@ -32,13 +33,7 @@ struct Rig {
     fx.reset();
   }
   std::vector<float> feed(const std::vector<float>& in) {
-    std::vector<float> out(in.size());
-    const int frames = static_cast<int>(in.size()) / channels;
-    for (int pos = 0; pos < frames; pos += 64) {
-      const int n = std::min(64, frames - pos);
-      fx.process(out.data() + pos * channels, in.data() + pos * channels, n);
-    }
-    return out;
+    return testsupport::runInBlocks(fx, in, channels);
   }
   // The gain curve, seen through a constant input of 1.
   std::vector<float> gains(int frames) { return feed(std::vector<float>(frames, 1.0f)); }

@@ -1,4 +1,5 @@
 #include "dsp/stereo_compressor.h"
+#include "support/effect_runner.h"
 
 #include <gtest/gtest.h>
 
@@ -27,13 +28,7 @@ struct Rig {
   }
   // Runs `in` through in blocks of 64 frames and returns what came out.
   std::vector<float> feed(const std::vector<float>& in) {
-    std::vector<float> out(in.size());
-    const int frames = static_cast<int>(in.size()) / channels;
-    for (int pos = 0; pos < frames; pos += 64) {
-      const int n = std::min(64, frames - pos);
-      fx.process(out.data() + pos * channels, in.data() + pos * channels, n);
-    }
-    return out;
+    return testsupport::runInBlocks(fx, in, channels);
   }
   // Lets the gliding parameters arrive on silence, which leaves the detectors discharged.
   void settle() { feed(std::vector<float>(16384 * channels, 0.0f)); }
