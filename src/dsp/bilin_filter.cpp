@@ -19,6 +19,7 @@ void BilinFilter::setCoefficients(float b0, float b1, float a1) {
   b0_ = b0;
   b1_ = b1;
   a1_ = a1;
+  fourStepStale_ = true;
 }
 
 void BilinFilter::setAnalog(float num1, float num0, float den1, float den0) {
@@ -27,12 +28,14 @@ void BilinFilter::setAnalog(float num1, float num0, float den1, float den0) {
   b0_ = (num1 * k + num0) / d;
   b1_ = (num0 - num1 * k) / d;
   a1_ = (den0 - den1 * k) / d;
+  fourStepStale_ = true;
 }
 
 void BilinFilter::setLowpass(float w) {
   const float d = w + k();
   b0_ = b1_ = w / d;
   a1_ = (w - k()) / d;
+  fourStepStale_ = true;
 }
 
 void BilinFilter::setHighpass(float w) {
@@ -40,13 +43,23 @@ void BilinFilter::setHighpass(float w) {
   b0_ = k() / d;
   b1_ = -k() / d;
   a1_ = (w - k()) / d;
+  fourStepStale_ = true;
 }
 
 void BilinFilter::processBlock(float* out, const float* in, int frames) {
   const int channels = channels_;
+  int done = 0;
+  if (channels == 1 && frames >= 4) {
+    if (fourStepStale_) {
+      const float b[2] = {b0_, b1_};
+      fourStep_.design(b, &a1_);
+      fourStepStale_ = false;
+    }
+    done = fourStep_.run(out, in, frames, &state_[0].x1, &state_[0].y1);
+  }
   for (int c = 0; c < channels; ++c) {
     State s = state_[c];
-    for (int i = 0; i < frames; ++i) {
+    for (int i = done; i < frames; ++i) {
       const float x0 = in[i * channels + c];
       const float y0 = b0_ * x0 + b1_ * s.x1 - a1_ * s.y1;
       s.x1 = x0;

@@ -2,6 +2,8 @@
 
 #include <complex>
 
+#include "dsp/four_step_iir.h"
+
 namespace dsp {
 
 // First-order IIR filter y = b0 x + b1 x1 - a1 y1 on mono or two-channel interleaved samples,
@@ -38,6 +40,9 @@ class BilinFilter {
   float sampleRate_ = 44100.0f;
   State state_[2];
   float b0_ = 0, b1_ = 0, a1_ = 0;
+  // The mono path's form of the same coefficients, derived when a block first needs it.
+  FourStepIir<1> fourStep_;
+  bool fourStepStale_ = true;
 };
 
 }  // namespace dsp

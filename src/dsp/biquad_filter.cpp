@@ -22,6 +22,7 @@ void BiquadFilter::setCoefficients(float b0, float b1, float b2, float a1, float
   b2_ = b2;
   a1_ = a1;
   a2_ = a2;
+  fourStepStale_ = true;
 }
 
 void BiquadFilter::setAnalog(float num2, float num1, float num0, float den2, float den1,
@@ -34,6 +35,7 @@ void BiquadFilter::setAnalog(float num2, float num1, float num0, float den2, flo
   b2_ = (num2 * k2 - num1 * k + num0) / d;
   a1_ = 2.0f * (den0 - den2 * k2) / d;
   a2_ = (den2 * k2 - den1 * k + den0) / d;
+  fourStepStale_ = true;
 }
 
 // The shared denominator of the low-, high- and band-pass designs: s^2 + d w s + w^2.
@@ -42,6 +44,7 @@ void BiquadFilter::setDenominator(float w, float d, float norm) {
   const float k2 = k * k;
   a1_ = 2.0f * (w * w - k2) / norm;
   a2_ = (k2 - d * k * w + w * w) / norm;
+  fourStepStale_ = true;
 }
 
 void BiquadFilter::setLowpass(float w, float d) {
@@ -80,6 +83,7 @@ void BiquadFilter::setPoleZero(float z1, float z2, float p1, float p2) {
   // The gain factor belongs to the numerator only; scaling the poles by it would move them.
   a1_ = 2.0f * (p1 * p2 - k2) / norm;
   a2_ = (k2 - k * (p1 + p2) + p1 * p2) / norm;
+  fourStepStale_ = true;
 }
 
 namespace {
@@ -111,7 +115,15 @@ void runBiquad(float* y, const float* x, int frames, float b0, float b1, float b
 void BiquadFilter::processBlock(float* out, const float* in, int frames) {
   if (channels_ == 1) {
     State& s = state_[0];
-    runBiquad<1>(out, in, frames, b0_, b1_, b2_, a1_, a2_, s.x1, s.x2, s.y1, s.y2);
+    if (fourStepStale_ && frames >= 4) {
+      const float b[3] = {b0_, b1_, b2_};
+      const float a[2] = {a1_, a2_};
+      fourStep_.design(b, a);
+      fourStepStale_ = false;
+    }
+    const int done = fourStep_.run(out, in, frames, &s.x1, &s.y1);
+    runBiquad<1>(out + done, in + done, frames - done, b0_, b1_, b2_, a1_, a2_, s.x1, s.x2, s.y1,
+                 s.y2);
     return;
   }
   for (int c = 0; c < 2; ++c) {

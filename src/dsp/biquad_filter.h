@@ -2,12 +2,16 @@
 
 #include <complex>
 
+#include "dsp/four_step_iir.h"
+
 namespace dsp {
 
 // Second-order IIR filter, direct form I, on mono or two-channel interleaved float samples.
 // Designs come from analog prototypes in s (frequencies in rad/s) mapped by the bilinear
 // transform with K = 2 x sample rate and no prewarping; the coefficient arithmetic stays in
-// float. setFormat, reset and one design call come before the first sample.
+// float. setFormat, reset and one design call come before the first sample. Mono blocks run
+// four samples per step (FourStepIir), which changes only the float rounding, so where a long
+// signal is cut into blocks can move the last bits of the output.
 class BiquadFilter {
  public:
   struct Coefficients {
@@ -54,6 +58,10 @@ class BiquadFilter {
   float sampleRate_ = 44100.0f;
   State state_[2];
   float b0_ = 0, b1_ = 0, b2_ = 0, a1_ = 0, a2_ = 0;
+  // The mono path's form of the same coefficients, derived when a block first needs it: some
+  // owners redesign every block, and some never run more than a frame at a time.
+  FourStepIir<2> fourStep_;
+  bool fourStepStale_ = true;
 };
 
 }  // namespace dsp

@@ -24,14 +24,30 @@ void NoiseGate::setFormat(int /*channels*/, int rate) {
 }
 
 // Negative times are taken as 0 (an instant change); they would otherwise make the gain diverge.
+namespace {
+
+// Below this the closing gain is taken as shut, so the tail ends in exact zeros.
+constexpr float kClosed = 1e-20f;
+
+void fillPowers(float* powers, int count, float factor) {
+  double p = 1.0;
+  for (int i = 0; i < count; ++i) {
+    p *= factor;
+    powers[i] = static_cast<float>(p);
+  }
+}
+
+}  // namespace
+
 void NoiseGate::setAttack(float seconds) {
   seconds = std::max(seconds, 0.0f);
-  attackCoefficient_ = 1.0f - std::pow(10.0f, -2.0f / (sampleRate_ * seconds));
+  const float coefficient = 1.0f - std::pow(10.0f, -2.0f / (sampleRate_ * seconds));
+  fillPowers(attackPowers_, kChunk, 1.0f - coefficient);
 }
 
 void NoiseGate::setRelease(float seconds) {
   seconds = std::max(seconds, 0.0f);
-  releaseCoefficient_ = std::pow(10.0f, -2.0f / (sampleRate_ * seconds));
+  fillPowers(releasePowers_, kChunk, std::pow(10.0f, -2.0f / (sampleRate_ * seconds)));
 }
 
 void NoiseGate::setHold(float seconds) {
@@ -59,18 +75,23 @@ void NoiseGate::process(float* buffer, int frames) {
   }
 
   float gain = gain_.load(std::memory_order_relaxed);
-  if (quietSamples_ < holdSamples_) {
-    const float attack = attackCoefficient_;
-    for (int i = 0; i < frames; ++i) {
-      gain += (1.0f - gain) * attack;
-      buffer[i] *= gain;
-    }
-  } else {
-    const float release = releaseCoefficient_;
-    for (int i = 0; i < frames; ++i) {
-      gain *= release;
-      if (std::fabs(gain) < 1e-20f) gain = 0.0f;
-      buffer[i] *= gain;
+  const bool opening = quietSamples_ < holdSamples_;
+  for (int start = 0; start < frames; start += kChunk) {
+    float* chunk = buffer + start;
+    const int n = std::min(kChunk, frames - start);
+    if (opening) {
+      const float distance = 1.0f - gain;
+      for (int i = 0; i < n; ++i)
+        chunk[i] *= 1.0f - distance * attackPowers_[i];
+      gain = 1.0f - distance * attackPowers_[n - 1];
+    } else {
+      const float from = gain;
+      for (int i = 0; i < n; ++i) {
+        const float g = from * releasePowers_[i];
+        chunk[i] *= std::fabs(g) < kClosed ? 0.0f : g;
+      }
+      gain = from * releasePowers_[n - 1];
+      if (std::fabs(gain) < kClosed) gain = 0.0f;
     }
   }
   gain_.store(gain, std::memory_order_relaxed);

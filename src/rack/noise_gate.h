@@ -34,8 +34,12 @@ class NoiseGate {
   int holdSamples_ = 0;
   std::atomic<float> gain_{0.0f};
   std::atomic<float> threshold_{0.0f};
-  float attackCoefficient_ = 0.0f;
-  float releaseCoefficient_ = 0.0f;
+  // The gain moves by a constant factor per sample, so its path through a chunk is a fixed
+  // table of powers: attackPowers_[i] is the distance to 1 left after i + 1 samples,
+  // releasePowers_[i] the gain left after i + 1 samples, for a start at 1.
+  static constexpr int kChunk = 64;
+  float attackPowers_[kChunk] = {};
+  float releasePowers_[kChunk] = {};
   float holdTime_ = 0.0f;
 };
 

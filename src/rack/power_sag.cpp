@@ -2,7 +2,30 @@
 
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace rack {
+namespace {
+
+// One step of the envelope towards its target e: with the release coefficient when the gain
+// recovers (e above the state), with the attack coefficient when it falls. The direction flips
+// with every half wave of the signal, which a branch would mispredict, so the coefficient is
+// picked with a mask. Gives exactly state + (e - state) x coefficient either way.
+inline float follow(float state, float e, float attack, float release) {
+  const float d = e - state;
+#if defined(__SSE2__)
+  const __m128 rising = _mm_cmpge_ss(_mm_set_ss(e), _mm_set_ss(state));
+  const __m128 k =
+      _mm_or_ps(_mm_and_ps(rising, _mm_set_ss(release)), _mm_andnot_ps(rising, _mm_set_ss(attack)));
+  return state + d * _mm_cvtss_f32(k);
+#else
+  return state + d * (e >= state ? release : attack);
+#endif
+}
+
+}  // namespace
 
 PowerSag::PowerSag() {
   setFormat(2, 44100);
@@ -78,14 +101,12 @@ void PowerSag::processChunk(float* out, const float* in, int frames) {
     const float detectGain = inputGain * 0.5f;
     for (int i = 0; i < frames; ++i) {
       const float level = (std::fabs(in[2 * i]) + std::fabs(in[2 * i + 1])) * detectGain;
-      const float e = 1.0f / (1.0f + level);
-      state += (e - state) * (e >= state ? release : attack);
+      state = follow(state, 1.0f / (1.0f + level), attack, release);
       envelope[i] = state - 1.0f;
     }
   } else {
     for (int i = 0; i < frames; ++i) {
-      const float e = 1.0f / (1.0f + std::fabs(in[i]) * inputGain);
-      state += (e - state) * (e >= state ? release : attack);
+      state = follow(state, 1.0f / (1.0f + std::fabs(in[i]) * inputGain), attack, release);
       envelope[i] = state - 1.0f;
     }
   }

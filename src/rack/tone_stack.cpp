@@ -39,8 +39,8 @@ bool ToneStack::setModel(int model) {
   loadModel(model);
   low_ = mid_ = high_ = 0.5f;
   rebuild();
-  for (double& u : solution_)
-    u = 0.0;
+  for (double& h : history_)
+    h = 0.0;
   return true;
 }
 
@@ -54,8 +54,8 @@ void ToneStack::setKnobs(float low, float mid, float high) {
 
 void ToneStack::reset() {
   std::lock_guard<std::mutex> guard(lock_);
-  for (double& u : solution_)
-    u = 0.0;
+  for (double& h : history_)
+    h = 0.0;
 }
 
 void ToneStack::loadModel(int model) {
@@ -165,38 +165,41 @@ bool ToneStack::invert() {
       if (!std::isfinite(inv[i][j])) return false;
     }
   }
-  for (int i = 0; i < kSize; ++i) {
-    for (int j = 0; j < kSize; ++j)
-      inverse_[i][j] = inv[i][j];
-    columns_[0][i] = inv[i][3];
-    columns_[1][i] = inv[i][6];
-    columns_[2][i] = inv[i][7];
-    columns_[3][i] = inv[i][8];
+  // The inverse's columns for the input and the three histories; the input enters as x / r1.
+  const int rhs[4] = {3, 6, 7, 8};
+  const double ks[3] = {k1_, k2_, k3_};
+  for (int c = 0; c < 4; ++c) {
+    const double scale = c == 0 ? 1.0 / r1_ : 1.0;
+    for (int r = 0; r < 3; ++r) {
+      // b6 = k1 u1 + u6, b7 = k2 u2 + u7, b8 = k3 u3 + u8
+      next_[r][c] = (ks[r] * inv[1 + r][rhs[c]] + inv[6 + r][rhs[c]]) * scale;
+    }
+    output_[c] = (r1_ * inv[6][rhs[c]] + rHigh_ * inv[1][rhs[c]]) * scale;
   }
   return true;
 }
 
 void ToneStack::process(float* out, const float* in, int frames) {
   std::lock_guard<std::mutex> guard(lock_);
-  double u[kSize];
-  for (int j = 0; j < kSize; ++j)
-    u[j] = solution_[j];
-  const double invR1 = 1.0 / r1_;
-  const double r1 = r1_, rHigh = rHigh_;
-  const double k1 = k1_, k2 = k2_, k3 = k3_;
+  double h6 = history_[0], h7 = history_[1], h8 = history_[2];
+  const auto& n = next_;
+  const auto& o = output_;
   const float gain = outputGain_;
   for (int i = 0; i < frames; ++i) {
     const float x = in[i];
-    const double b3 = double(x) * invR1;
-    const double b6 = k1 * u[1] + u[6];
-    const double b7 = k2 * u[2] + u[7];
-    const double b8 = k3 * u[3] + u[8];
-    for (int j = 0; j < kSize; ++j)
-      u[j] = columns_[0][j] * b3 + columns_[1][j] * b6 + columns_[2][j] * b7 + columns_[3][j] * b8;
-    out[i] = (x - static_cast<float>(r1 * u[6]) - static_cast<float>(rHigh * u[1])) * gain;
+    const double xd = x;
+    const double drop = (o[0] * xd + o[1] * h6) + (o[2] * h7 + o[3] * h8);
+    const double n6 = (n[0][0] * xd + n[0][1] * h6) + (n[0][2] * h7 + n[0][3] * h8);
+    const double n7 = (n[1][0] * xd + n[1][1] * h6) + (n[1][2] * h7 + n[1][3] * h8);
+    const double n8 = (n[2][0] * xd + n[2][1] * h6) + (n[2][2] * h7 + n[2][3] * h8);
+    h6 = n6;
+    h7 = n7;
+    h8 = n8;
+    out[i] = (x - static_cast<float>(drop)) * gain;
   }
-  for (int j = 0; j < kSize; ++j)
-    solution_[j] = std::fabs(u[j]) < kFlushThreshold ? 0.0 : u[j];
+  history_[0] = std::fabs(h6) < kFlushThreshold ? 0.0 : h6;
+  history_[1] = std::fabs(h7) < kFlushThreshold ? 0.0 : h7;
+  history_[2] = std::fabs(h8) < kFlushThreshold ? 0.0 : h8;
 }
 
 }  // namespace rack

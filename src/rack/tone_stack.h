@@ -42,11 +42,14 @@ class ToneStack {
   double rLow_ = 0, rMid_ = 0, rHigh_ = 0;
   double k1_ = 0, k2_ = 0, k3_ = 0;
   double matrix_[kSize][kSize] = {};
-  double inverse_[kSize][kSize] = {};
-  // Columns 3, 6, 7, 8 of the inverse, the only ones a sample needs (the other right-hand-side
-  // entries are always zero), kept contiguous for the per-sample solve.
-  double columns_[4][kSize] = {};
-  double solution_[kSize] = {};
+  // A sample's right-hand side is zero but for four entries: the input (row 3) and the three
+  // capacitor histories b6, b7, b8 (rows 6-8), and those histories are themselves sums of the
+  // solution. So the solve folds down to a three-value recursion: history_ holds b6, b7, b8 for
+  // the next sample; next_[r] maps (input, b6, b7, b8) to the next history r; output_ maps
+  // them to the current through the output path, r1 u6 + rHigh u1.
+  double next_[3][4] = {};
+  double output_[4] = {};
+  double history_[3] = {};
   int model_ = -1;
   float low_ = 0.5f, mid_ = 0.5f, high_ = 0.5f;
   float outputGain_ = 1.0f;

@@ -115,7 +115,7 @@ TEST(PowerSag, StereoSharesOneGainFromTheMeanLevel) {
   EXPECT_NEAR(out[2 * frames - 2] / 0.8f, 1.0f / (1.0f + 0.5f * db(6.0f)), 1e-4f);
 }
 
-TEST(PowerSag, BlockLengthDoesNotMatterAndNothingIsAllocated) {
+TEST(PowerSag, BlockLengthChangesOnlyRoundingAndNothingIsAllocated) {
   const std::vector<float> noise = testsupport::whiteNoise(2 * 3000, 0.9f);
   rack::PowerSag whole, pieces;
   std::vector<float> a(noise.size()), b(noise.size());
@@ -129,7 +129,10 @@ TEST(PowerSag, BlockLengthDoesNotMatterAndNothingIsAllocated) {
   }
   pieces.process(b.data() + 2 * done, b.data() + 2 * done, 3000 - done);
   EXPECT_EQ(counter.count(), 0u);
-  EXPECT_EQ(a, b);
+  // The envelope's smoother steps four samples at a time inside each piece, so the cut may
+  // move the float rounding, nothing more.
+  for (size_t i = 0; i < a.size(); ++i)
+    ASSERT_NEAR(a[i], b[i], 1e-6f) << "sample " << i;
 }
 
 }  // namespace
