@@ -7,6 +7,21 @@ namespace {
 
 constexpr float kHalfPi = 1.5707964f;
 
+// sin(t) for 0 <= t <= pi/2, the only arguments a knee produces: the Taylor series to t^15
+// is within 7e-12 of it there, far below what the float result keeps, and costs a fraction
+// of a library call.
+double kneeSine(double t) {
+  const double t2 = t * t;
+  double p = -1.0 / 1307674368000.0;  // -1/15!
+  p = p * t2 + 1.0 / 6227020800.0;    // 1/13!
+  p = p * t2 - 1.0 / 39916800.0;      // -1/11!
+  p = p * t2 + 1.0 / 362880.0;        // 1/9!
+  p = p * t2 - 1.0 / 5040.0;          // -1/7!
+  p = p * t2 + 1.0 / 120.0;           // 1/5!
+  p = p * t2 - 1.0 / 6.0;             // -1/3!
+  return t + t * t2 * p;
+}
+
 }  // namespace
 
 void Clipper::configure(int type, float a, float b, float c, float d) {
@@ -40,7 +55,7 @@ void Clipper::configure(int type, float a, float b, float c, float d) {
 float Clipper::sineLower(float x) const {
   if (x <= lowerEnd_) return lowerLevel_;
   const double span = double(lowerLevel_) - lowerStart_;
-  return static_cast<float>(span * std::sin((x - lowerStart_) / span) + lowerStart_);
+  return static_cast<float>(span * kneeSine((x - lowerStart_) / span) + lowerStart_);
 }
 
 void Clipper::process(float* buffer, int frames) const {
@@ -82,7 +97,7 @@ void Clipper::process(float* buffer, int frames) const {
             buffer[i] = upperLevel;
           } else {
             const double span = double(upperLevel) - upperStart;
-            buffer[i] = static_cast<float>(span * std::sin((x - upperStart) / span) + upperStart);
+            buffer[i] = static_cast<float>(span * kneeSine((x - upperStart) / span) + upperStart);
           }
         } else if (x < lowerStart) {
           buffer[i] = sineLower(x);

@@ -7,6 +7,27 @@
 #include "dsp/denormal.h"
 
 namespace rack {
+namespace {
+
+// One stretch of a comb that does not cross the end of its line; the line is its own memory.
+void runComb(float* out, const float* in, float* __restrict line, int n, float feedback,
+             bool accumulate) {
+  if (accumulate) {
+    for (int i = 0; i < n; ++i) {
+      const float delayed = line[i];
+      line[i] = dsp::flushTiny(in[i] + feedback * delayed);
+      out[i] += delayed;
+    }
+  } else {
+    for (int i = 0; i < n; ++i) {
+      const float delayed = line[i];
+      line[i] = dsp::flushTiny(in[i] + feedback * delayed);
+      out[i] = delayed;
+    }
+  }
+}
+
+}  // namespace
 
 void CombFilter::setDelay(int samples) {
   samples = std::max(samples, 1);  // a zero-length comb would feed back on itself
@@ -36,14 +57,17 @@ void CombFilter::process(float* out, const float* in, int frames, bool accumulat
     if (!accumulate) std::fill(out, out + frames, 0.0f);
     return;
   }
-  float* line = line_.data();
+  float* const line = line_.data();
   const float feedback = feedback_;
   int p = position_;
-  for (int i = 0; i < frames; ++i) {
-    const float delayed = line[p];
-    line[p] = dsp::flushTiny(in[i] + feedback * delayed);
-    out[i] = accumulate ? out[i] + delayed : delayed;
-    if (++p == length_) p = 0;
+  // In runs up to the end of the line: within a run every slot is read and then written once,
+  // so the run is a plain vector loop.
+  for (int done = 0; done < frames;) {
+    const int n = std::min(frames - done, length_ - p);
+    runComb(out + done, in + done, line + p, n, feedback, accumulate);
+    done += n;
+    p += n;
+    if (p == length_) p = 0;
   }
   position_ = p;
 }
