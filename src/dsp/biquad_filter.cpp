@@ -1,5 +1,7 @@
 #include "dsp/biquad_filter.h"
 
+#include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <numbers>
 
@@ -112,16 +114,20 @@ void runBiquad(float* y, const float* x, int frames, float b0, float b1, float b
 
 }  // namespace
 
+const FourStepIir<2>& BiquadFilter::fourStep() {
+  if (fourStepStale_) {
+    const float b[3] = {b0_, b1_, b2_};
+    const float a[2] = {a1_, a2_};
+    fourStep_.design(b, a);
+    fourStepStale_ = false;
+  }
+  return fourStep_;
+}
+
 void BiquadFilter::processBlock(float* out, const float* in, int frames) {
   if (channels_ == 1) {
     State& s = state_[0];
-    if (fourStepStale_ && frames >= 4) {
-      const float b[3] = {b0_, b1_, b2_};
-      const float a[2] = {a1_, a2_};
-      fourStep_.design(b, a);
-      fourStepStale_ = false;
-    }
-    const int done = fourStep_.run(out, in, frames, &s.x1, &s.y1);
+    const int done = frames >= 4 ? fourStep().run(out, in, frames, &s.x1, &s.y1) : 0;
     runBiquad<1>(out + done, in + done, frames - done, b0_, b1_, b2_, a1_, a2_, s.x1, s.x2, s.y1,
                  s.y2);
     return;
@@ -130,6 +136,35 @@ void BiquadFilter::processBlock(float* out, const float* in, int frames) {
     State& s = state_[c];
     runBiquad<2>(out + c, in + c, frames, b0_, b1_, b2_, a1_, a2_, s.x1, s.x2, s.y1, s.y2);
   }
+}
+
+void BiquadFilter::processCascade(BiquadFilter* const* filters, int count, float* out,
+                                  const float* in, int frames) {
+  assert(count >= 0 && count <= kMaxCascade);
+  using Form = FourStepIir<2>;
+  const Form* forms[kMaxCascade];
+  Form::Lanes lanes[kMaxCascade];
+  for (int k = 0; k < count; ++k) {
+    assert(filters[k]->channels_ == 1);
+    forms[k] = &filters[k]->fourStep();
+    lanes[k] = Form::load(&filters[k]->state_[0].x1, &filters[k]->state_[0].y1);
+  }
+  int i = 0;
+  for (; i + 4 <= frames; i += 4) {
+    Form::Vec v = Form::loadVec(in + i);
+    for (int k = 0; k < count; ++k)
+      v = forms[k]->step(v, lanes[k]);
+    Form::storeVec(out + i, v);
+  }
+  // The last few frames go through the filters one after the other.
+  for (int k = 0; k < count; ++k) {
+    BiquadFilter& f = *filters[k];
+    State& s = f.state_[0];
+    Form::store(lanes[k], &s.x1, &s.y1);
+    runBiquad<1>(out + i, (k == 0 ? in : out) + i, frames - i, f.b0_, f.b1_, f.b2_, f.a1_, f.a2_,
+                 s.x1, s.x2, s.y1, s.y2);
+  }
+  if (count == 0 && out != in) std::copy(in + i, in + frames, out + i);
 }
 
 void BiquadFilter::processFrame(float* out, const float* in) {

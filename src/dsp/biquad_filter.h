@@ -35,6 +35,12 @@ class BiquadFilter {
 
   // out may equal in. The last two inputs and outputs of each channel carry over.
   void processBlock(float* out, const float* in, int frames);
+  // Mono filters in series: filters[0], then filters[1] and so on over one block, the same as
+  // processBlock on each in turn up to float rounding, but faster: the filters' recursions
+  // overlap. At most kMaxCascade filters; out may equal in.
+  static constexpr int kMaxCascade = 8;
+  static void processCascade(BiquadFilter* const* filters, int count, float* out, const float* in,
+                             int frames);
   void processFrame(float* out, const float* in);
 
   // The digital transfer function at a frequency in Hz (for tests and response curves).
@@ -52,6 +58,7 @@ class BiquadFilter {
   };
 
   float k() const { return 2.0f * sampleRate_; }
+  const FourStepIir<2>& fourStep();
   void setDenominator(float w, float d, float norm);
 
   int channels_ = 1;

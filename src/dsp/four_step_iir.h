@@ -31,40 +31,75 @@ class FourStepIir {
     }
   }
 
-  // x1/y1 are the last input/output, x2/y2 the ones before (order 2 only). Runs whole steps
-  // of four and returns how many frames it took; the caller finishes the rest sample by sample.
-  int run(float* out, const float* in, int frames, float* x, float* y) const {
-    float x1 = x[0], y1 = y[0];
-    float x2 = kOrder == 2 ? x[1] : 0.0f, y2 = kOrder == 2 ? y[1] : 0.0f;
-    int i = 0;
-    for (; i + 4 <= frames; i += 4) {
-      // Scalar loads broadcast straight into vectors; taking lanes out of one vector load
-      // compiles to a detour through the integer registers.
-      const float v0 = in[i], v1 = in[i + 1], v2 = in[i + 2], v3 = in[i + 3];
-      Vec sum = (inputs_[0] * v0 + inputs_[1] * v1) + (inputs_[2] * v2 + inputs_[3] * v3);
-      if constexpr (kOrder == 2) {
-        sum += (pastInputs_[0] * x1 + pastInputs_[1] * x2) + pastOutputs_[1] * y2;
-        x2 = v2;
-      } else {
-        sum += pastInputs_[0] * x1;
-      }
-      // Last, so everything else is ready when the previous step's output arrives.
-      const Vec result = sum + pastOutputs_[0] * y1;
-      std::memcpy(out + i, &result, sizeof result);
-      x1 = v3;
-      y1 = result[3];
-      if constexpr (kOrder == 2) y2 = result[2];
-    }
-    x[0] = x1;
-    y[0] = y1;
+  // The last inputs and outputs, each spread over all four lanes: x1/y1 the latest, x2/y2
+  // the ones before (order 2 only).
+  struct Lanes {
+    Vec x1, x2, y1, y2;
+  };
+
+  static Lanes load(const float* x, const float* y) {
+    Lanes s{};
+    s.x1 = Vec{} + x[0];
+    s.y1 = Vec{} + y[0];
     if constexpr (kOrder == 2) {
-      x[1] = x2;
-      y[1] = y2;
+      s.x2 = Vec{} + x[1];
+      s.y2 = Vec{} + y[1];
     }
+    return s;
+  }
+
+  static void store(const Lanes& s, float* x, float* y) {
+    x[0] = s.x1[0];
+    y[0] = s.y1[0];
+    if constexpr (kOrder == 2) {
+      x[1] = s.x2[0];
+      y[1] = s.y2[0];
+    }
+  }
+
+  // Four outputs from four inputs.
+  Vec step(Vec v, Lanes& s) const {
+    const Vec v0 = spread<0>(v), v1 = spread<1>(v), v2 = spread<2>(v), v3 = spread<3>(v);
+    Vec sum = (inputs_[0] * v0 + inputs_[1] * v1) + (inputs_[2] * v2 + inputs_[3] * v3);
+    if constexpr (kOrder == 2) {
+      sum += (pastInputs_[0] * s.x1 + pastInputs_[1] * s.x2) + pastOutputs_[1] * s.y2;
+      s.x2 = v2;
+    } else {
+      sum += pastInputs_[0] * s.x1;
+    }
+    // Last, so everything else is ready when the previous step's output arrives.
+    const Vec result = sum + pastOutputs_[0] * s.y1;
+    s.x1 = v3;
+    s.y1 = spread<3>(result);
+    if constexpr (kOrder == 2) s.y2 = spread<2>(result);
+    return result;
+  }
+
+  // x and y hold the last inputs and outputs as scalars, latest first. Runs whole steps of
+  // four and returns how many frames it took; the caller finishes the rest sample by sample.
+  int run(float* out, const float* in, int frames, float* x, float* y) const {
+    Lanes s = load(x, y);
+    int i = 0;
+    for (; i + 4 <= frames; i += 4)
+      storeVec(out + i, step(loadVec(in + i), s));
+    store(s, x, y);
     return i;
   }
 
+  static Vec loadVec(const float* p) {
+    Vec v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+  }
+
+  static void storeVec(float* p, Vec v) { std::memcpy(p, &v, sizeof v); }
+
  private:
+  template <int kLane>
+  static Vec spread(Vec v) {
+    return __builtin_shufflevector(v, v, kLane, kLane, kLane, kLane);
+  }
+
   // Four outputs of the difference equation from the given inputs and past values.
   static Vec respond(const float* b, const float* a, const double (&x)[4],
                      const double (&pastX)[kOrder], const double (&pastY)[kOrder]) {

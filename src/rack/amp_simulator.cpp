@@ -121,9 +121,8 @@ int AmpSimulator::process(float* destination, const float* source, int frames) {
     return frames;
   }
 
-  voicing1_.processBlock(b, a, frames);
-  voicing2_.processBlock(a, b, frames);
-  voicing3_.processBlock(b, a, frames);
+  dsp::BiquadFilter* const voicing[] = {&voicing1_, &voicing2_, &voicing3_};
+  dsp::BiquadFilter::processCascade(voicing, 3, b, a, frames);
   if (toneStackFirst_) runToneStack(a, b, frames);
   scale(b, frames, preampGain_);
   preampClipper_.process(b, frames);

@@ -181,15 +181,14 @@ void CabinetStage::process(float* out, const float* in, int frames) {
     if (out != in) std::copy_n(in, frames, out);
     return;
   }
-  // Every section may work in place, so the whole chain runs in the destination.
+  // Every section may work in place, so the whole chain runs in the destination. The filters
+  // are linear, so their order is free: the first-order section goes first and the biquads
+  // run as one cascade.
   reflections_.process(out, in, frames);
-  cabLowPass_.processBlock(out, out, frames);
-  cabHighPass_.processBlock(out, out, frames);
-  cabLowPass2_.processBlock(out, out, frames);
   cabFirstOrder_.processBlock(out, out, frames);
-  cabNotch_.processBlock(out, out, frames);
-  cabShelves_.processBlock(out, out, frames);
-  if (option3_ != 0) cabPresence_.processBlock(out, out, frames);
+  dsp::BiquadFilter* const cascade[] = {&cabLowPass_, &cabHighPass_, &cabLowPass2_,
+                                        &cabNotch_,   &cabShelves_,  &cabPresence_};
+  dsp::BiquadFilter::processCascade(cascade, option3_ != 0 ? 6 : 5, out, out, frames);
 }
 
 std::complex<double> CabinetStage::filterResponse(double hz) const {

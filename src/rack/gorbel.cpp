@@ -427,9 +427,8 @@ void Gorbel::processBlock(float* block, pseudoutils::SharedTunerReading& reading
     return;
   }
   if (applied_[kEqOn] != 0) {
-    eqBands_[0].processBlock(workB_, workA_, kBlock);
-    eqBands_[1].processBlock(workA_, workB_, kBlock);
-    eqBands_[2].processBlock(workB_, workA_, kBlock);
+    dsp::BiquadFilter* const bands[] = {&eqBands_[0], &eqBands_[1], &eqBands_[2]};
+    dsp::BiquadFilter::processCascade(bands, 3, workB_, workA_, kBlock);
   } else {
     copy(workB_, workA_, kBlock);
   }

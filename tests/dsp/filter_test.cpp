@@ -196,6 +196,48 @@ TEST(Filters, OutputDoesNotDependOnHowTheSignalIsCutIntoBlocks) {
                                                  1e-5f);
 }
 
+// A cascade gives what the filters give one after the other, for any block length (whole
+// steps and leftover frames), in place or not, and carries every filter's state over.
+TEST(Filters, CascadeMatchesTheFiltersInTurn) {
+  std::mt19937 rng(11);
+  std::uniform_real_distribution<float> noise(-1.0f, 1.0f);
+  const auto design = [](dsp::BiquadFilter(&f)[4]) {
+    for (dsp::BiquadFilter& g : f) {
+      g.setFormat(1, kRate);
+      g.reset();
+    }
+    f[0].setLowpass(12000.0f, 0.7f);
+    f[1].setHighpass(600.0f, 1.2f);
+    f[2].setBandpass(9000.0f, 0.4f);
+    f[3].setAnalog(1.0f, 30000.0f, 4e8f, 1.0f, 9000.0f, 4e8f);
+  };
+  for (int count = 0; count <= 4; ++count) {
+    for (bool inPlace : {false, true}) {
+      dsp::BiquadFilter serial[4], cascade[4];
+      design(serial);
+      design(cascade);
+      dsp::BiquadFilter* chain[4] = {&cascade[0], &cascade[1], &cascade[2], &cascade[3]};
+      float worst = 0.0f;
+      for (int frames : {64, 3, 0, 1, 61, 4, 7, 64, 64}) {
+        std::vector<float> in(frames), expected(frames), got(frames);
+        for (float& x : in)
+          x = noise(rng);
+        expected = in;
+        for (int k = 0; k < count; ++k)
+          serial[k].processBlock(expected.data(), expected.data(), frames);
+        if (inPlace) {
+          got = in;
+          dsp::BiquadFilter::processCascade(chain, count, got.data(), got.data(), frames);
+        } else {
+          dsp::BiquadFilter::processCascade(chain, count, got.data(), in.data(), frames);
+        }
+        worst = std::max(worst, maxDifference(expected, got));
+      }
+      EXPECT_LE(worst, 1e-5f) << count << " filters" << (inPlace ? ", in place" : "");
+    }
+  }
+}
+
 // A redesign between blocks takes effect from the next block in the four-sample form too.
 TEST(Filters, RedesignBetweenBlocksTakesEffect) {
   dsp::BiquadFilter f;
