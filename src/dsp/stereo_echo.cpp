@@ -80,14 +80,18 @@ void TStereoEcho::parametersChanged() {
 void TStereoEcho::designBandWidth(float bandWidth) {
   if (!(bandWidth < kTopOfScale)) {
     feedbackFilter_ = {1.0f, 0.0f, 0.0f, 0.0f, 0.0f};
-    return;
+  } else {
+    const double rest = 1.0 - bandWidth;
+    const double f1 = 434.846 * std::pow(2.0, 3.58 * rest);
+    const double f2 = 65243.926 * std::pow(2.0, -3.64 * rest);
+    const float sum = static_cast<float>(f1 + f2);
+    designFilter_.setAnalog(0.0f, sum, 0.0f, 1.0f, sum, static_cast<float>(f1 * f2));
+    feedbackFilter_ = designFilter_.coefficients();
   }
-  const double rest = 1.0 - bandWidth;
-  const double f1 = 434.846 * std::pow(2.0, 3.58 * rest);
-  const double f2 = 65243.926 * std::pow(2.0, -3.64 * rest);
-  const float sum = static_cast<float>(f1 + f2);
-  designFilter_.setAnalog(0.0f, sum, 0.0f, 1.0f, sum, static_cast<float>(f1 * f2));
-  feedbackFilter_ = designFilter_.coefficients();
+  const BiquadFilter::Coefficients& c = feedbackFilter_;
+  const float b[3] = {c.b0, c.b1, c.b2};
+  const float a[2] = {c.a1, c.a2};
+  feedbackSteps_.design(b, a);
 }
 
 int TStereoEcho::advance(int pos) const {
@@ -201,6 +205,10 @@ int TStereoEcho::processBlock(float* out, const float* in, int frames) {
 // One channel out hears tap 2 whatever the mode.
 void TStereoEcho::processMono(float* out, const float* in, int frames) {
   const int ic = inputChannels();
+  if (ic == 1 && distanceTo(tap2_) >= frames) {
+    processMonoInRuns(out, in, frames);
+    return;
+  }
   float* ring = ring_.get();
   const float dryGain = 1.0f - level_;
   // Positions and filter state in locals: the ring's float stores could otherwise alias them
@@ -218,6 +226,36 @@ void TStereoEcho::processMono(float* out, const float* in, int frames) {
   state_[0] = s;
   writePos_ = writePos;
   tap2_ = tap2;
+}
+
+// Mono in and out with a delay of at least the block: nothing written in this block is read
+// back in it, so the feedback filter runs over a whole stretch of the tap four samples per
+// step before the ring is written. Stretches end where the tap or the write position wraps.
+void TStereoEcho::processMonoInRuns(float* out, const float* in, int frames) {
+  constexpr int kRun = 64;
+  float* const ring = ring_.get();
+  const int length = ringLength();
+  const float dryGain = 1.0f - level_, feedback = feedback_;
+  FilterState s = state_[0];
+  for (int done = 0; done < frames;) {
+    const int n = std::min({kRun, frames - done, length - tap2_, length - writePos_});
+    const float* wet = ring + tap2_;
+    float* back = ring + writePos_;
+    float filtered[kRun];
+    const int stepped = feedbackSteps_.run(filtered, wet, n, &s.x1, &s.y1);
+    for (int i = stepped; i < n; ++i)
+      filtered[i] = filterFeedback(s, wet[i]);
+    const float* dry = in + done;
+    for (int i = 0; i < n; ++i) {
+      const float x = dry[i];  // read before out is written: they may be the same buffer
+      back[i] = flushTiny(filtered[i] * feedback + x);
+      out[done + i] = wet[i] + (x - wet[i]) * dryGain;
+    }
+    tap2_ = tap2_ + n == length ? 0 : tap2_ + n;
+    writePos_ = writePos_ + n == length ? 0 : writePos_ + n;
+    done += n;
+  }
+  state_[0] = s;
 }
 
 void TStereoEcho::processStereo(float* out, const float* in, int frames) {

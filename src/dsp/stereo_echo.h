@@ -44,6 +44,7 @@ class TStereoEcho : public TAutomatedEffect {
   void zeroRing(int start, int count);
   float filterFeedback(FilterState& s, float r) const;
   void processMono(float* out, const float* in, int frames);
+  void processMonoInRuns(float* out, const float* in, int frames);
   void processStereo(float* out, const float* in, int frames);
 
   int clean_ = 0;  // guarded by the effect lock
@@ -59,6 +60,7 @@ class TStereoEcho : public TAutomatedEffect {
   float feedback_ = 0.0f;
   float level_ = 0.0f;
   BiquadFilter::Coefficients feedbackFilter_{1, 0, 0, 0, 0};
+  FourStepIir<2> feedbackSteps_;  // the same filter four samples at a time
   FilterState state_[2];
   BiquadFilter designFilter_;  // only designs feedbackFilter_
 };
