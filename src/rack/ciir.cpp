@@ -36,10 +36,26 @@ void CIIR::setPeaking(float hz, float q, float gainDb) {
 
 void CIIR::process(float* buffer, int frames) {
   const double b0 = b0_, b1 = b1_, b2 = b2_, a1 = a1_, a2 = a2_;
+  // The second sample of a pair written directly in the state before the pair, so a pair
+  // waits on the previous one through a single multiply-add.
+  const double c1 = b1 - a1 * b0, c2 = b2 - a1 * b1, c3 = -a1 * b2;
+  const double d1 = a1 * a1 - a2, d2 = a1 * a2;
   double x1 = x1_, x2 = x2_, y1 = y1_, y2 = y2_;
-  for (int i = 0; i < frames; ++i) {
+  int i = 0;
+  for (; i + 2 <= frames; i += 2) {
+    const double x = buffer[i], next = buffer[i + 1];
+    // The terms in y1 come last: they alone wait for the previous pair.
+    const double y = (b0 * x + b1 * x1 + b2 * x2 - a2 * y2) - a1 * y1;
+    const double after = (b0 * next + c1 * x + c2 * x1 + c3 * x2 + d2 * y2) + d1 * y1;
+    x2 = x;
+    x1 = next;
+    y2 = y;
+    y1 = after;
+    buffer[i] = static_cast<float>(y);
+    buffer[i + 1] = static_cast<float>(after);
+  }
+  for (; i < frames; ++i) {
     const double x = buffer[i];
-    // The term in y1 comes last: it alone waits for the previous output.
     const double y = (b0 * x + b1 * x1 + b2 * x2 - a2 * y2) - a1 * y1;
     x2 = x1;
     x1 = x;

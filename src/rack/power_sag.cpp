@@ -2,28 +2,34 @@
 
 #include <cmath>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace rack {
 namespace {
 
-// One step of the envelope towards its target e: with the release coefficient when the gain
-// recovers (e above the state), with the attack coefficient when it falls. The direction flips
-// with every half wave of the signal, which a branch would mispredict, so the coefficient is
-// picked with a mask. Gives exactly state + (e - state) x coefficient either way.
-inline float follow(float state, float e, float attack, float release) {
-  const float d = e - state;
-#if defined(__SSE2__)
-  const __m128 rising = _mm_cmpge_ss(_mm_set_ss(e), _mm_set_ss(state));
-  const __m128 k =
-      _mm_or_ps(_mm_and_ps(rising, _mm_set_ss(release)), _mm_andnot_ps(rising, _mm_set_ss(attack)));
-  return state + d * _mm_cvtss_f32(k);
-#else
-  return state + d * (e >= state ? release : attack);
-#endif
-}
+// The envelope's step towards its target e, state (1 - k) + e k: with the release
+// coefficient when the gain recovers (e above the state), with the attack coefficient when it
+// falls. Both steps are computed and one is picked with a mask: the direction flips with every
+// half wave of the signal, which a branch would mispredict, and the comparison runs beside the
+// arithmetic instead of before it. The state lives in all four lanes of a vector register.
+struct Follower {
+  using Vec = float __attribute__((vector_size(16)));
+
+  Vec attack, release, keepAttack, keepRelease;
+
+  Follower(float attackCoefficient, float releaseCoefficient)
+      : attack(spread(attackCoefficient)),
+        release(spread(releaseCoefficient)),
+        keepAttack(spread(1.0f - attackCoefficient)),
+        keepRelease(spread(1.0f - releaseCoefficient)) {}
+
+  static Vec spread(float v) { return Vec{v, v, v, v}; }
+
+  Vec step(Vec state, float target) const {
+    const Vec e = spread(target);
+    const Vec rising = state * keepRelease + e * release;
+    const Vec falling = state * keepAttack + e * attack;
+    return e >= state ? rising : falling;
+  }
+};
 
 }  // namespace
 
@@ -95,22 +101,22 @@ void PowerSag::processChunk(float* out, const float* in, int frames) {
   // Locals, because stores through out and envelope_ could otherwise alias the members.
   float* const envelope = envelope_;
   const float inputGain = inputGain_, outputGain = outputGain_;
-  const float release = releaseCoefficient_, attack = attackCoefficient_;
-  float state = state_;
+  const Follower follow(attackCoefficient_, releaseCoefficient_);
+  Follower::Vec state = Follower::spread(state_);
   if (channels_ == 2) {
     const float detectGain = inputGain * 0.5f;
     for (int i = 0; i < frames; ++i) {
       const float level = (std::fabs(in[2 * i]) + std::fabs(in[2 * i + 1])) * detectGain;
-      state = follow(state, 1.0f / (1.0f + level), attack, release);
-      envelope[i] = state - 1.0f;
+      state = follow.step(state, 1.0f / (1.0f + level));
+      envelope[i] = state[0] - 1.0f;
     }
   } else {
     for (int i = 0; i < frames; ++i) {
-      state = follow(state, 1.0f / (1.0f + std::fabs(in[i]) * inputGain), attack, release);
-      envelope[i] = state - 1.0f;
+      state = follow.step(state, 1.0f / (1.0f + std::fabs(in[i]) * inputGain));
+      envelope[i] = state[0] - 1.0f;
     }
   }
-  state_ = state;
+  state_ = state[0];
 
   smoother_.processBlock(envelope, envelope, frames);
 

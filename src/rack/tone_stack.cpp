@@ -176,22 +176,55 @@ bool ToneStack::invert() {
     }
     output_[c] = (r1_ * inv[6][rhs[c]] + rHigh_ * inv[1][rhs[c]]) * scale;
   }
+  // Two steps: the first sample's history fed through next_ and output_ once more.
+  for (int r = 0; r < 3; ++r) {
+    pairNext_[r][0] = next_[r][0];
+    for (int c = 0; c < 4; ++c) {
+      double sum = 0.0;
+      for (int j = 0; j < 3; ++j)
+        sum += next_[r][1 + j] * next_[j][c];
+      pairNext_[r][1 + c] = sum;
+    }
+  }
+  pairOutput_[0] = output_[0];
+  for (int c = 0; c < 4; ++c) {
+    double sum = 0.0;
+    for (int j = 0; j < 3; ++j)
+      sum += output_[1 + j] * next_[j][c];
+    pairOutput_[1 + c] = sum;
+  }
   return true;
 }
 
 void ToneStack::process(float* out, const float* in, int frames) {
   std::lock_guard<std::mutex> guard(lock_);
   double h6 = history_[0], h7 = history_[1], h8 = history_[2];
-  const auto& n = next_;
-  const auto& o = output_;
   const float gain = outputGain_;
-  for (int i = 0; i < frames; ++i) {
+  int i = 0;
+  for (; i + 2 <= frames; i += 2) {
+    const float x = in[i], second = in[i + 1];
+    const double xd = x, sd = second;
+    // The history's products are summed last, each pair of them on its own.
+    const auto apply = [&](const double(&c)[5]) {
+      return ((c[0] * sd + c[1] * xd) + c[4] * h8) + (c[2] * h6 + c[3] * h7);
+    };
+    const double drop = (output_[0] * xd + output_[1] * h6) + (output_[2] * h7 + output_[3] * h8);
+    const double drop2 = apply(pairOutput_);
+    const double n6 = apply(pairNext_[0]), n7 = apply(pairNext_[1]), n8 = apply(pairNext_[2]);
+    h6 = n6;
+    h7 = n7;
+    h8 = n8;
+    out[i] = (x - static_cast<float>(drop)) * gain;
+    out[i + 1] = (second - static_cast<float>(drop2)) * gain;
+  }
+  if (i < frames) {
     const float x = in[i];
     const double xd = x;
-    const double drop = (o[0] * xd + o[1] * h6) + (o[2] * h7 + o[3] * h8);
-    const double n6 = (n[0][0] * xd + n[0][1] * h6) + (n[0][2] * h7 + n[0][3] * h8);
-    const double n7 = (n[1][0] * xd + n[1][1] * h6) + (n[1][2] * h7 + n[1][3] * h8);
-    const double n8 = (n[2][0] * xd + n[2][1] * h6) + (n[2][2] * h7 + n[2][3] * h8);
+    const auto apply = [&](const double(&c)[4]) {
+      return (c[0] * xd + c[1] * h6) + (c[2] * h7 + c[3] * h8);
+    };
+    const double drop = apply(output_);
+    const double n6 = apply(next_[0]), n7 = apply(next_[1]), n8 = apply(next_[2]);
     h6 = n6;
     h7 = n7;
     h8 = n8;

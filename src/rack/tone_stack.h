@@ -49,6 +49,11 @@ class ToneStack {
   // them to the current through the output path, r1 u6 + rHigh u1.
   double next_[3][4] = {};
   double output_[4] = {};
+  // The same for two samples at once, mapping (second input, first input, b6, b7, b8) to the
+  // history after both and to the second sample's drop; the pair then waits on the previous
+  // one through a single product.
+  double pairNext_[3][5] = {};
+  double pairOutput_[5] = {};
   double history_[3] = {};
   int model_ = -1;
   float low_ = 0.5f, mid_ = 0.5f, high_ = 0.5f;
