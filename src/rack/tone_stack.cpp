@@ -1,6 +1,7 @@
 #include "rack/tone_stack.h"
 
 #include <cmath>
+#include <tuple>
 #include <utility>
 
 namespace rack {
@@ -200,34 +201,28 @@ void ToneStack::process(float* out, const float* in, int frames) {
   std::lock_guard<std::mutex> guard(lock_);
   double h6 = history_[0], h7 = history_[1], h8 = history_[2];
   const float gain = outputGain_;
+  // The history's products are summed last, each pair of them on its own.
+  const auto single = [&](const double(&c)[4], double x) {
+    return (c[0] * x + c[1] * h6) + (c[2] * h7 + c[3] * h8);
+  };
+  const auto pair = [&](const double(&c)[5], double first, double second) {
+    return ((c[0] * second + c[1] * first) + c[4] * h8) + (c[2] * h6 + c[3] * h7);
+  };
   int i = 0;
   for (; i + 2 <= frames; i += 2) {
     const float x = in[i], second = in[i + 1];
-    const double xd = x, sd = second;
-    // The history's products are summed last, each pair of them on its own.
-    const auto apply = [&](const double(&c)[5]) {
-      return ((c[0] * sd + c[1] * xd) + c[4] * h8) + (c[2] * h6 + c[3] * h7);
-    };
-    const double drop = (output_[0] * xd + output_[1] * h6) + (output_[2] * h7 + output_[3] * h8);
-    const double drop2 = apply(pairOutput_);
-    const double n6 = apply(pairNext_[0]), n7 = apply(pairNext_[1]), n8 = apply(pairNext_[2]);
-    h6 = n6;
-    h7 = n7;
-    h8 = n8;
+    const double drop = single(output_, x);
+    const double drop2 = pair(pairOutput_, x, second);
+    std::tie(h6, h7, h8) = std::tuple{pair(pairNext_[0], x, second), pair(pairNext_[1], x, second),
+                                      pair(pairNext_[2], x, second)};
     out[i] = (x - static_cast<float>(drop)) * gain;
     out[i + 1] = (second - static_cast<float>(drop2)) * gain;
   }
   if (i < frames) {
     const float x = in[i];
-    const double xd = x;
-    const auto apply = [&](const double(&c)[4]) {
-      return (c[0] * xd + c[1] * h6) + (c[2] * h7 + c[3] * h8);
-    };
-    const double drop = apply(output_);
-    const double n6 = apply(next_[0]), n7 = apply(next_[1]), n8 = apply(next_[2]);
-    h6 = n6;
-    h7 = n7;
-    h8 = n8;
+    const double drop = single(output_, x);
+    std::tie(h6, h7, h8) =
+        std::tuple{single(next_[0], x), single(next_[1], x), single(next_[2], x)};
     out[i] = (x - static_cast<float>(drop)) * gain;
   }
   history_[0] = std::fabs(h6) < kFlushThreshold ? 0.0 : h6;
