@@ -21,6 +21,8 @@ class Clipper {
 
  private:
   float sineLower(float x) const;
+  void processQuadraticKnees(float* buffer, int n) const;
+  void processSineKnees(float* buffer, int n) const;
 
   int channels_ = 2;
   int type_ = 0;

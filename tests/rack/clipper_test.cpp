@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
+#include <vector>
 
 namespace {
 
@@ -56,6 +58,69 @@ TEST(Clipper, SineKneesReachTheirLimitsAtAQuarterPeriod) {
   EXPECT_NEAR(shape(c, -1.1f), -0.2 * std::sin(0.5) - 1.0, 1e-6);
   EXPECT_FLOAT_EQ(shape(c, -4.0f), -1.2f);
   expectMonotonic(c);
+}
+
+// The described curves, one sample at a time.
+float quadraticReference(float x, float a, float b, float c, float d) {
+  const float upperEnd = 2.0f * a - c, lowerEnd = 2.0f * b - d;
+  const float cU2 = -0.25f / (a - c), cU1 = -2.0f * upperEnd * cU2, cU0 = c * c * cU2;
+  const float cL2 = -0.25f / (b - d), cL1 = -2.0f * lowerEnd * cL2, cL0 = d * d * cL2;
+  if (x < lowerEnd) return b;
+  if (x < d) return (cL2 * x + cL1) * x + cL0;
+  if (x < c) return x;
+  if (x < upperEnd) return (cU2 * x + cU1) * x + cU0;
+  return a;
+}
+
+float sineReference(float x, float a, float b, float c, float d) {
+  const float upperEnd = (a - c) * 1.5707964f + c, lowerEnd = (b - d) * 1.5707964f + d;
+  if (x > c) {
+    if (x >= upperEnd) return a;
+    const double span = double(a) - c;
+    return static_cast<float>(span * std::sin((x - c) / span) + c);
+  }
+  if (x < d) {
+    if (x <= lowerEnd) return b;
+    const double span = double(b) - d;
+    return static_cast<float>(span * std::sin((x - d) / span) + d);
+  }
+  return x;
+}
+
+// Whole blocks (of any length, so with a short last group) give the described curve for every
+// sample, wherever it falls in its group: on the line, in a knee, on a level, on a boundary.
+TEST(Clipper, BlocksFollowTheCurveSampleBySample) {
+  const float a = 1.3f, b = -1.2f, c = 1.1f, d = -1.0f;  // preamp model 1
+  std::vector<float> sweep;
+  for (float x = -3.0f; x <= 3.0f; x += 0.0037f)
+    sweep.push_back(x);
+  for (float x :
+       {a, b, c, d, 2 * a - c, 2 * b - d, (a - c) * 1.5707964f + c, (b - d) * 1.5707964f + d, 0.0f,
+        std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity()}) {
+    sweep.push_back(x);
+  }
+  rack::Clipper c7, c8;
+  c7.setFormat(1);
+  c8.setFormat(1);
+  c7.configure(7, a, b, c, d);
+  c8.configure(8, a, b, c, d);
+  for (size_t length : {sweep.size(), sweep.size() - 1, sweep.size() - 2, size_t{3}}) {
+    std::vector<float> quadratic(sweep.begin(), sweep.begin() + length), sine = quadratic;
+    c7.process(quadratic.data(), static_cast<int>(length));
+    c8.process(sine.data(), static_cast<int>(length));
+    for (size_t i = 0; i < length; ++i) {
+      const float x = sweep[i];
+      ASSERT_EQ(quadratic[i], quadraticReference(x, a, b, c, d)) << "type 7 at " << x;
+      const float expected = sineReference(x, a, b, c, d);
+      ASSERT_NEAR(sine[i], expected, std::fabs(expected) * 1.2e-7f) << "type 8 at " << x;
+    }
+  }
+  // Not a number: type 7's chain of tests ends at the upper level, type 8 passes it on.
+  float nan7 = std::numeric_limits<float>::quiet_NaN(), nan8 = nan7;
+  c7.process(&nan7, 1);
+  c8.process(&nan8, 1);
+  EXPECT_EQ(nan7, a);
+  EXPECT_TRUE(std::isnan(nan8));
 }
 
 TEST(Clipper, HardRationalAndNeutralTypes) {
