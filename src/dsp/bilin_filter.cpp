@@ -19,7 +19,7 @@ void BilinFilter::setCoefficients(float b0, float b1, float a1) {
   b0_ = b0;
   b1_ = b1;
   a1_ = a1;
-  fourStepStale_ = true;
+  eightStepStale_ = true;
 }
 
 void BilinFilter::setAnalog(float num1, float num0, float den1, float den0) {
@@ -28,14 +28,14 @@ void BilinFilter::setAnalog(float num1, float num0, float den1, float den0) {
   b0_ = (num1 * k + num0) / d;
   b1_ = (num0 - num1 * k) / d;
   a1_ = (den0 - den1 * k) / d;
-  fourStepStale_ = true;
+  eightStepStale_ = true;
 }
 
 void BilinFilter::setLowpass(float w) {
   const float d = w + k();
   b0_ = b1_ = w / d;
   a1_ = (w - k()) / d;
-  fourStepStale_ = true;
+  eightStepStale_ = true;
 }
 
 void BilinFilter::setHighpass(float w) {
@@ -43,19 +43,19 @@ void BilinFilter::setHighpass(float w) {
   b0_ = k() / d;
   b1_ = -k() / d;
   a1_ = (w - k()) / d;
-  fourStepStale_ = true;
+  eightStepStale_ = true;
 }
 
 void BilinFilter::processBlock(float* out, const float* in, int frames) {
   const int channels = channels_;
   int done = 0;
-  if (channels == 1 && frames >= 4) {
-    if (fourStepStale_) {
+  if (channels == 1 && frames >= 8) {
+    if (eightStepStale_) {
       const float b[2] = {b0_, b1_};
-      fourStep_.design(b, &a1_);
-      fourStepStale_ = false;
+      eightStep_.design(b, &a1_);
+      eightStepStale_ = false;
     }
-    done = fourStep_.run(out, in, frames, &state_[0].x1, &state_[0].y1);
+    done = eightStep_.run(out, in, frames, &state_[0].x1, &state_[0].y1);
   }
   for (int c = 0; c < channels; ++c) {
     State s = state_[c];

@@ -2,7 +2,7 @@
 
 #include <complex>
 
-#include "dsp/four_step_iir.h"
+#include "dsp/stepped_iir.h"
 
 namespace dsp {
 
@@ -41,8 +41,8 @@ class BilinFilter {
   State state_[2];
   float b0_ = 0, b1_ = 0, a1_ = 0;
   // The mono path's form of the same coefficients, derived when a block first needs it.
-  FourStepIir<1> fourStep_;
-  bool fourStepStale_ = true;
+  SteppedIir<1, 8> eightStep_;
+  bool eightStepStale_ = true;
 };
 
 }  // namespace dsp

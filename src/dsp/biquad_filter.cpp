@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 #include "dsp/denormal.h"
@@ -24,7 +25,7 @@ void BiquadFilter::setCoefficients(float b0, float b1, float b2, float a1, float
   b2_ = b2;
   a1_ = a1;
   a2_ = a2;
-  fourStepStale_ = true;
+  eightStepStale_ = fourStepStale_ = true;
 }
 
 void BiquadFilter::setAnalog(float num2, float num1, float num0, float den2, float den1,
@@ -37,7 +38,7 @@ void BiquadFilter::setAnalog(float num2, float num1, float num0, float den2, flo
   b2_ = (num2 * k2 - num1 * k + num0) / d;
   a1_ = 2.0f * (den0 - den2 * k2) / d;
   a2_ = (den2 * k2 - den1 * k + den0) / d;
-  fourStepStale_ = true;
+  eightStepStale_ = fourStepStale_ = true;
 }
 
 // The shared denominator of the low-, high- and band-pass designs: s^2 + d w s + w^2.
@@ -46,7 +47,7 @@ void BiquadFilter::setDenominator(float w, float d, float norm) {
   const float k2 = k * k;
   a1_ = 2.0f * (w * w - k2) / norm;
   a2_ = (k2 - d * k * w + w * w) / norm;
-  fourStepStale_ = true;
+  eightStepStale_ = fourStepStale_ = true;
 }
 
 void BiquadFilter::setLowpass(float w, float d) {
@@ -85,7 +86,7 @@ void BiquadFilter::setPoleZero(float z1, float z2, float p1, float p2) {
   // The gain factor belongs to the numerator only; scaling the poles by it would move them.
   a1_ = 2.0f * (p1 * p2 - k2) / norm;
   a2_ = (k2 - k * (p1 + p2) + p1 * p2) / norm;
-  fourStepStale_ = true;
+  eightStepStale_ = fourStepStale_ = true;
 }
 
 namespace {
@@ -114,7 +115,17 @@ void runBiquad(float* y, const float* x, int frames, float b0, float b1, float b
 
 }  // namespace
 
-const FourStepIir<2>& BiquadFilter::fourStep() {
+const SteppedIir<2, 8>& BiquadFilter::eightStep() {
+  if (eightStepStale_) {
+    const float b[3] = {b0_, b1_, b2_};
+    const float a[2] = {a1_, a2_};
+    eightStep_.design(b, a);
+    eightStepStale_ = false;
+  }
+  return eightStep_;
+}
+
+const SteppedIir<2, 4>& BiquadFilter::fourStep() {
   if (fourStepStale_) {
     const float b[3] = {b0_, b1_, b2_};
     const float a[2] = {a1_, a2_};
@@ -127,7 +138,7 @@ const FourStepIir<2>& BiquadFilter::fourStep() {
 void BiquadFilter::processBlock(float* out, const float* in, int frames) {
   if (channels_ == 1) {
     State& s = state_[0];
-    const int done = frames >= 4 ? fourStep().run(out, in, frames, &s.x1, &s.y1) : 0;
+    const int done = frames >= 8 ? eightStep().run(out, in, frames, &s.x1, &s.y1) : 0;
     runBiquad<1>(out + done, in + done, frames - done, b0_, b1_, b2_, a1_, a2_, s.x1, s.x2, s.y1,
                  s.y2);
     return;
@@ -141,7 +152,7 @@ void BiquadFilter::processBlock(float* out, const float* in, int frames) {
 void BiquadFilter::processCascade(BiquadFilter* const* filters, int count, float* out,
                                   const float* in, int frames) {
   assert(count >= 0 && count <= kMaxCascade);
-  using Form = FourStepIir<2>;
+  using Form = SteppedIir<2, 4>;
   const Form* forms[kMaxCascade];
   Form::Lanes lanes[kMaxCascade];
   for (int k = 0; k < count; ++k) {
@@ -151,10 +162,11 @@ void BiquadFilter::processCascade(BiquadFilter* const* filters, int count, float
   }
   int i = 0;
   for (; i + 4 <= frames; i += 4) {
-    Form::Vec v = Form::loadVec(in + i);
+    Form::Block v;
+    std::memcpy(&v, in + i, sizeof v);
     for (int k = 0; k < count; ++k)
       v = forms[k]->step(v, lanes[k]);
-    Form::storeVec(out + i, v);
+    std::memcpy(out + i, &v, sizeof v);
   }
   // The last few frames go through the filters one after the other.
   for (int k = 0; k < count; ++k) {

@@ -2,7 +2,7 @@
 
 #include <complex>
 
-#include "dsp/four_step_iir.h"
+#include "dsp/stepped_iir.h"
 
 namespace dsp {
 
@@ -10,8 +10,8 @@ namespace dsp {
 // Designs come from analog prototypes in s (frequencies in rad/s) mapped by the bilinear
 // transform with K = 2 x sample rate and no prewarping; the coefficient arithmetic stays in
 // float. setFormat, reset and one design call come before the first sample. Mono blocks run
-// four samples per step (FourStepIir), which changes only the float rounding, so where a long
-// signal is cut into blocks can move the last bits of the output.
+// several samples per step (SteppedIir), which changes only the float rounding, so where a
+// long signal is cut into blocks can move the last bits of the output.
 class BiquadFilter {
  public:
   struct Coefficients {
@@ -58,16 +58,19 @@ class BiquadFilter {
   };
 
   float k() const { return 2.0f * sampleRate_; }
-  const FourStepIir<2>& fourStep();
+  const SteppedIir<2, 8>& eightStep();
+  const SteppedIir<2, 4>& fourStep();
   void setDenominator(float w, float d, float norm);
 
   int channels_ = 1;
   float sampleRate_ = 44100.0f;
   State state_[2];
   float b0_ = 0, b1_ = 0, b2_ = 0, a1_ = 0, a2_ = 0;
-  // The mono path's form of the same coefficients, derived when a block first needs it: some
-  // owners redesign every block, and some never run more than a frame at a time.
-  FourStepIir<2> fourStep_;
+  // The same coefficients in the stepped forms of a block on its own and of a cascade, each
+  // derived when first needed: some owners redesign every block, some never run blocks.
+  SteppedIir<2, 8> eightStep_;
+  SteppedIir<2, 4> fourStep_;
+  bool eightStepStale_ = true;
   bool fourStepStale_ = true;
 };
 

@@ -229,7 +229,7 @@ void TStereoEcho::processMono(float* out, const float* in, int frames) {
 }
 
 // Mono in and out with a delay of at least the block: nothing written in this block is read
-// back in it, so the feedback filter runs over a whole stretch of the tap four samples per
+// back in it, so the feedback filter runs over a whole stretch of the tap eight samples per
 // step before the ring is written. Stretches end where the tap or the write position wraps.
 void TStereoEcho::processMonoInRuns(float* out, const float* in, int frames) {
   constexpr int kRun = 64;

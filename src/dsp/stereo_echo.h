@@ -60,7 +60,7 @@ class TStereoEcho : public TAutomatedEffect {
   float feedback_ = 0.0f;
   float level_ = 0.0f;
   BiquadFilter::Coefficients feedbackFilter_{1, 0, 0, 0, 0};
-  FourStepIir<2> feedbackSteps_;  // the same filter four samples at a time
+  SteppedIir<2, 8> feedbackSteps_;  // the same filter eight samples at a time
   FilterState state_[2];
   BiquadFilter designFilter_;  // only designs feedbackFilter_
 };

@@ -149,7 +149,7 @@ float maxDifference(const std::vector<float>& a, const std::vector<float>& b) {
   return worst;
 }
 
-// Mono blocks run four samples per step and the remainder sample by sample, so the cut may
+// Mono blocks run several samples per step and the remainder sample by sample, so the cut may
 // change the float rounding, but nothing more: a lost, repeated or misordered sample or a
 // wrong step derivation shows up orders of magnitude above the tolerance.
 template <class Filter>
@@ -233,12 +233,14 @@ TEST(Filters, CascadeMatchesTheFiltersInTurn) {
         }
         worst = std::max(worst, maxDifference(expected, got));
       }
-      EXPECT_LE(worst, 1e-5f) << count << " filters" << (inPlace ? ", in place" : "");
+      // The 95 Hz high-pass loses the most to rounding, about 1e-5 here; a lost, repeated or
+      // misrouted sample costs orders of magnitude more.
+      EXPECT_LE(worst, 1e-4f) << count << " filters" << (inPlace ? ", in place" : "");
     }
   }
 }
 
-// A redesign between blocks takes effect from the next block in the four-sample form too.
+// A redesign between blocks takes effect from the next block in the stepped form too.
 TEST(Filters, RedesignBetweenBlocksTakesEffect) {
   dsp::BiquadFilter f;
   f.setFormat(1, kRate);

@@ -129,7 +129,7 @@ TEST(PowerSag, BlockLengthChangesOnlyRoundingAndNothingIsAllocated) {
   }
   pieces.process(b.data() + 2 * done, b.data() + 2 * done, 3000 - done);
   EXPECT_EQ(counter.count(), 0u);
-  // The envelope's smoother steps four samples at a time inside each piece, so the cut may
+  // The envelope's smoother steps several samples at a time inside each piece, so the cut may
   // move the float rounding, nothing more.
   for (size_t i = 0; i < a.size(); ++i)
     ASSERT_NEAR(a[i], b[i], 1e-6f) << "sample " << i;
