@@ -115,30 +115,22 @@ void runBiquad(float* y, const float* x, int frames, float b0, float b1, float b
 
 }  // namespace
 
-const SteppedIir<2, 8>& BiquadFilter::eightStep() {
-  if (eightStepStale_) {
+template <class Form>
+const Form& BiquadFilter::designed(Form& form, bool& stale) const {
+  if (stale) {
     const float b[3] = {b0_, b1_, b2_};
     const float a[2] = {a1_, a2_};
-    eightStep_.design(b, a);
-    eightStepStale_ = false;
+    form.design(b, a);
+    stale = false;
   }
-  return eightStep_;
-}
-
-const SteppedIir<2, 4>& BiquadFilter::fourStep() {
-  if (fourStepStale_) {
-    const float b[3] = {b0_, b1_, b2_};
-    const float a[2] = {a1_, a2_};
-    fourStep_.design(b, a);
-    fourStepStale_ = false;
-  }
-  return fourStep_;
+  return form;
 }
 
 void BiquadFilter::processBlock(float* out, const float* in, int frames) {
   if (channels_ == 1) {
     State& s = state_[0];
-    const int done = frames >= 8 ? eightStep().run(out, in, frames, &s.x1, &s.y1) : 0;
+    const int done =
+        frames >= 8 ? designed(eightStep_, eightStepStale_).run(out, in, frames, &s.x1, &s.y1) : 0;
     runBiquad<1>(out + done, in + done, frames - done, b0_, b1_, b2_, a1_, a2_, s.x1, s.x2, s.y1,
                  s.y2);
     return;
@@ -157,7 +149,7 @@ void BiquadFilter::processCascade(BiquadFilter* const* filters, int count, float
   Form::Lanes lanes[kMaxCascade];
   for (int k = 0; k < count; ++k) {
     assert(filters[k]->channels_ == 1);
-    forms[k] = &filters[k]->fourStep();
+    forms[k] = &filters[k]->designed(filters[k]->fourStep_, filters[k]->fourStepStale_);
     lanes[k] = Form::load(&filters[k]->state_[0].x1, &filters[k]->state_[0].y1);
   }
   int i = 0;

@@ -58,8 +58,8 @@ class BiquadFilter {
   };
 
   float k() const { return 2.0f * sampleRate_; }
-  const SteppedIir<2, 8>& eightStep();
-  const SteppedIir<2, 4>& fourStep();
+  template <class Form>
+  const Form& designed(Form& form, bool& stale) const;
   void setDenominator(float w, float d, float norm);
 
   int channels_ = 1;
