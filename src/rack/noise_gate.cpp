@@ -5,6 +5,20 @@
 #include <cmath>
 
 namespace rack {
+namespace {
+
+// Below this the closing gain is taken as shut, so the tail ends in exact zeros.
+constexpr float kClosed = 1e-20f;
+
+void fillPowers(float* powers, int count, float factor) {
+  double p = 1.0;
+  for (int i = 0; i < count; ++i) {
+    p *= factor;
+    powers[i] = static_cast<float>(p);
+  }
+}
+
+}  // namespace
 
 NoiseGate::NoiseGate() {
   detector_.setFormat(1, 44100);
@@ -24,21 +38,6 @@ void NoiseGate::setFormat(int /*channels*/, int rate) {
 }
 
 // Negative times are taken as 0 (an instant change); they would otherwise make the gain diverge.
-namespace {
-
-// Below this the closing gain is taken as shut, so the tail ends in exact zeros.
-constexpr float kClosed = 1e-20f;
-
-void fillPowers(float* powers, int count, float factor) {
-  double p = 1.0;
-  for (int i = 0; i < count; ++i) {
-    p *= factor;
-    powers[i] = static_cast<float>(p);
-  }
-}
-
-}  // namespace
-
 void NoiseGate::setAttack(float seconds) {
   seconds = std::max(seconds, 0.0f);
   const float coefficient = 1.0f - std::pow(10.0f, -2.0f / (sampleRate_ * seconds));
