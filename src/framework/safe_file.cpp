@@ -4,15 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <new>
+
+#include "framework/replacement_file.h"
 
 namespace framework {
 
 namespace {
-
-std::atomic<unsigned> tempCounter{0};
 
 bool writeAll(int fd, const uint8_t* data, size_t size) {
   while (size > 0) {
@@ -25,49 +24,12 @@ bool writeAll(int fd, const uint8_t* data, size_t size) {
   return true;
 }
 
-// The rename is only durable once the folder entry itself reaches the disk; failing here
-// cannot undo the replacement, so it is best effort.
-void syncFolder(const std::string& folder) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
-}
-
 }  // namespace
 
 bool writeFileAtomically(const std::string& path, std::span<const uint8_t> bytes) {
-  const size_t slash = path.rfind('/');
-  const std::string folderPrefix = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-  const std::string base = path.substr(folderPrefix.size());
-  if (base.empty()) return false;
-
-  // A hidden name in the same folder keeps the rename on one file system; the base is cut so the
-  // temporary name stays within the usual 255-byte limit.
-  int fd = -1;
-  std::string tempPath;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    tempPath = folderPrefix + "." + base.substr(0, 200) + ".tmp" + std::to_string(::getpid()) +
-               "-" + std::to_string(tempCounter.fetch_add(1));
-    fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return false;
-  }
-  if (fd < 0) return false;
-
-  struct stat old {};
-  if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-    ::fchmod(fd, old.st_mode & 07777);
-  }
-
-  bool ok = writeAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  if (ok) ok = ::rename(tempPath.c_str(), path.c_str()) == 0;
-  if (!ok) {
-    ::unlink(tempPath.c_str());
-    return false;
-  }
-  syncFolder(folderPrefix.empty() ? "." : folderPrefix);
-  return true;
+  ReplacementFile file;
+  return file.open(path) && writeAll(file.descriptor(), bytes.data(), bytes.size()) &&
+         file.commit();
 }
 
 std::optional<std::vector<uint8_t>> readFile(const std::string& path, size_t maxBytes) {

@@ -9,10 +9,11 @@
 
 namespace framework {
 
-// Writes a temporary file beside `path` (same folder), flushes it to the disk, then renames it
-// over `path`: the previous good file is never lost, and a reader sees either the old or the new
-// file whole. A replaced file keeps its permission bits. False (and no temporary left) on any
-// failure.
+// Writes the new file beside `path`, flushes it to the disk, then puts it in place
+// (ReplacementFile): the previous good file is never lost, and a reader sees either the old or
+// the new file whole. A symbolic link keeps pointing to the updated file, a device node or FIFO
+// is written through, and the file's lock (FileLock) is taken for the replacement. False (and
+// no temporary left) on any failure.
 bool writeFileAtomically(const std::string& path, std::span<const uint8_t> bytes);
 
 // The whole file, or nullopt when it cannot be opened/read or is larger than maxBytes.

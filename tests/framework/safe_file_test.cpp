@@ -1,13 +1,24 @@
 #include "framework/safe_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "framework/file_lock.h"
+#include "framework/replacement_file.h"
 #include "scratch_folder.h"
 
 namespace {
 
 using framework::readFile;
+using framework::ReplacementFile;
 using framework::writeFileAtomically;
 
 std::vector<uint8_t> bytesOf(const std::string& text) {
@@ -51,6 +62,108 @@ TEST(SafeFile, AFailedWriteKeepsThePreviousFile) {
   std::filesystem::create_directories(folder.path("busy/inner"));
   EXPECT_FALSE(writeFileAtomically(folder.path("busy"), good));
   EXPECT_EQ(folder.names(), (std::set<std::string>{"bank.dat", "busy"}));
+}
+
+TEST(SafeFile, LinksStayAndSpecialFilesAreWrittenThrough) {
+  testsupport::ScratchFolder folder;
+  ASSERT_TRUE(writeFileAtomically(folder.path("bank.dat"), bytesOf("old")));
+  ASSERT_EQ(::symlink(folder.path("bank.dat").c_str(), folder.path("absolute").c_str()), 0);
+  ASSERT_EQ(::symlink("absolute", folder.path("chain").c_str()), 0);
+  ASSERT_EQ(::symlink("bank.dat", folder.path("relative").c_str()), 0);
+  for (const char* link : {"absolute", "chain", "relative"}) {
+    ASSERT_TRUE(writeFileAtomically(folder.path(link), bytesOf(link)));
+    struct stat info {};
+    ASSERT_EQ(::lstat(folder.path(link).c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode)) << link;
+    EXPECT_EQ(readFile(folder.path("bank.dat")), bytesOf(link));
+  }
+  // A file of the longest name a folder takes.
+  const std::string longest(255, 'n');
+  EXPECT_TRUE(writeFileAtomically(folder.path(longest), bytesOf("long")));
+  EXPECT_EQ(readFile(folder.path(longest)), bytesOf("long"));
+
+  // A FIFO with its reader waiting receives the bytes and stays a FIFO.
+  const std::string fifo = folder.path("fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  EXPECT_TRUE(writeFileAtomically(fifo, bytesOf("through")));
+  char got[16] = {};
+  EXPECT_EQ(::read(reader, got, sizeof got), 7);
+  EXPECT_STREQ(got, "through");
+  ::close(reader);
+  struct stat info {};
+  ASSERT_EQ(::stat(fifo.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISFIFO(info.st_mode));
+  // A device node (a null device of our own: root only) is never replaced.
+  const std::string device = folder.path("null");
+  std::set<std::string> names{"absolute", "bank.dat", "chain", "fifo", "relative", longest};
+  if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
+    EXPECT_TRUE(writeFileAtomically(device, bytesOf("gone")));
+    ASSERT_EQ(::stat(device.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISCHR(info.st_mode));
+    names.insert("null");
+  }
+  EXPECT_EQ(folder.names(), names);
+}
+
+// A child writes a new version and is stopped by `signal` before committing (0: it commits).
+TEST(SafeFile, NoTemporaryOutlivesASignal) {
+  struct Case {
+    ReplacementFile::Temporary temporary;
+    int signal;
+  };
+  const Case cases[] = {{ReplacementFile::Temporary::kNamed, 0},
+                        {ReplacementFile::Temporary::kNamed, SIGINT},
+                        {ReplacementFile::Temporary::kNamed, SIGTERM},
+                        {ReplacementFile::Temporary::kNamed, SIGHUP},
+                        {ReplacementFile::Temporary::kUnnamedWherePossible, SIGKILL}};
+  for (const Case& c : cases) {
+    testsupport::ScratchFolder folder;
+    const std::string path = folder.path("prefs.prf");
+    ASSERT_TRUE(writeFileAtomically(path, bytesOf("old")));
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      ReplacementFile file(c.temporary);
+      if (!file.open(path) || ::write(file.descriptor(), "new", 3) != 3) ::_exit(1);
+      if (c.signal != 0) ::raise(c.signal);
+      ::_exit(file.commit() ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    if (c.signal == 0) {
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+      EXPECT_EQ(readFile(path), bytesOf("new"));
+    } else {
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << c.signal;
+      EXPECT_EQ(readFile(path), bytesOf("old"));
+    }
+    EXPECT_EQ(folder.names(), std::set<std::string>{"prefs.prf"}) << c.signal;
+  }
+}
+
+TEST(SafeFile, LockedReadModifyWritesLoseNothing) {
+  testsupport::ScratchFolder folder;
+  const std::string path = folder.path("counter");
+  ASSERT_TRUE(writeFileAtomically(path, bytesOf("0")));
+  constexpr int kThreads = 4, kEach = 25;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < kEach; ++i) {
+        framework::FileLock lock(path);
+        const auto bytes = readFile(path);
+        const int n = bytes ? std::stoi(std::string(bytes->begin(), bytes->end())) : -1000000;
+        writeFileAtomically(path, bytesOf(std::to_string(n + 1)));
+      }
+    });
+  }
+  for (auto& t : threads)
+    t.join();
+  EXPECT_EQ(readFile(path), bytesOf(std::to_string(kThreads * kEach)));
+  EXPECT_TRUE(framework::FileLock(path).held());
+  EXPECT_FALSE(framework::FileLock(folder.path("missing")).held());
 }
 
 }  // namespace
