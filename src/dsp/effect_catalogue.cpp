@@ -13,6 +13,7 @@
 #include "dsp/fm_modulator.h"
 #include "dsp/hall_reverb.h"
 #include "dsp/leslie.h"
+#include "dsp/multiband_limiter.h"
 #include "dsp/panner.h"
 #include "dsp/plate_reverb.h"
 #include "dsp/resonant_cutoff.h"
@@ -41,7 +42,7 @@ constexpr bool kNoFlags = false;
 const CatalogueEntry kCatalogue[] = {
     {101, "EQm", &d::kEQm, kNoFlags, create<EQm>},
     {102, "StereoCompressor", &d::kStereoCompressor, kNoFlags, create<StereoCompressor>},
-    {103, "MultibandLimiter", &d::kMultibandLimiter, kNoFlags, nullptr},
+    {103, "MultibandLimiter", &d::kMultibandLimiter, kNoFlags, create<MultibandLimiter>},
     {1201, "TChannelEffect", &d::kChannelEffect, kNoFlags, nullptr},
     {1202, "TDistorsion", &d::kDistorsion, kNoFlags, create<TDistorsion>},
     {1203, "TResonantCutoff", &d::kResonantCutoff, kFlags, create<TResonantCutoff>},
