@@ -22,6 +22,7 @@ evaProcessor::evaProcessor(ProcessorEngine* engine)
 
 evaProcessor::~evaProcessor() {
   close();
+  if (engine_ && engine_->releaseForProcessor()) delete engine_;
 }
 
 void evaProcessor::setParameter(int32_t index, float normalised) {

@@ -1,0 +1,157 @@
+#include "ui/eva_engine.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <new>
+
+#include "framework/safe_file.h"
+#include "framework/settings_folder.h"
+#include "ui/eva_editor.h"
+
+namespace ui {
+
+namespace {
+
+evaEngine* currentEngine = nullptr;
+
+// The front panel's size until the skin's main picture gives the real one.
+constexpr int16_t kPanelWidth = 800;
+constexpr int16_t kPanelHeight = 400;
+
+}  // namespace
+
+evaEngine::evaEngine() {
+  makeCurrent();
+}
+
+evaEngine::~evaEngine() {
+  // Deleted directly (init failed, or never handed over): the processor must not delete us
+  // again from its destructor.
+  ownedByProcessor_ = false;
+  deleteEditor();
+  delete processor_;
+  if (resourcesInUse_) framework::ResourceFile::setApplication(nullptr);
+  if (currentEngine == this) currentEngine = nullptr;
+}
+
+evaEngine* evaEngine::current() {
+  return currentEngine;
+}
+
+void evaEngine::makeCurrent() {
+  currentEngine = this;
+}
+
+const framework::ResourceFile* evaEngine::resourceFile() const {
+  return resourcesInUse_ ? &resources_ : nullptr;
+}
+
+bool evaEngine::releaseForProcessor() {
+  if (!ownedByProcessor_) return false;
+  // The processor is being destroyed: it only needs to lose its editor.
+  deleteEditor();
+  processor_ = nullptr;
+  if (resourcesInUse_) framework::ResourceFile::setApplication(nullptr);
+  resourcesInUse_ = false;
+  return true;
+}
+
+evaEditor* evaEngine::createEditor() {
+  return new (std::nothrow) evaEditor();
+}
+
+plugin::evaProcessor* evaEngine::createProcessor() {
+  try {
+    return new plugin::evaProcessor(this);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+std::string evaEngine::resourceFilePath() const {
+  const std::string fileName = applicationName_ + ".xrs";
+  const std::filesystem::path folder = std::filesystem::path(applicationPath_).parent_path();
+  const std::filesystem::path installed =
+      folder.parent_path() / "share" / "valvorama-live" / fileName;
+  if (framework::fileIsMissing((folder / fileName).string()) &&
+      !framework::fileIsMissing(installed.string())) {
+    return installed.string();
+  }
+  return (folder / fileName).string();
+}
+
+bool evaEngine::applicationFilePath(std::string& path) const {
+  std::error_code error;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) return false;
+  path = self.string();
+  return true;
+}
+
+void evaEngine::setApplicationName() {
+  applicationName_ = "Unknown";
+}
+
+bool evaEngine::init() {
+  if (processor_) return false;  // once only
+  makeCurrent();
+  processor_ = createProcessor();
+  if (!processor_) return false;
+  editor_ = createEditor();
+  if (!editor_) {
+    delete processor_;
+    processor_ = nullptr;
+    return false;
+  }
+  editor_->setProcessor(processor_);
+  editor_->setEngine(this);
+  processor_->setEditor(editor_);
+
+  setApplicationName();
+  if (!applicationFilePath(applicationPath_)) applicationPath_.clear();
+  if (!openResources()) {
+    deleteEditor();
+    delete processor_;
+    processor_ = nullptr;
+    return false;
+  }
+  processor_->initialize();
+  ownedByProcessor_ = true;
+  return true;
+}
+
+bool evaEngine::openResources() {
+  resourcePath_ = resourceFilePath();
+  updatePath_ = framework::SettingsFolder::file(kUpdateFileName);
+  // The container takes a missing file for an empty one; the application's own file missing
+  // means a broken installation, which must not pass for one without defaults or pictures.
+  if (framework::fileIsMissing(resourcePath_) || !resources_.open(resourcePath_, updatePath_)) {
+    return false;
+  }
+  framework::ResourceFile::setApplication(&resources_);
+  resourcesInUse_ = true;
+  return true;
+}
+
+void evaEngine::deleteEditor() {
+  if (!editor_) return;
+  editor_->close();
+  if (processor_) processor_->setEditor(nullptr);
+  delete editor_;
+  editor_ = nullptr;
+}
+
+plugin::ERect evaEngine::editorSize() const {
+  return plugin::ERect{0, 0, kPanelHeight, kPanelWidth};
+}
+
+void evaEngine::attachToHost(void* parent) {
+  hostParent_ = parent;
+}
+
+void evaEngine::detachFromHost() {
+  hostParent_ = nullptr;
+}
+
+}  // namespace ui

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "ui/eva_engine.h"
+
+namespace ui {
+
+// This product's engine: "ValvoramaLive" with the amp's processor.
+class vlvrEngine : public evaEngine {
+ public:
+  plugin::evaProcessor* createProcessor() override;
+  void setApplicationName() override;
+};
+
+// The host's factory: a new engine, or null when it cannot be allocated.
+evaEngine* createEngine();
+
+}  // namespace ui

@@ -1,0 +1,209 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "framework/four_cc.h"
+#include "framework/resource_file.h"
+#include "framework/settings_folder.h"
+#include "plugin/parameter_descriptor.h"
+#include "plugin/vlvr_processor.h"
+#include "ui/eva_editor.h"
+#include "ui/vlvr_engine.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+int liveEngines = 0;
+int liveProcessors = 0;
+
+class CountedProcessor : public plugin::vlvrProcessor {
+ public:
+  explicit CountedProcessor(plugin::ProcessorEngine* engine) : vlvrProcessor(engine) {
+    ++liveProcessors;
+  }
+  ~CountedProcessor() override { --liveProcessors; }
+};
+
+// The product's engine, run as if its program file were `program`; it counts itself and its
+// processors so ownership mistakes show up as counts (and as double frees under ASan).
+class TestEngine : public ui::vlvrEngine {
+ public:
+  explicit TestEngine(std::string program) : program_(std::move(program)) { ++liveEngines; }
+  ~TestEngine() override { --liveEngines; }
+  bool applicationFilePath(std::string& path) const override {
+    path = program_;
+    return true;
+  }
+  plugin::evaProcessor* createProcessor() override { return new CountedProcessor(this); }
+
+ private:
+  std::string program_;
+};
+
+class Folder {
+ public:
+  Folder() {
+    std::string pattern = (fs::temp_directory_path() / "valvo-ui-XXXXXX").string();
+    path_ = ::mkdtemp(pattern.data()) ? pattern : "";
+    framework::SettingsFolder::setOverride(path_ + "/settings");
+  }
+  ~Folder() {
+    framework::SettingsFolder::setOverride("");
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+  }
+  std::string path(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+const fs::path kBuiltResources = VALVORAMA_LIVE_RESOURCES;
+
+// A resource file whose text resource 101 is `defaults`.
+void writeResources(const std::string& path, const std::string& defaults) {
+  fs::create_directories(fs::path(path).parent_path());
+  framework::ResourceFile file;
+  ASSERT_TRUE(file.open(path));
+  ASSERT_TRUE(file.write(framework::fourCC("TEXT"), 101,
+                         {reinterpret_cast<const uint8_t*>(defaults.data()), defaults.size()}));
+}
+
+float defaultOf(const plugin::evaProcessor& processor, int index) {
+  return processor.parameters()[index].defaultValue;
+}
+
+TEST(Engine, InitFromTheBuiltResourceFileAndTheProcessorTakesTheEngineAlong) {
+  Folder folder;
+  auto* engine = new TestEngine((kBuiltResources.parent_path() / "valvorama-live").string());
+  engine->setHostCallback(nullptr);
+  engine->setStandAlone(true);
+  ASSERT_TRUE(engine->init());
+
+  plugin::evaProcessor* processor = engine->processor();
+  ui::evaEditor* editor = engine->editor();
+  ASSERT_TRUE(processor && editor);
+  EXPECT_EQ(engine->resourcePath(), kBuiltResources.string());
+  EXPECT_EQ(engine->updatePath(), folder.path("settings/ValvoramaUpdate.xrs"));
+  EXPECT_FALSE(fs::exists(folder.path("settings")));  // reading creates nothing
+  EXPECT_STREQ(processor->engineName(), "ValvoramaLive");
+  EXPECT_EQ(processor->bankFileName(), "ValvoramaLive settings.dat");
+  EXPECT_EQ(processor->engine(), engine);
+  EXPECT_EQ(processor->getAudioMaster(), nullptr);
+  EXPECT_EQ(processor->getEditor(), editor);
+  EXPECT_TRUE(processor->getAeffect()->flags & plugin::effFlagsHasEditor);
+  EXPECT_EQ(editor->processor(), processor);
+  EXPECT_EQ(editor->engine(), engine);
+  EXPECT_EQ(framework::ResourceFile::application(), engine->resourceFile());
+  EXPECT_EQ(ui::evaEngine::current(), engine);
+
+  // The built file carries the table's own defaults, so nothing drifts between the two.
+  ASSERT_EQ(processor->parameters().count(), plugin::kParameterCount);
+  for (int j = 0; j < plugin::kParameterCount; ++j) {
+    EXPECT_EQ(defaultOf(*processor, j), plugin::kParameterDescriptors[j].defaultValue) << j;
+  }
+
+  processor->open();
+  delete processor;  // closes, then deletes the engine, which must not delete it back
+  EXPECT_EQ(liveProcessors, 0);
+  EXPECT_EQ(liveEngines, 0);
+  EXPECT_EQ(framework::ResourceFile::application(), nullptr);
+  EXPECT_EQ(ui::evaEngine::current(), nullptr);
+}
+
+TEST(Engine, DefaultsComeFromTextResource101) {
+  Folder folder;
+  // Keys as the processor writes them: the two rows that share a name go under what they pick.
+  writeResources(folder.path("app/ValvoramaLive.xrs"),
+                 "Volume:33\r\nCabinet:2\r\nAmp Model:3\r\nWah Mode:1\r\n");
+  TestEngine engine(folder.path("app/valvorama-live"));
+  ASSERT_TRUE(engine.init());
+  const plugin::evaProcessor& processor = *engine.processor();
+  EXPECT_EQ(defaultOf(processor, 18), 33.0f);  // Volume
+  EXPECT_EQ(defaultOf(processor, 19), 2.0f);   // cabinet
+  EXPECT_EQ(defaultOf(processor, 20), 3.0f);   // amp model
+  EXPECT_EQ(defaultOf(processor, 2), 1.0f);    // wah mode
+  EXPECT_EQ(defaultOf(processor, 13), 0.0f);   // missing from the text: 0
+  EXPECT_EQ(processor.parameterValue(18), 33.0f);
+  EXPECT_EQ(processor.programs()[127].values[18], 33.0f);
+  // Deleted directly, the engine takes its processor with it.
+}
+
+TEST(Engine, FindsTheResourceFileOfAnInstalledLayout) {
+  Folder folder;
+  writeResources(folder.path("usr/share/valvorama-live/ValvoramaLive.xrs"), "Volume:1\r\n");
+  TestEngine engine(folder.path("usr/bin/valvorama-live"));
+  ASSERT_TRUE(engine.init());
+  EXPECT_EQ(engine.resourcePath(), folder.path("usr/share/valvorama-live/ValvoramaLive.xrs"));
+  EXPECT_EQ(defaultOf(*engine.processor(), 18), 1.0f);
+}
+
+TEST(Engine, InitFailsCleanlyWithoutAUsableResourceFile) {
+  const struct {
+    const char* what;
+    void (*prepare)(const Folder&);
+  } cases[] = {
+      {"missing", [](const Folder&) {}},
+      {"corrupt",
+       [](const Folder& f) {
+         fs::create_directories(f.path("app"));
+         std::ofstream(f.path("app/ValvoramaLive.xrs")) << "XRSC but not really";
+       }},
+      {"unreadable (a folder)",
+       [](const Folder& f) { fs::create_directories(f.path("app/ValvoramaLive.xrs")); }},
+      {"corrupt update file",
+       [](const Folder& f) {
+         fs::create_directories(f.path("app"));
+         fs::create_directories(f.path("settings"));
+         fs::copy_file(kBuiltResources, f.path("app/ValvoramaLive.xrs"));
+         std::ofstream(f.path("settings/ValvoramaUpdate.xrs")) << "garbage";
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Folder folder;
+    c.prepare(folder);
+    auto* engine = new TestEngine(folder.path("app/valvorama-live"));
+    EXPECT_FALSE(engine->init());
+    EXPECT_EQ(engine->processor(), nullptr);
+    EXPECT_EQ(engine->editor(), nullptr);
+    EXPECT_EQ(engine->resourceFile(), nullptr);
+    EXPECT_EQ(framework::ResourceFile::application(), nullptr);
+    EXPECT_EQ(liveProcessors, 0);
+    EXPECT_EQ(liveEngines, 1);  // the processor that went did not take the engine along
+    delete engine;
+    EXPECT_EQ(liveEngines, 0);
+  }
+}
+
+TEST(Engine, EditorOpensWithoutAWindow) {
+  Folder folder;
+  TestEngine engine((kBuiltResources.parent_path() / "valvorama-live").string());
+  ASSERT_TRUE(engine.init());
+  ui::evaEditor& editor = *engine.editor();
+
+  TestEngine other("/nowhere/valvorama-live");  // becomes current; the editor takes it back
+  plugin::ERect* rect = nullptr;
+  EXPECT_EQ(editor.getRect(&rect), 1);
+  ASSERT_NE(rect, nullptr);
+  EXPECT_EQ(ui::evaEngine::current(), &engine);
+  EXPECT_EQ(rect->right - rect->left, 800);
+  EXPECT_EQ(rect->bottom - rect->top, 400);
+
+  int parent = 0;
+  EXPECT_EQ(editor.open(&parent), 1);
+  EXPECT_TRUE(engine.attachedToHost() && engine.hasWindow());
+  EXPECT_EQ(editor.parent(), &parent);
+  editor.postUpdate();
+  EXPECT_TRUE(editor.updatePending());
+  editor.idle();
+  EXPECT_FALSE(editor.updatePending());
+  editor.close();
+  EXPECT_FALSE(engine.attachedToHost() || engine.hasWindow() || editor.isOpen());
+}
+
+}  // namespace
