@@ -1,0 +1,86 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "host/eva_mp_audio.h"
+#include "host/hardware_settings.h"
+
+namespace plugin {
+class evaProcessor;
+}
+
+namespace host {
+
+// The host's side of live audio: the hardware settings, the device they name, and the hand-over
+// of every block to the processor's processReplacing through its plug-in record.
+//
+// create(), start(), stop() and destroy() belong to the user-interface thread; processBlock()
+// runs on the device's streaming thread. The MIDI input joins these steps beside the audio
+// device.
+class evaHostAudio {
+ public:
+  enum class State {
+    kStopped,
+    kNoTechnology,  // no technology selected, or none of its driver
+    kNoSampleRate,  // "SelectedFrequencies" is not a rate
+    kOpenFailed,
+    kStartFailed,
+    kRunning,
+  };
+
+  // What start() did, for the user.
+  struct Status {
+    State state = State::kStopped;
+    std::string technology;
+    std::string inputDevice;   // empty: no capture
+    std::string outputDevice;  // empty: no playback
+    float sampleRate = 0.0f;
+    int32_t blockSize = 0;
+    // The blocks a sample waits in the device layer: one playback block, and in full duplex
+    // the capture block ahead of it.
+    double latencyMs = 0.0;
+  };
+
+  // The processor outlives this object. Its record's input count decides stereoInput.
+  evaHostAudio(plugin::evaProcessor& processor, std::string settingsFolder);
+  ~evaHostAudio();
+  evaHostAudio(const evaHostAudio&) = delete;
+  evaHostAudio& operator=(const evaHostAudio&) = delete;
+
+  HardwareSettings& settings() { return settings_; }
+  const HardwareSettings& settings() const { return settings_; }
+
+  // Makes the audio object of the settings' technology and lists its devices; the settings'
+  // sample rate becomes the process-wide rate.
+  void create();
+  // Opens the devices of the settings at their rate and block size and starts streaming. A
+  // device already running is stopped first: the processor's rate changes only while no block
+  // runs.
+  State start();
+  void stop();
+  void destroy();
+  Status status() const;
+
+  // The streaming thread's block: the processor gets input 1 only when it takes two inputs.
+  void processBlock(float* in0, float* in1, float* out0, float* out1, int32_t frames);
+
+  bool stereoInput() const { return stereoInput_.load(std::memory_order_relaxed); }
+  void setStereoInput(bool stereo) { stereoInput_.store(stereo, std::memory_order_relaxed); }
+  int32_t bufferFrames() const { return bufferFrames_; }
+  // Null until create().
+  evaMPAudio* audio() const { return audio_.get(); }
+
+ private:
+  plugin::evaProcessor& processor_;
+  HardwareSettings settings_;
+  std::unique_ptr<evaMPAudio> audio_;
+  int32_t bufferFrames_ = 0;
+  float sampleRate_ = 0.0f;
+  State state_ = State::kStopped;
+  std::atomic<bool> stereoInput_;
+};
+
+}  // namespace host
