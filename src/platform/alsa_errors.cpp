@@ -1,0 +1,19 @@
+#include "platform/alsa_errors.h"
+
+#include <alsa/asoundlib.h>
+
+#include <mutex>
+
+namespace platform {
+namespace {
+
+void ignoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
+}  // namespace
+
+void silenceAlsaErrors() {
+  static std::once_flag once;
+  std::call_once(once, [] { snd_lib_error_set_handler(&ignoreAlsaError); });
+}
+
+}  // namespace platform

@@ -1,0 +1,7 @@
+#pragma once
+
+namespace platform {
+
+enum class PcmDirection { kPlayback, kCapture };
+
+}  // namespace platform
