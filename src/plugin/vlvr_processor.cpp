@@ -1,6 +1,8 @@
 #include "plugin/vlvr_processor.h"
 
+#include <cmath>
 #include <cstring>
+#include <limits>
 #include <new>
 
 #include "framework/epi_text.h"
@@ -73,18 +75,8 @@ void vlvrProcessor::processPiece(float* const* outputs, const float* const* inpu
   const float* in1 = inputs && inputs[1] ? inputs[1] + offset : nullptr;
   float* out[kChannels] = {outputs[0] + offset, outputs[1] + offset};
 
-  // The rack reads channel 0 only: the average of both inputs, or the first one alone.
-  float* mono = monoBuffer_.get();
-  if (in0 && in1) {
-    for (int32_t i = 0; i < n; ++i)
-      mono[i] = (in0[i] + in1[i]) * 0.5f;
-    rackInputs_[0] = mono;
-  } else if (in0) {
-    rackInputs_[0] = in0;
-  } else {
-    std::memset(mono, 0, sizeof(float) * static_cast<size_t>(n));
-    rackInputs_[0] = mono;
-  }
+  foldInputs(in0, in1, n);
+  rackInputs_[0] = monoBuffer_.get();
   rackInputs_[1] = in1;
 
   if (!rack_) {
@@ -96,6 +88,7 @@ void vlvrProcessor::processPiece(float* const* outputs, const float* const* inpu
   for (int c = 0; c < kChannels; ++c)
     rackOutputs_[c] = accumulate ? scratchOutputs_[c].get() : out[c];
   rack_->process(rackOutputs_, rackInputs_, n);
+  countSilencedBlocks();
   if (accumulate) {
     for (int c = 0; c < kChannels; ++c) {
       const float* scratch = scratchOutputs_[c].get();
@@ -103,6 +96,39 @@ void vlvrProcessor::processPiece(float* const* outputs, const float* const* inpu
         out[c][i] += scratch[i];
     }
   }
+}
+
+// The rack reads channel 0 only: the average of both inputs, or the first one alone, with
+// every sample that is not finite taken as 0. Halving before the sum keeps two large finite
+// samples from adding up to an infinity.
+void vlvrProcessor::foldInputs(const float* in0, const float* in1, int32_t n) {
+  constexpr float kLargest = std::numeric_limits<float>::max();
+  float* mono = monoBuffer_.get();
+  uint32_t nonFinite = 0;
+  if (in0 && in1) {
+    for (int32_t i = 0; i < n; ++i) {
+      const bool finite0 = std::fabs(in0[i]) <= kLargest, finite1 = std::fabs(in1[i]) <= kLargest;
+      mono[i] = (finite0 ? in0[i] * 0.5f : 0.0f) + (finite1 ? in1[i] * 0.5f : 0.0f);
+      nonFinite += !finite0 + !finite1;
+    }
+  } else if (in0) {
+    for (int32_t i = 0; i < n; ++i) {
+      const bool finite = std::fabs(in0[i]) <= kLargest;
+      mono[i] = finite ? in0[i] : 0.0f;
+      nonFinite += !finite;
+    }
+  } else {
+    std::memset(mono, 0, sizeof(float) * static_cast<size_t>(n));
+  }
+  if (nonFinite != 0) nonFiniteInputs_.fetch_add(nonFinite, std::memory_order_relaxed);
+}
+
+// The rack counts its own silenced blocks; the processor's count outlives the rack.
+void vlvrProcessor::countSilencedBlocks() {
+  const uint64_t silenced = rack_->silencedBlocks();
+  if (silenced == rackSilenced_) return;
+  silencedBlocks_.fetch_add(silenced - rackSilenced_, std::memory_order_relaxed);
+  rackSilenced_ = silenced;
 }
 
 void vlvrProcessor::parameterChanged(int32_t index, float plain) {
@@ -132,6 +158,7 @@ void vlvrProcessor::createDsp() {
   } catch (const std::bad_alloc&) {
     rack_.reset();
   }
+  rackSilenced_ = 0;
   if (rack_) rack_->initialize();
   applyAllParameters();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -14,7 +15,10 @@ namespace plugin {
 //
 // Threads: processFrame (through process/processReplacing) runs on the audio thread;
 // everything else on the control side. The rack is created by open() and destroyed by close(),
-// which the host orders around the audio stream.
+// which the host orders around the audio stream. The two counters may be read from any thread.
+//
+// Input samples that are not finite (NaN, infinities) enter the rack as silence: one would
+// otherwise poison its filters and delays for the rest of the stream.
 class vlvrProcessor : public evaProcessor {
  public:
   // The working buffers hold this many frames.
@@ -45,6 +49,14 @@ class vlvrProcessor : public evaProcessor {
   // Null while closed.
   rack::VRmore* rack() const { return rack_.get(); }
 
+  // Since construction, whatever racks came and went: input samples (per channel) that were not
+  // finite and went in as silence, and output blocks the rack replaced by silence because they
+  // came out not finite.
+  std::uint64_t nonFiniteInputSamples() const {
+    return nonFiniteInputs_.load(std::memory_order_relaxed);
+  }
+  std::uint64_t silencedBlocks() const { return silencedBlocks_.load(std::memory_order_relaxed); }
+
   // The host buffer split: pieces of `length` frames, `count` of them, the last one longer by
   // `rest`.
   struct Split {
@@ -61,6 +73,8 @@ class vlvrProcessor : public evaProcessor {
  private:
   void processPiece(float* const* outputs, const float* const* inputs, int32_t offset,
                     int32_t frames, bool accumulate);
+  void foldInputs(const float* in0, const float* in1, int32_t frames);
+  void countSilencedBlocks();
 
   std::unique_ptr<rack::VRmore> rack_;
   std::unique_ptr<float[]> scratchOutputs_[2];
@@ -68,6 +82,9 @@ class vlvrProcessor : public evaProcessor {
   const float* rackInputs_[2] = {nullptr, nullptr};
   float* rackOutputs_[2] = {nullptr, nullptr};
   ProcessorEngine* plugEngine_ = nullptr;
+  std::atomic<std::uint64_t> nonFiniteInputs_{0};
+  std::atomic<std::uint64_t> silencedBlocks_{0};
+  std::uint64_t rackSilenced_ = 0;  // the current rack's count already added (audio thread)
 };
 
 template <class Piece>

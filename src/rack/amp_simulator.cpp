@@ -78,20 +78,37 @@ void AmpSimulator::setFormat(int channels, int sampleRate) {
 }
 
 void AmpSimulator::reset() {
-  std::fill(std::begin(scratchA_), std::end(scratchA_), 0.0f);
-  std::fill(std::begin(scratchB_), std::end(scratchB_), 0.0f);
-  cabinet_.reset();
-  tremolo_->reset();
   if (overdriveOn_) {
     odPreFilter_.reset();
     odPostFilter_.reset();
   }
-  for (dsp::BiquadFilter* f : {&voicing1_, &voicing2_, &voicing3_, &presenceFilter_})
-    f->reset();
+  clearStages();
+  presenceFilter_.reset();
   toneStack_.reset();
+  initialized_ = true;
+}
+
+void AmpSimulator::recover() {
+  odPreFilter_.reset();
+  odPostFilter_.reset();
+  clearStages();
+  if (!toneStackBusy_.test_and_set(std::memory_order_acquire)) {
+    toneStack_.reset();
+    presenceFilter_.reset();
+    toneStackBusy_.clear(std::memory_order_release);
+  }
+}
+
+// Every stage but the overdrive filters and the tone stack with its presence filter.
+void AmpSimulator::clearStages() {
+  std::fill(std::begin(scratchA_), std::end(scratchA_), 0.0f);
+  std::fill(std::begin(scratchB_), std::end(scratchB_), 0.0f);
+  cabinet_.reset();
+  tremolo_->reset();
+  for (dsp::BiquadFilter* f : {&voicing1_, &voicing2_, &voicing3_})
+    f->reset();
   sag_.reset();
   springReverb_.reset();
-  initialized_ = true;
 }
 
 int AmpSimulator::process(float* destination, const float* source, int frames) {

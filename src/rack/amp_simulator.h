@@ -35,6 +35,10 @@ class AmpSimulator {
 
   void setFormat(int channels, int sampleRate);
   void reset();
+  // Clears the audio state from the audio thread, after a block came out not finite: as
+  // reset(), but the tone stack only when no other thread holds it (the next bad block
+  // catches it then).
+  void recover();
   // source and destination may be the same buffer; frames at most kMaxFrames.
   int process(float* destination, const float* source, int frames);
 
@@ -61,6 +65,7 @@ class AmpSimulator {
   std::complex<double> presenceResponse(double hz) const { return presenceFilter_.response(hz); }
 
  private:
+  void clearStages();
   void runToneStack(float* a, float* b, int frames);
   void holdToneStack();
   void releaseToneStack();

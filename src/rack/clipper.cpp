@@ -99,7 +99,8 @@ float Clipper::sineLower(float x) const {
 
 // Type 7 four samples at a time: every piece computed and one picked, without branches (the
 // signal crosses the pieces many times per cycle, which branches would mispredict). A NaN
-// fails every comparison and ends at the upper level, as in a plain chain of tests.
+// passes through, as in the other types: turned into the upper level it would hide a poisoned
+// filter upstream from the rack's check of each block, and the amp would never recover.
 void Clipper::processQuadraticKnees(float* buffer, int n) const {
   const Vec upperStart = spread(upperStart_), lowerStart = spread(lowerStart_);
   const Vec upperEnd = spread(upperEnd_), lowerEnd = spread(lowerEnd_);
@@ -109,7 +110,7 @@ void Clipper::processQuadraticKnees(float* buffer, int n) const {
   forEachGroup(buffer, n, [&](Vec x) {
     const Vec upper = x < upperEnd ? (cU2 * x + cU1) * x + cU0 : upperLevel;
     const Vec lower = x < lowerEnd ? lowerLevel : (cL2 * x + cL1) * x + cL0;
-    const Vec middle = x < upperStart ? x : upper;
+    const Vec middle = x >= upperStart ? upper : x;
     return x < lowerStart ? lower : middle;
   });
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <limits>
 
 #include "dsp/effect_catalogue.h"
 #include "dsp/library.h"
@@ -78,6 +79,25 @@ void copy(float* to, const float* from, int samples) {
   std::copy_n(from, samples, to);
 }
 
+constexpr uint64_t bit(int id) {
+  return uint64_t{1} << id;
+}
+
+// The switches whose off-to-on edge restarts a stage, and what counts as off for each.
+constexpr uint64_t kEdgeSwitches = bit(kOverdriveOn) | bit(kPlateLevel) | bit(kWahMode);
+
+bool isOff(int id, int value) {
+  return id == kWahMode ? value != 1 && value != 2 : value == 0;
+}
+
+// NaN and both infinities fail the one comparison.
+bool allFinite(const float* samples, int count) {
+  bool finite = true;
+  for (int i = 0; i < count; ++i)
+    finite &= std::fabs(samples[i]) <= std::numeric_limits<float>::max();
+  return finite;
+}
+
 }  // namespace
 
 Gorbel::Gorbel(float sampleRate, int channels) {
@@ -142,7 +162,11 @@ void Gorbel::reset() {
 double Gorbel::setParameter(int id, int value) {
   if (id < 0 || id >= kParameterCount) return 0.0;
   intParams_[id].store(value, std::memory_order_relaxed);
-  changed_.fetch_or(uint64_t{1} << id, std::memory_order_release);
+  // Remembered until the next block, which then applies the off before a later on.
+  if ((kEdgeSwitches & bit(id)) != 0 && isOff(id, value)) {
+    switchedOff_.fetch_or(bit(id), std::memory_order_relaxed);
+  }
+  changed_.fetch_or(bit(id), std::memory_order_release);
   return 0.0;
 }
 
@@ -171,16 +195,19 @@ void Gorbel::sendController(dsp::TAutomatedEffect& effect, int controller, int v
 }
 
 void Gorbel::applyPendingParameters() {
-  uint64_t changed = changed_.exchange(0, std::memory_order_acquire);
+  const uint64_t switchedOff = switchedOff_.exchange(0, std::memory_order_relaxed);
+  uint64_t changed = changed_.exchange(0, std::memory_order_acquire) | switchedOff;
   while (changed) {
     const int id = std::countr_zero(changed);
     changed &= changed - 1;
-    applyParameter(id);
+    const int value = intParams_[id].load(std::memory_order_relaxed);
+    // Off and on again since the last block: the off still restarts the stage.
+    if ((switchedOff & bit(id)) != 0 && !isOff(id, value)) applyParameter(id, 0);
+    applyParameter(id, value);
   }
 }
 
-void Gorbel::applyParameter(int id) {
-  const int value = intParams_[id].load(std::memory_order_relaxed);
+void Gorbel::applyParameter(int id, int value) {
   // A plate reverb switched on starts from silence.
   if (id == kPlateLevel && applied_[id] == 0 && value >= 1) reverb_->reset();
   applied_[id] = value;
@@ -376,6 +403,7 @@ void Gorbel::processPiece(float* const* outputs, const float* input, int frames,
   int consumed = 0;
   while (done < frames) {
     processBlock(inputFifo_ + consumed, reading);
+    if (!allFinite(tail_[0], kBlock) || !allFinite(tail_[1], kBlock)) recover();
     const int n = std::min(kBlock, frames - done);
     for (int c = 0; c < channels_; ++c)
       copy(outputs[c] + done, tail_[c], n);
@@ -446,6 +474,25 @@ void Gorbel::processBlock(float* block, pseudoutils::SharedTunerReading& reading
     tail_[0][i] = workA_[2 * i];
     tail_[1][i] = workA_[2 * i + 1];
   }
+}
+
+// The block went out of range somewhere in the chain, and whatever produced it keeps its state
+// poisoned: silence the block and clear every stage it went through.
+void Gorbel::recover() {
+  silenced_.fetch_add(1, std::memory_order_relaxed);
+  for (auto& channel : tail_)
+    std::fill(std::begin(channel), std::end(channel), 0.0f);
+  std::fill(std::begin(workA_), std::end(workA_), 0.0f);
+  std::fill(std::begin(workB_), std::end(workB_), 0.0f);
+  gate_.reset();
+  for (auto* fx :
+       {wah_.get(), stompEcho_.get(), chorus_.get(), flanger_.get(), reverb_.get(), echo_.get()}) {
+    fx->invalidate();  // or a reset could take the state for clean and keep it
+    fx->reset();
+  }
+  amp_->recover();
+  for (auto& band : eqBands_)
+    band.reset();
 }
 
 void Gorbel::tunerTap(const float* block, pseudoutils::SharedTunerReading& reading) {

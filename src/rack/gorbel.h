@@ -21,7 +21,13 @@ namespace rack {
 // Threads: process() runs on the audio thread. setParameter(), setBypassFlags() and getMeter()
 // may be called from any other thread at any time: parameter values are atomic words, and the
 // audio thread applies the ones that changed at the start of the next block, so a stage never
-// sees a half-made change. setFormat() and reset() are for when audio is stopped.
+// sees a half-made change. A switch turned off and on again before that block still restarts
+// the stage the off edge restarts (overdrive, plate reverb, wah). setFormat() and reset() are
+// for when audio is stopped.
+//
+// The input must be finite (the processor sees to it). Should a block still leave the chain
+// not finite, it is replaced by silence and every stage is cleared, so the rack recovers by
+// itself; silencedBlocks() counts these blocks.
 class Gorbel {
  public:
   static constexpr int kBlock = 64;
@@ -52,6 +58,8 @@ class Gorbel {
   int channels() const { return channels_; }
   // 64-frame blocks processed since construction.
   uint64_t blocksProcessed() const { return blocks_.load(std::memory_order_relaxed); }
+  // Blocks replaced by silence because they came out not finite, since construction.
+  uint64_t silencedBlocks() const { return silenced_.load(std::memory_order_relaxed); }
   const AmpSimulator& amp() const { return *amp_; }
 
  private:
@@ -59,8 +67,9 @@ class Gorbel {
                     pseudoutils::SharedTunerReading& reading);
   void processBlock(float* block, pseudoutils::SharedTunerReading& reading);
   void tunerTap(const float* block, pseudoutils::SharedTunerReading& reading);
+  void recover();
   void applyPendingParameters();
-  void applyParameter(int id);
+  void applyParameter(int id, int value);
   void wahControl(int mode, float position);
   void designBand(int band, float gain, float frequency, float width);
   float fraction(int id) const { return static_cast<float>(applied_[id]) / 128.0f; }
@@ -68,10 +77,12 @@ class Gorbel {
 
   // Shared with the control side.
   std::atomic<int> intParams_[kParameterCount] = {};
-  std::atomic<uint64_t> changed_{0};  // one bit per parameter id waiting to be applied
+  std::atomic<uint64_t> changed_{0};      // one bit per parameter id waiting to be applied
+  std::atomic<uint64_t> switchedOff_{0};  // one bit per switch set off since the last block
   std::atomic<float> inputPeak_{0.001f};
   std::atomic<int> preBypass_{0}, ampBypass_{0}, postBypass_{0};
   std::atomic<uint64_t> blocks_{0};
+  std::atomic<uint64_t> silenced_{0};
 
   // Audio side.
   int applied_[kParameterCount] = {};

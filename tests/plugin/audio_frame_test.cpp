@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
+#include <cstdint>
+#include <limits>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -143,6 +146,73 @@ TEST(AudioFrame, InputsAreFoldedToMono) {
     ASSERT_NEAR(out.left[i], (x[i - 64] + other[i - 64]) * 0.5f, 1e-7f) << i;
 }
 
+// A sample that is not finite enters the rack as 0, whichever channel it is on: the render is
+// exactly the one of the input with 0 in its place, and each such sample is counted.
+TEST(AudioFrame, NonFiniteInputsEnterAsSilenceAndAreCounted) {
+  constexpr int kFrames = 6000;
+  constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+  constexpr float kInf = std::numeric_limits<float>::infinity();
+  struct Bad {
+    int channel;  // 2: both
+    int frame;
+    float value;
+  };
+  const std::vector<Bad> bad = {{0, 100, kNaN}, {1, 1500, kInf}, {2, 3000, -kInf}};
+  for (bool stereo : {false, true}) {
+    std::vector<float> in[2] = {testsupport::whiteNoise(kFrames, 0.3f, 1),
+                                testsupport::whiteNoise(kFrames, 0.3f, 2)};
+    std::vector<float> zeroed[2] = {in[0], in[1]};
+    uint64_t count = 0;
+    for (const Bad& b : bad) {
+      for (int c = 0; c < 2; ++c) {
+        if (b.channel != c && b.channel != 2) continue;
+        if (!stereo && c == 1) continue;
+        in[c][b.frame] = b.value;
+        zeroed[c][b.frame] = 0.0f;
+        ++count;
+      }
+    }
+    auto render = [&](std::vector<float>* x, vlvrProcessor& p) {
+      Outputs out(kFrames, 0.0f);
+      run(p, x[0].data(), stereo ? x[1].data() : nullptr, out, kFrames, false);
+      return out;
+    };
+    auto p = makeProcessor(true);
+    auto reference = makeProcessor(true);
+    const Outputs out = render(in, *p), expected = render(zeroed, *reference);
+    EXPECT_EQ(out.left, expected.left) << "stereo " << stereo;
+    EXPECT_EQ(out.right, expected.right) << "stereo " << stereo;
+    EXPECT_EQ(p->nonFiniteInputSamples(), count) << "stereo " << stereo;
+    EXPECT_EQ(p->silencedBlocks(), 0u);
+    EXPECT_EQ(reference->nonFiniteInputSamples(), 0u);
+  }
+}
+
+// The rack's silenced blocks add up in the processor, across a close and an open.
+TEST(AudioFrame, SilencedBlocksAreCountedAcrossRacks) {
+  auto p = makeProcessor(true);
+  const std::vector<float> in(256, 0.1f);
+  auto poisonRack = [&] {
+    // Straight into the rack, past the processor's check: the next block comes out NaN.
+    std::vector<float> nan(64, std::numeric_limits<float>::quiet_NaN()), l(64), r(64);
+    const float* rackIns[1] = {nan.data()};
+    float* rackOuts[2] = {l.data(), r.data()};
+    p->rack()->process(rackOuts, rackIns, 64);
+  };
+  for (uint64_t expected : {1u, 2u}) {
+    poisonRack();
+    Outputs out(256, 0.0f);
+    run(*p, in.data(), in.data(), out, 256, false);
+    EXPECT_EQ(p->silencedBlocks(), expected);
+    for (float x : out.left)
+      ASSERT_TRUE(std::isfinite(x));
+    p->close();
+    EXPECT_EQ(p->silencedBlocks(), expected);
+    p->open();
+  }
+  EXPECT_EQ(p->nonFiniteInputSamples(), 0u);
+}
+
 TEST(AudioFrame, AccumulateAddsAndReplaceOverwrites) {
   constexpr int kFrames = 500;
   const std::vector<float> x = testsupport::whiteNoise(kFrames, 0.5f);
@@ -219,20 +289,25 @@ TEST(ProcessorConcurrency, ParametersChangeWhileAudioRuns) {
   std::atomic<bool> stop{false};
   std::thread audio([&] {
     std::vector<float> in(256, 0.1f), l(256), r(256);
+    in[7] = std::numeric_limits<float>::quiet_NaN();
     float* ins[2] = {in.data(), in.data()};
     float* outs[2] = {l.data(), r.data()};
-    while (!stop.load()) {
+    do {
       p->processReplacing(ins, outs, 256);
       (void)p->getParameter(18);
-    }
+    } while (!stop.load());
   });
   for (int k = 0; k < 2000; ++k) {
     p->setParameter(k % 22, float(k % 100) / 100.0f);
     if (p->anyParameterChanged()) p->clearAnyParameterChanged();
+    (void)p->nonFiniteInputSamples();
+    (void)p->silencedBlocks();
   }
   stop.store(true);
   audio.join();
   EXPECT_TRUE(p->parameters()[0].isChanged());
+  EXPECT_GT(p->nonFiniteInputSamples(), 0u);
+  EXPECT_EQ(p->silencedBlocks(), 0u);
 }
 
 }  // namespace

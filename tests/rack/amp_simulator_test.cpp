@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <limits>
 #include <thread>
 #include <vector>
 
@@ -155,6 +156,31 @@ TEST(AmpSimulator, FormatChangeReturnsToTheBuiltInModels) {
   EXPECT_EQ(amp.toneStackModel(), 3);
 }
 
+// After a NaN every filter of the amp holds it; recover() clears them all, so the next blocks
+// sound as from a freshly reset amp.
+TEST(AmpSimulator, RecoverClearsAPoisonedAmp) {
+  const std::vector<float> in = testsupport::whiteNoise(kBlock * 40, 0.5f);
+  auto configure = [](rack::AmpSimulator& amp) {
+    amp.setPreampModel(5);
+    amp.setPowerStageModel(0);
+    amp.setCabinetModel(1);
+    amp.setOverdriveOn(1);
+    amp.setSpringReverb(0.8f);
+  };
+  auto fresh = freshAmp();
+  configure(*fresh);
+  const std::vector<float> expected = run(*fresh, in);
+
+  auto amp = freshAmp();
+  configure(*amp);
+  std::vector<float> poison(kBlock, std::numeric_limits<float>::quiet_NaN()), out(kBlock);
+  amp->process(out.data(), poison.data(), kBlock);
+  amp->process(out.data(), in.data(), kBlock);
+  EXPECT_TRUE(std::isnan(out[kBlock - 1])) << "the state stays poisoned";
+  amp->recover();
+  expectNear(run(*amp, in), expected, 1e-6f);
+}
+
 // The one setter another thread may call while audio runs: the audio thread skips the tone
 // stack for a block rather than wait, and never sees a half-made recompute.
 TEST(AmpSimulatorConcurrency, ToneStackRecomputesWhileAudioRuns) {
@@ -173,6 +199,7 @@ TEST(AmpSimulatorConcurrency, ToneStackRecomputesWhileAudioRuns) {
   bool finite = true;
   float peak = 0;
   for (int block = 0; block < 20000; ++block) {
+    if (block % 100 == 0) amp.recover();  // what the rack does after a bad block
     amp.process(out.data(), in.data(), kBlock);
     for (float x : out) {
       finite = finite && std::isfinite(x);

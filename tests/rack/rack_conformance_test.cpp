@@ -120,6 +120,11 @@ TEST(RackConcurrency, ParametersChangeWhileAudioRuns) {
       rack.setParameter(63, (i / 3) % 3);
       rack.setParameter(65, i % 3);
       rack.setParameter(54, i % 2);
+      // Switches whose off edges the audio thread picks up.
+      rack.setParameter(9, i % 2);
+      rack.setParameter(61, 0);
+      rack.setParameter(57, (i / 2) % 2);
+      rack.setParameter(46, v);
       rack.setTunerMode(i % 3);
       rack.getMeter(0);
       rack.getMeter(1);

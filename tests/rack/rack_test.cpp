@@ -240,6 +240,47 @@ TEST(RackParameters, PlateSwitchedOnStartsFromSilence) {
   EXPECT_LT(tailEnergy(), 1e-20);
 }
 
+// A switch turned off and on again between two blocks restarts its stage as it does with a
+// block in between: overdrive filters, plate and wah start from silence. Only that stage runs
+// (amp section bypassed behind the overdrive and wah), so what rings after the edge is its tail.
+TEST(RackParameters, SwitchEdgesFoldedIntoOneBlockStillRestart) {
+  struct Edge {
+    const char* name;
+    std::vector<std::pair<int, int>> setup;
+    int id, off, on;  // product parameter
+  };
+  const Edge edges[] = {
+      {"overdrive", {{60, 1}, {9, 1}, {10, 127}}, 9, 0, 1},
+      {"plate", {{60, 1}, {61, 0}, {57, 1}, {46, 100}, {44, 127}}, 57, 0, 1},
+      {"wah", {{60, 1}, {65, 2}, {5, 100}}, 65, 1, 2},
+  };
+  const std::vector<float> note = testsupport::pluckedNote(110.0, 0.25, 0.8f);
+  std::vector<float> in(note.size() / 64 * 64 + 128, 0.0f);  // whole blocks, then 128 silent
+  std::copy_n(note.begin(), note.size() / 64 * 64, in.begin());
+  const std::vector<float> silence(64 * 64, 0.0f);
+  for (const Edge& e : edges) {
+    auto tailAfterEdge = [&](bool blockBetween) {
+      auto rack = productRack();
+      for (auto [id, value] : e.setup)
+        rack->setParameter(id, value);
+      std::vector<float> l(in.size()), r(in.size());
+      run(*rack, in.data(), l.data(), r.data(), int(in.size()));
+      rack->setParameter(e.id, e.off);
+      if (blockBetween) run(*rack, silence.data(), l.data(), r.data(), 64);
+      rack->setParameter(e.id, e.on);
+      std::vector<float> a(silence.size()), b(silence.size());
+      run(*rack, silence.data(), a.data(), b.data(), int(silence.size()));
+      double energy = 0;
+      for (size_t i = 0; i < a.size(); ++i)
+        energy += double(a[i]) * a[i] + double(b[i]) * b[i];
+      return energy;
+    };
+    const double between = tailAfterEdge(true), folded = tailAfterEdge(false);
+    EXPECT_LT(between, 1e-12) << e.name;
+    EXPECT_LT(folded, 1e-12) << e.name;
+  }
+}
+
 TEST(RackParameters, TunerModeMutesWhileTheReadingUpdates) {
   auto rack = productRack();
   rack->setParameter(64, 1);
