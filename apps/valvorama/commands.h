@@ -11,3 +11,5 @@ int runBank(Arguments& args);
 int runEffect(Arguments& args);
 int runEffects(Arguments& args);
 int runDemo(Arguments& args);
+int runDevices(Arguments& args);
+int runHardware(Arguments& args);

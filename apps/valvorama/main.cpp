@@ -53,6 +53,19 @@ const Command kCommands[] = {
      "valvorama demo [DIR]\n"
      "  Renders the built-in phrase through the three amps into DIR (default demo/), prints\n"
      "  their levels and draws DIR/levels.png.\n"},
+    {"devices", runDevices,
+     "valvorama devices [--config DIR]\n"
+     "  The audio technologies, then per technology the input and output devices with the\n"
+     "  channels, sample rates and buffer sizes the live amp can use; the devices of the\n"
+     "  hardware settings are marked.\n"},
+    {"hardware", runHardware,
+     "valvorama hardware [--config DIR] [KEY=VALUE ...]\n"
+     "  Shows the live amp's hardware settings (VRLiveHardware.prf in the settings folder), or\n"
+     "  sets the given keys and writes the file. A new AudioTechnology starts from 44100 Hz and\n"
+     "  1024 frames unless the same command sets them. Device and channel names are those\n"
+     "  'valvorama devices' lists; the channel indices count from 0 in its channel lists.\n"
+     "  --config DIR   settings folder (default $XDG_CONFIG_HOME/ValvoramaLive, else\n"
+     "                 ~/.config/ValvoramaLive)\n"},
 };
 
 void printUsage(std::FILE* out) {

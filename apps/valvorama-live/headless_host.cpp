@@ -1,0 +1,160 @@
+#include "headless_host.h"
+
+#include <chrono>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "framework/safe_file.h"
+#include "framework/settings_folder.h"
+#include "host/eva_host_audio.h"
+#include "plugin/vlvr_processor.h"
+#include "stop_signal.h"
+#include "ui/vlvr_engine.h"
+
+namespace {
+
+using framework::SettingsFolder;
+using host::evaHostAudio;
+
+// How often the loop wakes to run the engine's event pass while it waits for a stop signal.
+constexpr std::chrono::milliseconds kLoopPeriod{100};
+
+const bool tracing = std::getenv("VALVORAMA_LIVE_TRACE") != nullptr;
+
+void trace(const char* format, ...) {
+  if (!tracing) return;
+  std::va_list args;
+  va_start(args, format);
+  std::fputs("trace: ", stderr);
+  std::vfprintf(stderr, format, args);
+  std::fputc('\n', stderr);
+  va_end(args);
+}
+
+void problem(const char* format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  std::fputs("valvorama-live: ", stderr);
+  std::vfprintf(stderr, format, args);
+  std::fputc('\n', stderr);
+  va_end(args);
+}
+
+bool hasRack(plugin::evaProcessor* processor) {
+  const auto* amp = dynamic_cast<plugin::vlvrProcessor*>(processor);
+  return amp && amp->rack();
+}
+
+std::string bankPath(const plugin::evaProcessor& processor) {
+  return SettingsFolder::file(processor.bankFileName());
+}
+
+// One line for the user on what the audio device does.
+void reportAudio(const evaHostAudio& audio, evaHostAudio::State state) {
+  const evaHostAudio::Status status = audio.status();
+  const host::HardwareSettings& settings = audio.settings();
+  switch (state) {
+    case evaHostAudio::State::kRunning:
+      std::printf("audio: %s, in \"%s\", out \"%s\", %g Hz, %d frames, latency %.1f ms\n",
+                  status.technology.c_str(),
+                  status.inputDevice.empty() ? "(none)" : status.inputDevice.c_str(),
+                  status.outputDevice.empty() ? "(none)" : status.outputDevice.c_str(),
+                  static_cast<double>(status.sampleRate), status.blockSize, status.latencyMs);
+      std::fflush(stdout);
+      break;
+    case evaHostAudio::State::kNoTechnology:
+      if (settings.audioTechnology.empty()) {
+        problem("no audio technology selected: run valvorama devices / valvorama hardware");
+      } else {
+        problem(
+            "audio technology \"%s\" is not available: run valvorama devices / valvorama "
+            "hardware",
+            settings.audioTechnology.c_str());
+      }
+      break;
+    case evaHostAudio::State::kNoSampleRate:
+      problem("no sample rate selected: set SelectedFrequencies with valvorama hardware");
+      break;
+    case evaHostAudio::State::kOpenFailed:
+      problem("cannot open the audio devices (in \"%s\", out \"%s\", %s Hz, %s frames)",
+              settings.curInDeviceName.c_str(), settings.curOuDeviceName.c_str(),
+              settings.selectedFrequencies.c_str(), settings.selectedBufSize.c_str());
+      break;
+    case evaHostAudio::State::kStartFailed:
+      problem("the audio device opened but did not start");
+      break;
+    case evaHostAudio::State::kStopped:
+      break;
+  }
+}
+
+// The host window's audio step, without a window: the host audio object reads the hardware
+// settings, creates the device and starts it.
+void startAudio(evaHostAudio& audio) {
+  host::HardwareSettings& settings = audio.settings();
+  if (!settings.read() && !framework::fileIsMissing(settings.path())) {
+    problem("cannot read %s: no audio until it is fixed", settings.path().c_str());
+  }
+  audio.create();
+  const evaHostAudio::State state = audio.start();
+  trace("audio started state=%d", static_cast<int>(state));
+  reportAudio(audio, state);
+}
+
+}  // namespace
+
+int runHeadlessHost() {
+  StopSignal stop;  // first, so every thread started below leaves the signals to this one
+
+  ui::evaEngine* engine = ui::createEngine();
+  if (!engine) {
+    std::fputs("Create engine failed !\n", stderr);
+    return 1;
+  }
+  engine->setHostCallback(nullptr);
+  engine->setStandAlone(true);
+  if (!engine->init()) {
+    std::fputs("Failed !\n", stderr);
+    problem("cannot read the resource file %s (or its update file %s)",
+            engine->resourcePath().c_str(), engine->updatePath().c_str());
+    delete engine;
+    return 1;
+  }
+  trace("engine initialised");
+
+  plugin::evaProcessor* processor = engine->processor();
+  processor->open();
+  trace("processor open rack=%d", hasRack(processor));
+  processor->loadProgramBankFile(bankPath(*processor));
+
+  auto audio = std::make_unique<evaHostAudio>(*processor, SettingsFolder::path());
+  startAudio(*audio);
+
+  while (!stop.wait(kLoopPeriod))
+    engine->processEvents();
+  trace("stop signal %d", stop.received());
+
+  // The main window's close writes its files before anything stops.
+  int status = 0;
+  if (!SettingsFolder::create() || !processor->saveProgramBankFile(bankPath(*processor))) {
+    problem("cannot write the program bank %s", bankPath(*processor).c_str());
+    status = 1;
+  } else {
+    trace("bank written");
+  }
+
+  // The device stops before the processor deletes its rack.
+  audio->stop();
+  trace("audio stopped running=%d frames=%lld", audio->audio() && audio->audio()->isRunning(),
+        static_cast<long long>(audio->audio() ? audio->audio()->getSamplePosition() : 0));
+  audio.reset();
+  trace("audio deleted");
+  processor->close();
+  trace("processor closed rack=%d", hasRack(processor));
+  delete processor;  // deletes the engine too
+  trace("processor deleted engine=%d", ui::evaEngine::current() != nullptr);
+  return status;
+}

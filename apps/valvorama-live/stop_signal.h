@@ -1,0 +1,26 @@
+#pragma once
+
+#include <signal.h>
+
+#include <chrono>
+
+// SIGINT and SIGTERM ask the headless host to stop. The handler only records the signal. Both
+// are blocked from construction on, so threads started afterwards (the audio threads) never
+// take them; the main thread receives them only while it waits.
+class StopSignal {
+ public:
+  StopSignal();
+  ~StopSignal();
+  StopSignal(const StopSignal&) = delete;
+  StopSignal& operator=(const StopSignal&) = delete;
+
+  // Sleeps until a stop signal arrives or `timeout` passes; true once one has arrived.
+  bool wait(std::chrono::milliseconds timeout);
+  // The signal that arrived, 0 before.
+  int received() const;
+
+ private:
+  sigset_t previousMask_{};
+  struct sigaction previousInt_ {};
+  struct sigaction previousTerm_ {};
+};

@@ -1,0 +1,103 @@
+#pragma once
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace livetest {
+
+inline std::string readText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// A program run as a user runs it, its output in two files. Whatever is still running when
+// the object goes is killed and reaped, so a failed test leaves no process behind.
+class ChildProcess {
+ public:
+  ChildProcess(const std::vector<std::string>& arguments, const std::vector<std::string>& env,
+               const std::string& outPath, const std::string& errPath)
+      : errPath_(errPath) {
+    std::vector<std::string> environment(env);
+    for (char** e = environ; *e; ++e)
+      environment.emplace_back(*e);  // ours first: the first of a name wins
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    const auto pointers = [](const std::vector<std::string>& words) {
+      std::vector<char*> p;
+      for (const std::string& w : words)
+        p.push_back(const_cast<char*>(w.c_str()));
+      p.push_back(nullptr);
+      return p;
+    };
+    auto argv = pointers(arguments);
+    auto envp = pointers(environment);
+    if (::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  ~ChildProcess() {
+    if (pid_ > 0 && !status_) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+  }
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  bool started() const { return pid_ > 0; }
+  void signal(int number) const {
+    if (pid_ > 0 && !status_) ::kill(pid_, number);
+  }
+
+  // The exit status once the program has ended within `limit`; -1 for a death by signal.
+  std::optional<int> waitExit(std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (pid_ > 0 && !status_) {
+      int raw = 0;
+      if (::waitpid(pid_, &raw, WNOHANG) == pid_) {
+        status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+      } else if (std::chrono::steady_clock::now() > end) {
+        break;
+      } else {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+    }
+    return status_;
+  }
+
+  // Waits until the program's stderr holds `text`; false when it ended or `limit` passed first.
+  bool waitForError(const std::string& text, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+      if (readText(errPath_).find(text) != std::string::npos) return true;
+      if (waitExit(std::chrono::milliseconds(0)) || std::chrono::steady_clock::now() > end)
+        return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+
+ private:
+  pid_t pid_ = -1;
+  std::optional<int> status_;
+  std::string errPath_;
+};
+
+}  // namespace livetest

@@ -1,0 +1,217 @@
+// valvorama-live --headless and the two commands that set it up, run as a user runs them.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "child_process.h"
+#include "plugin/program_bank.h"
+#include "plugin/vlvr_processor.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using livetest::ChildProcess;
+using livetest::readText;
+
+constexpr const char* kLive = VALVORAMA_LIVE_BINARY;
+constexpr const char* kTool = VALVORAMA_BINARY;
+// Generous: start-up on a loaded machine. Stopping has its own, tight, bound.
+constexpr auto kStartLimit = 20s;
+constexpr auto kStopLimit = 2s;
+
+class Folder {
+ public:
+  Folder() {
+    std::string pattern = (fs::temp_directory_path() / "valvo-live-XXXXXX").string();
+    path_ = ::mkdtemp(pattern.data()) ? pattern : "";
+  }
+  ~Folder() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+  }
+  std::string path(const std::string& name = "") const {
+    return name.empty() ? path_ : path_ + "/" + name;
+  }
+
+ private:
+  std::string path_;
+};
+
+struct Outcome {
+  std::optional<int> status;
+  std::string out, err;
+};
+
+// Runs a program to its end.
+Outcome run(const Folder& folder, std::vector<std::string> arguments) {
+  ChildProcess child(arguments, {}, folder.path("out.txt"), folder.path("err.txt"));
+  Outcome result{child.waitExit(kStartLimit), {}, {}};
+  result.out = readText(folder.path("out.txt"));
+  result.err = readText(folder.path("err.txt"));
+  return result;
+}
+
+// The trace lines in the order the host wrote them, without their prefix.
+std::vector<std::string> traceOf(const std::string& err) {
+  std::vector<std::string> lines;
+  std::istringstream in(err);
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("trace: ", 0) == 0) lines.push_back(line.substr(7));
+  }
+  return lines;
+}
+
+// The shutdown steps keep their order: the bank is written while everything still exists, the
+// device stops and goes before the processor deletes its rack, the engine goes with the
+// processor.
+void expectShutdownOrder(const std::string& err, int signal) {
+  const std::vector<std::string> steps = traceOf(err);
+  const std::vector<std::string> expected = {"stop signal " + std::to_string(signal),
+                                             "bank written",
+                                             "audio stopped running=0",
+                                             "audio deleted",
+                                             "processor closed rack=0",
+                                             "processor deleted engine=0"};
+  size_t at = 0;
+  for (const std::string& step : steps) {
+    if (at < expected.size() && step.rfind(expected[at], 0) == 0) ++at;
+  }
+  EXPECT_EQ(at, expected.size()) << err;
+}
+
+TEST(LiveHost, CommandLine) {
+  const struct {
+    std::vector<std::string> arguments;
+    int status;
+    const char* says;
+  } cases[] = {
+      {{kLive}, 2, "no window yet"},
+      {{kLive, "--bogus"}, 2, "unknown argument --bogus"},
+      {{kLive, "--headless", "--config"}, 2, "--config needs a folder"},
+      {{kLive, "--help"}, 0, "--config DIR"},
+      {{kLive, "--version"}, 0, "valvorama-live 0.1.0"},
+  };
+  for (const auto& c : cases) {
+    Folder folder;
+    const Outcome r = run(folder, c.arguments);
+    EXPECT_EQ(r.status, c.status) << c.arguments.back();
+    EXPECT_NE((r.out + r.err).find(c.says), std::string::npos) << r.out << r.err;
+  }
+}
+
+TEST(LiveHost, WithoutHardwareSettingsItRunsSilentAndStopsOnEitherSignal) {
+  for (const int signal : {SIGTERM, SIGINT}) {
+    Folder folder;
+    const std::string config = folder.path("config");
+    // A bank from an earlier run: loaded at start, written back at the end.
+    plugin::vlvrProcessor processor;
+    processor.initialize();
+    processor.setProgram(5);
+    processor.setProgramName("Crunch");
+    fs::create_directories(config);
+    ASSERT_TRUE(processor.saveProgramBankFile(config + "/ValvoramaLive settings.dat"));
+
+    ChildProcess live({kLive, "--headless", "--config", config}, {"VALVORAMA_LIVE_TRACE=1"},
+                      folder.path("out.txt"), folder.path("err.txt"));
+    ASSERT_TRUE(live.waitForError("trace: audio started", kStartLimit))
+        << readText(folder.path("err.txt"));
+    live.signal(signal);
+    EXPECT_EQ(live.waitExit(kStopLimit), 0);
+
+    const std::string err = readText(folder.path("err.txt"));
+    EXPECT_NE(err.find("valvorama-live: no audio technology selected: run valvorama devices / "
+                       "valvorama hardware"),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(readText(folder.path("out.txt")), "");
+    expectShutdownOrder(err, signal);
+    EXPECT_FALSE(fs::exists(config + "/VRLiveHardware.prf"));  // reading creates nothing
+
+    plugin::vlvrProcessor reader;
+    reader.initialize();
+    ASSERT_TRUE(reader.loadProgramBankFile(config + "/ValvoramaLive settings.dat"));
+    EXPECT_STREQ(reader.programName(5), "Crunch");
+  }
+}
+
+TEST(LiveHost, StartUpFailuresSayFailed) {
+  Folder folder;
+  // Without its resource file beside it (nor in a share folder) the program cannot start.
+  fs::create_directories(folder.path("bin"));
+  fs::copy_file(kLive, folder.path("bin/valvorama-live"));
+  Outcome r = run(folder,
+              {folder.path("bin/valvorama-live"), "--headless", "--config", folder.path("config")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err.rfind("Failed !\n", 0), 0u) << r.err;
+  EXPECT_NE(r.err.find(folder.path("bin/ValvoramaLive.xrs")), std::string::npos) << r.err;
+
+  // A damaged update file in the settings folder stops it too, and nothing is written.
+  fs::create_directories(folder.path("config"));
+  std::ofstream(folder.path("config/ValvoramaUpdate.xrs")) << "not a resource file";
+  r = run(folder, {kLive, "--headless", "--config", folder.path("config")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err.rfind("Failed !\n", 0), 0u) << r.err;
+  EXPECT_FALSE(fs::exists(folder.path("config/ValvoramaLive settings.dat")));
+}
+
+TEST(HardwareCommand, EditsCheckEverythingBeforeWriting) {
+  Folder folder;
+  const std::string config = folder.path("config");
+  const std::string file = config + "/VRLiveHardware.prf";
+  auto hardware = [&](std::vector<std::string> edits) {
+    edits.insert(edits.begin(), {kTool, "hardware", "--config", config});
+    return run(folder, edits);
+  };
+
+  // Showing reads only: no folder appears.
+  Outcome r = hardware({});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("AudioTechnology=\n"), std::string::npos) << r.out;
+  EXPECT_FALSE(fs::exists(config));
+
+  // A new technology starts from the dialog's 44100 Hz and 1024 frames.
+  r = hardware({"audiotechnology=DirectX", "CurOuDeviceName=My USB Interface"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string written = readText(file);
+  EXPECT_NE(written.find("AudioTechnology:\"DirectX\"\r\n"), std::string::npos) << written;
+  EXPECT_NE(written.find("CurOuDeviceName:\"My USB Interface\"\r\n"), std::string::npos);
+  EXPECT_NE(written.find("SelectedFrequencies:\"44100\"\r\n"), std::string::npos);
+  EXPECT_NE(written.find("SelectedBufSize:\"1024\"\r\n"), std::string::npos);
+
+  const struct {
+    std::vector<std::string> edits;
+    const char* says;
+  } refused[] = {
+      {{"SelectedFrequencies=48000", "Nonsense=1"}, "unknown key 'Nonsense'"},
+      {{"SelectedFrequencies=fast"}, "SelectedFrequencies: "},
+      {{"AudioTechnology=directx"}, "AudioTechnology: "},
+      {{"CurInChannelIndex=1", "CurOuChannelLeftIndex=-7"}, "CurOuChannelLeftIndex: "},
+      {{"CurInDeviceName=say \"hi\""}, "CurInDeviceName: "},
+      {{"SelectedBufSize"}, "expected KEY=VALUE"},
+      {{"--rate=5"}, "unknown option"},
+  };
+  for (const auto& c : refused) {
+    r = hardware(c.edits);
+    EXPECT_EQ(r.status, 2) << c.says;
+    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;  // one line
+    EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+    EXPECT_EQ(readText(file), written) << c.says;
+  }
+
+  // A file that cannot be read is not replaced by fresh values.
+  fs::remove(file);
+  fs::create_directories(file);
+  r = hardware({"SelectedFrequencies=48000"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("cannot read"), std::string::npos) << r.err;
+  EXPECT_TRUE(fs::is_directory(file));
+}
+
+}  // namespace
