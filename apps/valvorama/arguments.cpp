@@ -2,43 +2,52 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 #include "cli_error.h"
 
 Arguments::Arguments(int argc, char** argv, int first) {
-  for (int i = first; i < argc; ++i)
-    words_.emplace_back(argv[i]);
+  for (int i = first; i < argc; ++i) {
+    if (optionsEnd_ == SIZE_MAX && std::strcmp(argv[i], "--") == 0) {
+      optionsEnd_ = words_.size();
+    } else {
+      words_.emplace_back(argv[i]);
+    }
+  }
 }
 
 bool Arguments::take(const char* option) {
-  if (!empty() && words_[next_] == option) {
-    ++next_;
-    return true;
-  }
-  return false;
+  if (empty() || optionsEnded() || words_[next_] != option) return false;
+  ++next_;
+  return true;
 }
 
 bool Arguments::takeValue(const char* option, std::string& value) {
-  if (empty()) return false;
+  if (empty() || optionsEnded()) return false;
   const std::string& word = words_[next_];
   const std::string prefix = std::string(option) + "=";
+  size_t taken = 1;
   if (word.rfind(prefix, 0) == 0) {
     value = word.substr(prefix.size());
-    ++next_;
-    return true;
+  } else if (word == option && next_ + 1 < optionsEnd_ && next_ + 1 < words_.size()) {
+    value = words_[next_ + 1];
+    taken = 2;
+  } else if (word == option) {
+    value.clear();
+  } else {
+    return false;
   }
-  if (word != option) return false;
-  if (next_ + 1 >= words_.size()) throw CliError(std::string(option) + " needs a value");
-  value = words_[next_ + 1];
-  next_ += 2;
+  if (value.empty()) throw CliError(std::string(option) + " needs a value");
+  next_ += taken;
   return true;
 }
 
 std::string Arguments::positional(const char* what) {
   if (empty()) throw CliError(std::string("missing ") + what);
   const std::string& word = words_[next_];
-  if (word.size() > 1 && word[0] == '-' && word[1] == '-') {
+  if (!optionsEnded() && word.rfind("--", 0) == 0) {
     throw CliError("unknown option '" + word + "'");
   }
   ++next_;
@@ -48,13 +57,15 @@ std::string Arguments::positional(const char* what) {
 void Arguments::finish() const {
   if (empty()) return;
   const std::string& word = words_[next_];
-  if (word.rfind("--", 0) == 0) throw CliError("unknown option '" + word + "'");
+  if (!optionsEnded() && word.rfind("--", 0) == 0) {
+    throw CliError("unknown option '" + word + "'");
+  }
   throw CliError("unexpected argument '" + word + "'");
 }
 
 bool Arguments::helpRequested() const {
-  for (const auto& w : words_) {
-    if (w == "--help" || w == "-h") return true;
+  for (size_t i = 0; i < words_.size() && i < optionsEnd_; ++i) {
+    if (words_[i] == "--help" || words_[i] == "-h") return true;
   }
   return false;
 }

@@ -36,14 +36,10 @@ int runDemo(Arguments& args) {
   std::filesystem::create_directories(dir, ec);
   if (ec) throw CliError("cannot create '" + dir + "': " + ec.message());
 
-  Audio phrase;
-  phrase.sampleRate = kRate;
-  phrase.channels = 1;
-  phrase.samples = demoPhrase(kRate);
-  const Levels in = measure(phrase.samples);
-  std::printf("DI phrase: %.1f s, peak %s dBFS, rms %s dBFS\n\n",
-              double(phrase.samples.size()) / kRate, dbText(in.peakDb).c_str(),
-              dbText(in.rmsDb).c_str());
+  const std::vector<float> phrase = demoPhrase(kRate);
+  const Levels in = measure(phrase);
+  std::printf("DI phrase: %.1f s, peak %s dBFS, rms %s dBFS\n\n", double(phrase.size()) / kRate,
+              dbText(in.peakDb).c_str(), dbText(in.rmsDb).c_str());
   std::printf("%-8s %-24s %10s %10s %10s\n", "program", "file", "peak dBFS", "rms dBFS",
               "x realtime");
 
@@ -54,21 +50,29 @@ int runDemo(Arguments& args) {
     session.setPlain(kAmpModelRow, float(v.amp));
     session.setPlain(kCabinetRow, float(v.cabinet));
     session.setPlain(kSpeakerRow, 1.0f);
-    const Rendered out = render(session, phrase, 2.0, false, true);
 
     const std::string file = dir + "/" + v.name + ".wav";
     SoundFileWriter writer(file, kRate, 2);
-    writeStereo(writer, out);
+    std::vector<float> left;
+    const RenderResult out = render(
+        session, monoInput(phrase), 2 * kRate, false,
+        [&](const float* stereo, long frames) {
+          writer.write(stereo, frames);
+          for (long i = 0; i < frames; ++i)
+            left.push_back(stereo[2 * i]);
+        },
+        true);
+    writer.commit();
 
-    const Levels level = measure(out.left);
-    const double seconds = double(out.left.size()) / kRate;
-    std::printf("%-8s %-24s %10s %10s %10.0f\n", v.name, file.c_str(), dbText(level.peakDb).c_str(),
-                dbText(level.rmsDb).c_str(), out.seconds > 0 ? seconds / out.seconds : 0.0);
-    std::vector<float> input = phrase.samples;
-    input.resize(out.left.size(), 0.0f);
+    const double seconds = double(out.frames) / kRate;
+    std::printf("%-8s %-24s %10s %10s %10.0f\n", v.name, file.c_str(),
+                dbText(out.output.peakDb).c_str(), dbText(out.output.rmsDb).c_str(),
+                out.seconds > 0 ? seconds / out.seconds : 0.0);
+    std::vector<float> input = phrase;
+    input.resize(left.size(), 0.0f);
     tracks.push_back({std::string(v.name) + " (amp " + std::to_string(v.amp) + ", cabinet " +
                           std::to_string(v.cabinet) + ")",
-                      std::move(input), out.left, kRate});
+                      std::move(input), std::move(left), kRate});
   }
   const std::string picture = dir + "/levels.png";
   writeLevelsPlot(picture, tracks);

@@ -1,7 +1,10 @@
 // valvorama effect / effects: any catalogue effect over a file, and the catalogue itself.
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,6 +13,8 @@
 #include "dsp/effect_catalogue.h"
 #include "dsp/library.h"
 #include "effect_listing.h"
+#include "full_scale.h"
+#include "same_file.h"
 #include "sound_file.h"
 
 namespace {
@@ -26,7 +31,8 @@ int runEffects(Arguments& args) {
 
 int runEffect(Arguments& args) {
   std::vector<std::pair<int, int>> controllers;
-  std::string tempoText, tailText = "2", value;
+  std::optional<std::string> tempoText;
+  std::string tailText = "2", value;
   std::vector<std::string> positional;
   while (!args.empty()) {
     if (args.takeValue("--cc", value)) {
@@ -35,7 +41,9 @@ int runEffect(Arguments& args) {
         throw CliError("--cc takes CONTROLLER=VALUE, not '" + value + "'");
       controllers.emplace_back(parseInteger(value.substr(0, eq), 0, 127, "--cc controller"),
                                parseInteger(value.substr(eq + 1), 0, 127, "--cc value"));
-    } else if (args.takeValue("--tempo", tempoText) || args.takeValue("--tail", tailText)) {
+    } else if (args.takeValue("--tempo", value)) {
+      tempoText = value;
+    } else if (args.takeValue("--tail", tailText)) {
     } else {
       positional.push_back(args.positional("NUMBER INPUT OUTPUT"));
     }
@@ -45,6 +53,8 @@ int runEffect(Arguments& args) {
   const std::string& input = positional[1];
   const std::string& output = positional[2];
   const double tail = parseNumber(tailText, 0.0, 600.0, "--tail");
+  const double bpm = tempoText ? parseNumber(*tempoText, 1.0, 255.98, "--tempo") : 0.0;
+  refuseSameFile(output, input, "the input file");
 
   dsp::library::seedIfUnset(1);
   dsp::library::initialize();
@@ -52,12 +62,11 @@ int runEffect(Arguments& args) {
   if (!effect) {
     throw CliError("no effect " + positional[0] + " in this build (see 'valvorama effects')");
   }
-  const Audio audio = readSoundFile(input);
+  SoundFileReader reader(input);
   // Prepared as the rack prepares its effects: format, reset, tempo, controllers.
-  effect->setFormat(2, audio.sampleRate);
+  effect->setFormat(2, reader.sampleRate());
   effect->reset();
-  if (!tempoText.empty()) {
-    const double bpm = parseNumber(tempoText, 1.0, 255.98, "--tempo");
+  if (tempoText) {
     const int whole = static_cast<int>(bpm / 2.0);
     const int fraction = static_cast<int>((bpm / 2.0 - whole) * 128.0);
     effect->processEvent(
@@ -70,29 +79,56 @@ int runEffect(Arguments& args) {
     }
   }
 
-  const long total = audio.frames() + static_cast<long>(tail * audio.sampleRate);
+  const int fileCh = reader.channels();
   const int inCh = effect->inputChannels();
   const int outCh = effect->outputChannels();
-  std::vector<float> in(kBlock * inCh), out(kBlock * outCh), stereo(kBlock * 2);
-  SoundFileWriter writer(output, audio.sampleRate, 2);
-  for (long pos = 0; pos < total; pos += kBlock) {
-    const int n = static_cast<int>(std::min<long>(kBlock, total - pos));
+  std::vector<float> file(kBlock * fileCh), in(kBlock * inCh), out(kBlock * outCh),
+      stereo(kBlock * 2);
+  SoundFileWriter writer(output, reader.sampleRate(), 2);
+  // The processor's rules: non-finite input is silence, and a block that comes out non-finite
+  // is silenced and the effect cleared, so it recovers.
+  uint64_t nonFiniteInput = 0, silencedBlocks = 0;
+  long tailLeft = static_cast<long>(tail * reader.sampleRate());
+  bool inputEnded = false;
+  for (;;) {
+    const long got = inputEnded ? 0 : reader.read(file.data(), kBlock);
+    inputEnded = inputEnded || got < kBlock;
+    const int n = static_cast<int>(got + std::min<long>(kBlock - got, tailLeft));
+    if (n == 0) break;
+    tailLeft -= n - got;
+    for (long k = 0; k < got * fileCh; ++k) {
+      if (std::isfinite(file[k])) continue;
+      file[k] = 0.0f;
+      ++nonFiniteInput;
+    }
     for (int i = 0; i < n; ++i) {
-      const long frame = pos + i;
       for (int c = 0; c < inCh; ++c) {
-        const int source = std::min(c, audio.channels - 1);  // a mono file feeds both sides
-        in[i * inCh + c] =
-            frame < audio.frames() ? audio.samples[frame * audio.channels + source] : 0.0f;
+        const int source = std::min(c, fileCh - 1);  // a mono file feeds both sides
+        in[i * inCh + c] = i < got ? file[i * fileCh + source] : 0.0f;
       }
     }
     effect->process(out.data(), in.data(), n);
+    if (!std::all_of(out.begin(), out.begin() + n * outCh,
+                     [](float x) { return std::isfinite(x); })) {
+      ++silencedBlocks;
+      std::fill(out.begin(), out.end(), 0.0f);
+      effect->invalidate();
+      effect->reset();
+    }
     for (int i = 0; i < n; ++i) {
-      for (int c = 0; c < 2; ++c) {
-        stereo[i * 2 + c] = std::clamp(out[i * outCh + std::min(c, outCh - 1)], -1.0f, 1.0f);
-      }
+      for (int c = 0; c < 2; ++c)
+        stereo[i * 2 + c] = clipToFullScale(out[i * outCh + std::min(c, outCh - 1)]);
     }
     writer.write(stereo.data(), n);
   }
   writer.commit();
+  if (nonFiniteInput > 0) {
+    std::printf("%llu non-finite samples in the input were treated as silence\n",
+                static_cast<unsigned long long>(nonFiniteInput));
+  }
+  if (silencedBlocks > 0) {
+    std::printf("%llu blocks of non-finite output were replaced by silence\n",
+                static_cast<unsigned long long>(silencedBlocks));
+  }
   return 0;
 }

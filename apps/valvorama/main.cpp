@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <new>
 #include <string>
 
 #include "arguments.h"
@@ -23,7 +24,10 @@ const Command kCommands[] = {
     {"render", runRender,
      "valvorama render [options] INPUT OUTPUT\n"
      "valvorama render [options] --demo OUTPUT\n"
-     "  Re-amps INPUT through a program and writes a stereo OUTPUT (WAV, or FLAC by extension).\n"
+     "  Re-amps INPUT (any sound file at 8000-384000 Hz) through a program and writes a stereo\n"
+     "  OUTPUT in the format its extension names: wav, flac, ogg (Vorbis), aiff, au, caf, w64,\n"
+     "  rf64, ... as libsndfile offers them; WAV when it has none. A device or FIFO is written\n"
+     "  in place.\n"
      "  --program N        program 1..128 (default 1)\n"
      "  --bank FILE        program bank (default: \"ValvoramaLive settings.dat\" when present,\n"
      "                     else the built-in programs)\n"
@@ -47,7 +51,8 @@ const Command kCommands[] = {
     {"effect", runEffect,
      "valvorama effect NUMBER [--cc CONTROLLER=VALUE ...] [--tempo BPM] [--tail SECONDS] INPUT "
      "OUTPUT\n"
-     "  Runs one catalogue effect over a file in stereo, in 64-frame blocks.\n"},
+     "  Runs one catalogue effect over a file in stereo, in 64-frame blocks; OUTPUT's format\n"
+     "  as for render.\n"},
     {"effects", runEffects, "valvorama effects\n  Lists the effect catalogue.\n"},
     {"demo", runDemo,
      "valvorama demo [DIR]\n"
@@ -72,8 +77,10 @@ void printUsage(std::FILE* out) {
   std::fputs("usage: valvorama COMMAND [options]\n\ncommands:\n", out);
   for (const Command& c : kCommands)
     std::fprintf(out, "  %s\n", c.name);
-  std::fputs("\n'valvorama COMMAND --help' describes one command; --version prints the version.\n",
-             out);
+  std::fputs(
+      "\nOptions may come before or after the other arguments; '--' ends them.\n"
+      "'valvorama COMMAND --help' describes one command; --version prints the version.\n",
+      out);
 }
 
 }  // namespace
@@ -103,6 +110,9 @@ int main(int argc, char** argv) {
       return c.run(args);
     } catch (const CliError& e) {
       std::fprintf(stderr, "valvorama %s: %s\n", c.name, e.what());
+      return 2;
+    } catch (const std::bad_alloc&) {
+      std::fprintf(stderr, "valvorama %s: out of memory\n", c.name);
       return 2;
     } catch (const std::exception& e) {
       std::fprintf(stderr, "valvorama %s: %s\n", c.name, e.what());

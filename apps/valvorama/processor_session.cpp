@@ -41,7 +41,7 @@ std::string ProcessorSession::loadBank(const std::string& explicitPath) {
     }
     return standard;
   }
-  return "built-in programs";
+  return {};
 }
 
 void ProcessorSession::start(int sampleRate, int program) {

@@ -4,13 +4,17 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
+#include <vector>
+
+#include "full_scale.h"
 
 namespace {
 
-constexpr int kChunk = 1024;
-constexpr int kRackLatency = 64;
+// The processor is called with blocks of this size from the first frame on, however the input
+// arrives, so a render gives the same samples whatever its source.
+constexpr long kChunk = 1024;
+constexpr long kRackLatency = 64;
 
 void drawProgress(double fraction) {
   const int width = 40;
@@ -22,64 +26,76 @@ void drawProgress(double fraction) {
 
 }  // namespace
 
-Rendered render(ProcessorSession& session, const Audio& input, double tailSeconds, bool keepLatency,
-                bool progress) {
-  progress = progress && ::isatty(STDERR_FILENO);
-  const long inFrames = input.frames();
-  const long skip = keepLatency ? 0 : kRackLatency;
-  const long outFrames = inFrames + static_cast<long>(tailSeconds * input.sampleRate);
-  const long total = outFrames + skip;
+RenderInput monoInput(const std::vector<float>& samples) {
+  RenderInput input;
+  input.expectedFrames = static_cast<long>(samples.size());
+  input.read = [&samples, at = size_t(0)](float* into, long frames) mutable {
+    const size_t n = std::min(samples.size() - at, static_cast<size_t>(frames));
+    std::copy_n(samples.begin() + static_cast<long>(at), n, into);
+    at += n;
+    return static_cast<long>(n);
+  };
+  return input;
+}
 
-  Rendered result;
-  result.left.resize(outFrames);
-  result.right.resize(outFrames);
-  std::vector<float> inL(kChunk), inR(kChunk), outL(kChunk), outR(kChunk);
-  const bool stereo = input.channels >= 2;
-  const auto started = std::chrono::steady_clock::now();
+RenderResult render(ProcessorSession& session, const RenderInput& input, long tailFrames,
+                    bool keepLatency, const RenderOutput& output, bool progress) {
+  progress = progress && ::isatty(STDERR_FILENO);
+  const int channels = std::max(1, input.channels);
+  const bool stereo = channels >= 2;
+  const long skip = keepLatency ? 0 : kRackLatency;
+  std::vector<float> block(static_cast<size_t>(kChunk) * channels);
+  std::vector<float> inL(kChunk), inR(kChunk), outL(kChunk), outR(kChunk), out(2 * kChunk);
+  LevelMeter inMeter, outMeter;
+  RenderResult result;
+  long inFrames = 0, pos = 0;
+  long total = -1;  // frames to process, known once the input has ended
   int lastPercent = -1;
-  for (long pos = 0; pos < total; pos += kChunk) {
-    const int n = static_cast<int>(std::min<long>(kChunk, total - pos));
-    for (int i = 0; i < n; ++i) {
-      const long f = pos + i;
-      const bool inside = f < inFrames;
-      inL[i] = inside ? input.samples[f * input.channels] : 0.0f;
-      inR[i] = inside && stereo ? input.samples[f * input.channels + 1] : 0.0f;
+  const auto started = std::chrono::steady_clock::now();
+  for (;;) {
+    long got = 0;
+    while (total < 0 && got < kChunk) {
+      const long n = input.read(block.data() + got * channels, kChunk - got);
+      if (n <= 0) total = inFrames + got + tailFrames + skip;
+      got += std::max(n, 0L);
     }
-    session.process(inL.data(), stereo ? inR.data() : nullptr, outL.data(), outR.data(), n);
-    for (int i = 0; i < n; ++i) {
-      const long o = pos + i - skip;
-      if (o < 0 || o >= outFrames) continue;
-      result.left[o] = std::clamp(outL[i], -1.0f, 1.0f);
-      result.right[o] = std::clamp(outR[i], -1.0f, 1.0f);
+    inFrames += got;
+    const long n = total < 0 ? kChunk : std::min(kChunk, total - pos);
+    if (n <= 0) break;
+    for (long i = 0; i < got; ++i) {
+      inL[i] = block[i * channels];
+      inR[i] = stereo ? block[i * channels + 1] : 0.0f;
     }
-    const int percent = static_cast<int>(100 * (pos + n) / total);
+    std::fill(inL.begin() + got, inL.begin() + n, 0.0f);
+    std::fill(inR.begin() + got, inR.begin() + n, 0.0f);
+    inMeter.add(inL.data(), got);
+    session.process(inL.data(), stereo ? inR.data() : nullptr, outL.data(), outR.data(),
+                    static_cast<int>(n));
+
+    const long first = std::clamp(skip - pos, 0L, n);
+    for (long i = first; i < n; ++i) {
+      out[2 * (i - first)] = clipToFullScale(outL[i]);
+      out[2 * (i - first) + 1] = clipToFullScale(outR[i]);
+    }
+    if (n > first) {
+      outMeter.add(out.data(), n - first, 2);
+      output(out.data(), n - first);
+      result.frames += n - first;
+    }
+    pos += n;
+
+    const long expected =
+        total >= 0 ? total : std::max(input.expectedFrames + tailFrames + skip, pos);
+    const int percent = static_cast<int>(100 * pos / std::max(expected, 1L));
     if (progress && percent != lastPercent) {
-      drawProgress(double(pos + n) / double(total));
+      drawProgress(double(pos) / double(std::max(expected, 1L)));
       lastPercent = percent;
     }
   }
   result.seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  result.input = inMeter.levels();
+  result.output = outMeter.levels();
   if (progress) std::fputs("\r\033[K", stderr);
   return result;
-}
-
-void writeStereo(SoundFileWriter& writer, const Rendered& rendered) {
-  std::vector<float> interleaved(rendered.left.size() * 2);
-  for (size_t i = 0; i < rendered.left.size(); ++i) {
-    interleaved[2 * i] = rendered.left[i];
-    interleaved[2 * i + 1] = rendered.right[i];
-  }
-  writer.write(interleaved.data(), static_cast<long>(rendered.left.size()));
-  writer.commit();
-}
-
-Levels measure(const std::vector<float>& samples) {
-  double peak = 0.0, sum = 0.0;
-  for (float x : samples) {
-    peak = std::max(peak, std::fabs(double(x)));
-    sum += double(x) * x;
-  }
-  const double rms = samples.empty() ? 0.0 : std::sqrt(sum / samples.size());
-  return {20.0 * std::log10(peak), 20.0 * std::log10(rms)};
 }

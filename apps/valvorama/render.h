@@ -1,31 +1,34 @@
 #pragma once
 
-#include <string>
+#include <functional>
 #include <vector>
 
+#include "level_meter.h"
 #include "processor_session.h"
-#include "sound_file.h"
 
-// Stereo output of a render and what it cost.
-struct Rendered {
-  std::vector<float> left, right;
-  double seconds = 0.0;  // processing time
+// A render's input: `channels` interleaved channels (one, or the first two, which the processor
+// folds). `read` fills up to `frames` frames and returns how many, 0 at the end;
+// `expectedFrames` only scales the progress bar.
+struct RenderInput {
+  int channels = 1;
+  long expectedFrames = 0;
+  std::function<long(float* interleaved, long frames)> read;
 };
 
-// Runs `input` (any channel count: one channel, or the first two folded by the processor)
-// through a started session, followed by `tailSeconds` of silence. The rack's 64-frame latency
-// is removed unless `keepLatency`. Output samples are clipped to [-1, 1] as a converter would.
-// `progress` is drawn on stderr when it is a terminal.
-Rendered render(ProcessorSession& session, const Audio& input, double tailSeconds, bool keepLatency,
-                bool progress);
+// Reads a mono signal held in memory (which must outlive the render).
+RenderInput monoInput(const std::vector<float>& samples);
 
-// Interleaves the two channels into `writer` and commits the file.
-void writeStereo(SoundFileWriter& writer, const Rendered& rendered);
+// Takes the stereo output a block at a time, interleaved and clipped to full scale.
+using RenderOutput = std::function<void(const float* interleaved, long frames)>;
 
-// Peak and RMS in dBFS of one channel; -inf for silence.
-struct Levels {
-  double peakDb, rmsDb;
+struct RenderResult {
+  long frames = 0;           // output frames
+  double seconds = 0.0;      // the whole render, reading and writing included
+  Levels input{}, output{};  // first input channel, left output
 };
-Levels measure(const std::vector<float>& samples);
-// "-12.3" or "-inf".
-std::string dbText(double db);
+
+// Streams `input` through a started session, followed by `tailFrames` of silence, a block at a
+// time, so that memory stays the same whatever the length. The rack's 64-frame latency is
+// removed unless `keepLatency`. Progress is drawn on stderr when it is a terminal.
+RenderResult render(ProcessorSession& session, const RenderInput& input, long tailFrames,
+                    bool keepLatency, const RenderOutput& output, bool progress);

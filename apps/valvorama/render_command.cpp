@@ -1,8 +1,7 @@
 // valvorama render: re-amps a sound file through a program.
 
-#include <cmath>
 #include <cstdio>
-#include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,26 +9,14 @@
 #include "commands.h"
 #include "demo_phrase.h"
 #include "render.h"
+#include "same_file.h"
+#include "sound_file.h"
 
 namespace {
 
 constexpr int kDemoRate = 44100;
 
-void refuseSameFile(const std::string& input, const std::string& output) {
-  std::error_code ec;
-  if (std::filesystem::equivalent(input, output, ec)) {
-    throw CliError("OUTPUT '" + output + "' is the input file; choose another name");
-  }
-}
-
 }  // namespace
-
-std::string dbText(double db) {
-  char text[32];
-  if (std::isinf(db)) return "-inf";
-  std::snprintf(text, sizeof text, "%.1f", db);
-  return text;
-}
 
 int runRender(Arguments& args) {
   std::string programText = "1", bank, tailText = "2", value;
@@ -58,34 +45,38 @@ int runRender(Arguments& args) {
 
   // Everything the user could get wrong is checked before any output exists.
   ProcessorSession session;
-  session.loadBank(bank);
-  Audio input;
+  refuseSameFile(output, session.loadBank(bank), "the program bank");
+  RenderInput input;
+  int sampleRate = kDemoRate;
+  std::unique_ptr<SoundFileReader> reader;
+  std::vector<float> phrase;
   if (demo) {
-    input.sampleRate = kDemoRate;
-    input.channels = 1;
-    input.samples = demoPhrase(kDemoRate);
+    phrase = demoPhrase(kDemoRate);
+    input = monoInput(phrase);
   } else {
-    refuseSameFile(positional[0], output);
-    input = readSoundFile(positional[0]);
+    refuseSameFile(output, positional[0], "the input file");
+    reader = std::make_unique<SoundFileReader>(positional[0]);
+    sampleRate = reader->sampleRate();
+    input.channels = reader->channels();
+    input.expectedFrames = reader->frames();
+    input.read = [&reader](float* into, long frames) { return reader->read(into, frames); };
   }
-  session.start(input.sampleRate, program - 1);
+  session.start(sampleRate, program - 1);
   for (const auto& s : sets)
     session.set(s);
 
-  SoundFileWriter writer(output, input.sampleRate, 2);
-  const Rendered out = render(session, input, tail, keepLatency, true);
-  writeStereo(writer, out);
+  SoundFileWriter writer(output, sampleRate, 2);
+  const RenderResult out = render(
+      session, input, static_cast<long>(tail * sampleRate), keepLatency,
+      [&writer](const float* stereo, long frames) { writer.write(stereo, frames); }, true);
+  writer.commit();
 
-  std::vector<float> mono(input.frames());
-  for (long i = 0; i < input.frames(); ++i)
-    mono[i] = input.samples[i * input.channels];
-  const Levels in = measure(mono), outL = measure(out.left);
-  const double duration = double(out.left.size()) / input.sampleRate;
+  const double duration = double(out.frames) / sampleRate;
   std::printf(
       "%s: in peak %s dBFS rms %s dBFS, out peak %s dBFS rms %s dBFS, %.2f s, %.0fx real "
       "time\n",
-      output.c_str(), dbText(in.peakDb).c_str(), dbText(in.rmsDb).c_str(),
-      dbText(outL.peakDb).c_str(), dbText(outL.rmsDb).c_str(), duration,
+      output.c_str(), dbText(out.input.peakDb).c_str(), dbText(out.input.rmsDb).c_str(),
+      dbText(out.output.peakDb).c_str(), dbText(out.output.rmsDb).c_str(), duration,
       out.seconds > 0 ? duration / out.seconds : 0.0);
   return 0;
 }

@@ -1,54 +1,138 @@
 #include "sound_file.h"
 
 #include <sndfile.h>
-#include <unistd.h>
 
 #include <cctype>
-#include <cstdio>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 
 #include "cli_error.h"
+#include "framework/replacement_file.h"
 
 namespace {
 
-// Longer inputs than this are refused rather than exhausting memory (an hour of 8 channels
-// at 192 kHz).
-constexpr sf_count_t kMaxSamples = sf_count_t(192000) * 3600 * 8;
+// libsndfile's text for the last error, without its "Error : " and with a real reason where it
+// has none to give.
+std::string reason(SNDFILE* file) {
+  if (file && sf_error(file) == SF_ERR_NO_ERROR) {
+    return errno != 0 ? std::strerror(errno) : "the encoder failed";
+  }
+  std::string text = sf_strerror(file);
+  if (text.rfind("Error : ", 0) == 0) text.erase(0, 8);
+  while (!text.empty() && (text.back() == '.' || text.back() == '\n'))
+    text.pop_back();
+  return text;
+}
 
-bool endsWith(const std::string& s, const char* suffix) {
-  const std::string tail(suffix);
-  if (s.size() < tail.size()) return false;
-  for (size_t i = 0; i < tail.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(s[s.size() - tail.size() + i])) != tail[i]) {
-      return false;
+std::string lowercase(std::string text) {
+  for (char& c : text)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// Extensions libsndfile does not list for formats it writes.
+struct Alias {
+  const char* extension;
+  int major;
+  int subtype;  // 0: the first of kSubtypes the format takes
+};
+constexpr Alias kAliases[] = {{"ogg", SF_FORMAT_OGG, SF_FORMAT_VORBIS},
+                              {"oga", SF_FORMAT_OGG, SF_FORMAT_VORBIS},
+                              {"opus", SF_FORMAT_OGG, SF_FORMAT_OPUS},
+                              {"aif", SF_FORMAT_AIFF, 0},
+                              {"mp3", SF_FORMAT_MPEG, SF_FORMAT_MPEG_LAYER_III}};
+constexpr int kSubtypes[] = {SF_FORMAT_PCM_24, SF_FORMAT_PCM_16, SF_FORMAT_FLOAT,
+                             SF_FORMAT_VORBIS, SF_FORMAT_PCM_U8, SF_FORMAT_PCM_S8};
+
+// The format for `path`, or a CliError naming the extensions there are.
+int outputFormat(const std::string& path, int sampleRate, int channels) {
+  const std::string extension = lowercase(std::filesystem::path(path).extension().string());
+  int major = extension.empty() ? SF_FORMAT_WAV : 0;
+  int subtype = 0;
+  std::string known;
+  for (const Alias& alias : kAliases) {
+    if (major == 0 && extension == std::string(".") + alias.extension) {
+      major = alias.major;
+      subtype = alias.subtype;
+    }
+    known += std::string(known.empty() ? "" : ", ") + alias.extension;
+  }
+  int count = 0;
+  sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof count);
+  for (int i = 0; i < count; ++i) {
+    SF_FORMAT_INFO info{};
+    info.format = i;
+    if (sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &info, sizeof info) != 0) continue;
+    if (major == 0 && extension == std::string(".") + info.extension) major = info.format;
+    if ((", " + known + ", ").find(std::string(", ") + info.extension + ", ") ==
+        std::string::npos) {
+      known += std::string(", ") + info.extension;
     }
   }
-  return true;
+  if (major == 0) {
+    throw CliError("cannot write '" + path + "': no sound format has the extension '" + extension +
+                   "' (" + known + ")");
+  }
+  SF_INFO info{};
+  info.samplerate = sampleRate;
+  info.channels = channels;
+  for (int candidate : kSubtypes) {
+    if (subtype != 0) break;
+    info.format = major | candidate;
+    if (sf_format_check(&info)) subtype = candidate;
+  }
+  info.format = major | subtype;
+  if (subtype == 0 || !sf_format_check(&info)) {
+    throw CliError("cannot write '" + path + "': its format cannot hold " +
+                   std::to_string(channels) + " channels");
+  }
+  return info.format;
 }
 
 }  // namespace
 
-Audio readSoundFile(const std::string& path) {
-  SF_INFO info{};
-  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-  if (!file) throw CliError("cannot read '" + path + "': " + sf_strerror(nullptr));
-  if (info.channels < 1 || info.samplerate < 1 || info.frames < 0 ||
-      info.frames * info.channels > kMaxSamples) {
-    sf_close(file);
-    throw CliError("cannot read '" + path + "': unsupported or oversized sound file");
+struct SoundFileReader::Handle {
+  SNDFILE* file = nullptr;
+  ~Handle() {
+    if (file) sf_close(file);
   }
-  Audio audio;
-  audio.sampleRate = info.samplerate;
-  audio.channels = info.channels;
-  audio.samples.resize(size_t(info.frames) * info.channels);
-  const sf_count_t read = sf_readf_float(file, audio.samples.data(), info.frames);
-  sf_close(file);
-  if (read < 0) throw CliError("cannot read '" + path + "': read error");
-  audio.samples.resize(size_t(read) * info.channels);
-  return audio;
+};
+
+SoundFileReader::SoundFileReader(const std::string& path)
+    : path_(path), handle_(std::make_unique<Handle>()) {
+  SF_INFO info{};
+  handle_->file = sf_open(path.c_str(), SFM_READ, &info);
+  if (!handle_->file) throw CliError("cannot read '" + path + "': " + reason(nullptr));
+  if (info.channels < 1 || info.frames < 0) {
+    throw CliError("cannot read '" + path + "': not a sound file it can read");
+  }
+  if (info.samplerate < kMinSampleRate || info.samplerate > kMaxSampleRate) {
+    throw CliError("cannot read '" + path + "': its sample rate of " +
+                   std::to_string(info.samplerate) + " Hz is outside " +
+                   std::to_string(kMinSampleRate) + "-" + std::to_string(kMaxSampleRate) + " Hz");
+  }
+  sampleRate_ = info.samplerate;
+  channels_ = info.channels;
+  frames_ = static_cast<long>(info.frames);
+}
+
+SoundFileReader::~SoundFileReader() = default;
+
+long SoundFileReader::read(float* interleaved, long frames) {
+  const sf_count_t read = sf_readf_float(handle_->file, interleaved, frames);
+  if (read < frames && sf_error(handle_->file) != SF_ERR_NO_ERROR) {
+    throw CliError("cannot read '" + path_ + "': " + reason(handle_->file));
+  }
+  return static_cast<long>(read);
 }
 
 struct SoundFileWriter::Handle {
-  SNDFILE* file = nullptr;
+  framework::ReplacementFile file;  // dropped after the encoder that writes to it
+  SNDFILE* sound = nullptr;
+  ~Handle() {
+    if (sound) sf_close(sound);
+  }
 };
 
 SoundFileWriter::SoundFileWriter(const std::string& path, int sampleRate, int channels)
@@ -56,36 +140,33 @@ SoundFileWriter::SoundFileWriter(const std::string& path, int sampleRate, int ch
   SF_INFO info{};
   info.samplerate = sampleRate;
   info.channels = channels;
-  info.format = endsWith(path, ".flac") ? (SF_FORMAT_FLAC | SF_FORMAT_PCM_24)
-                                        : (SF_FORMAT_WAV | SF_FORMAT_PCM_24);
-  // The temporary keeps OUTPUT's folder so the final rename stays on one file system.
-  temporary_ = path + ".part" + std::to_string(::getpid());
-  handle_->file = sf_open(temporary_.c_str(), SFM_WRITE, &info);
-  if (!handle_->file) {
-    throw CliError("cannot write '" + path + "': " + sf_strerror(nullptr));
+  info.format = outputFormat(path, sampleRate, channels);
+  if (!handle_->file.open(path)) {
+    throw CliError("cannot write '" + path + "': " + std::strerror(errno));
   }
+  errno = 0;
+  handle_->sound = sf_open_fd(handle_->file.descriptor(), SFM_WRITE, &info, SF_FALSE);
+  if (!handle_->sound) throw CliError("cannot write '" + path + "': " + reason(nullptr));
   // Beyond full scale the integer formats would wrap around; clip like a converter does.
-  sf_command(handle_->file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+  sf_command(handle_->sound, SFC_SET_CLIPPING, nullptr, SF_TRUE);
 }
 
-SoundFileWriter::~SoundFileWriter() {
-  if (handle_->file) {
-    sf_close(handle_->file);
-    std::remove(temporary_.c_str());
-  }
-}
+SoundFileWriter::~SoundFileWriter() = default;
 
 void SoundFileWriter::write(const float* interleaved, long frames) {
-  if (sf_writef_float(handle_->file, interleaved, frames) != frames) {
-    throw CliError("cannot write '" + path_ + "': " + sf_strerror(handle_->file));
+  errno = 0;
+  if (sf_writef_float(handle_->sound, interleaved, frames) != frames) {
+    throw CliError("cannot write '" + path_ + "': " + reason(handle_->sound));
   }
 }
 
 void SoundFileWriter::commit() {
-  const int closed = sf_close(handle_->file);
-  handle_->file = nullptr;
-  if (closed != 0 || std::rename(temporary_.c_str(), path_.c_str()) != 0) {
-    std::remove(temporary_.c_str());
-    throw CliError("cannot write '" + path_ + "'");
+  errno = 0;
+  const int closed = sf_close(handle_->sound);
+  handle_->sound = nullptr;
+  if (closed != 0 || !handle_->file.commit()) {
+    handle_->file.discard();
+    throw CliError("cannot write '" + path_ +
+                   "': " + (errno != 0 ? std::strerror(errno) : "the encoder failed"));
   }
 }

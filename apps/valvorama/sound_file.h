@@ -2,23 +2,41 @@
 
 #include <memory>
 #include <string>
-#include <vector>
 
-// A whole sound file in memory: interleaved 32-bit float frames.
-struct Audio {
-  int sampleRate = 44100;
-  int channels = 1;
-  std::vector<float> samples;
+// A sound file in any format libsndfile reads, read a block at a time as interleaved 32-bit
+// float frames. Problems throw CliError naming the file and the reason.
+class SoundFileReader {
+ public:
+  // The sample rates the amp is built for; files at other rates are refused.
+  static constexpr int kMinSampleRate = 8000;
+  static constexpr int kMaxSampleRate = 384000;
 
-  long frames() const { return channels > 0 ? long(samples.size()) / channels : 0; }
+  explicit SoundFileReader(const std::string& path);
+  ~SoundFileReader();
+  SoundFileReader(const SoundFileReader&) = delete;
+  SoundFileReader& operator=(const SoundFileReader&) = delete;
+
+  int sampleRate() const { return sampleRate_; }
+  int channels() const { return channels_; }
+  // As the file's header gives it.
+  long frames() const { return frames_; }
+  // Up to `frames` frames; fewer only at the end of the file.
+  long read(float* interleaved, long frames);
+
+ private:
+  struct Handle;
+  std::string path_;
+  std::unique_ptr<Handle> handle_;
+  int sampleRate_ = 0;
+  int channels_ = 0;
+  long frames_ = 0;
 };
 
-// Reads any format libsndfile reads; throws CliError naming the file and the reason.
-Audio readSoundFile(const std::string& path);
-
-// Writes a sound file without ever leaving a half-written OUTPUT: the frames go to a temporary
-// file beside it, which commit() renames into place. Dropping an uncommitted writer removes the
-// temporary. WAV (24-bit) unless the name ends in .flac (24-bit FLAC).
+// Writes a sound file without ever leaving a half-written OUTPUT: the frames go to a new
+// version beside it (framework::ReplacementFile), which commit() puts in place; a writer dropped
+// uncommitted leaves nothing behind. A device node or FIFO is written in place. The format
+// follows the extension as libsndfile offers it (24-bit where the format has it; Vorbis for
+// .ogg); a name without one is WAV, an extension of no format we write is refused.
 class SoundFileWriter {
  public:
   SoundFileWriter(const std::string& path, int sampleRate, int channels);
@@ -32,6 +50,5 @@ class SoundFileWriter {
  private:
   struct Handle;
   std::string path_;
-  std::string temporary_;
   std::unique_ptr<Handle> handle_;
 };

@@ -1,7 +1,9 @@
 // valvorama tune: the product's tuner over a file, as the rack runs it.
 
+#include <cmath>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "cli_error.h"
 #include "commands.h"
@@ -26,27 +28,30 @@ std::string describe(const pseudoutils::TunerReading& r) {
 
 int runTune(Arguments& args) {
   std::string reference = "440";
-  std::string input;
+  std::vector<std::string> positional;
   while (!args.empty()) {
-    if (args.takeValue("--reference", reference)) continue;
-    input = args.positional("INPUT");
-    args.finish();
+    if (!args.takeValue("--reference", reference)) positional.push_back(args.positional("INPUT"));
   }
-  if (input.empty()) throw CliError("missing INPUT (try 'valvorama tune --help')");
+  if (positional.size() != 1) throw CliError("usage: valvorama tune INPUT [--reference HZ]");
+  const std::string& input = positional[0];
   const float referenceHz =
       static_cast<float>(parseNumber(reference, 100.0, 1000.0, "--reference"));
 
-  const Audio audio = readSoundFile(input);
-  auto tuner = pseudoutils::createChromaticTuner(audio.sampleRate);
+  SoundFileReader reader(input);
+  auto tuner = pseudoutils::createChromaticTuner(reader.sampleRate());
   if (!tuner) throw CliError("cannot tune '" + input + "': unsupported sample rate");
   tuner->setReference(referenceHz);
 
+  const int channels = reader.channels();
+  std::vector<float> frames(kBlock * channels);
   float block[kBlock];
   pseudoutils::TunerReading reading;
   std::string shown;
-  for (long start = 0; start + kBlock <= audio.frames(); start += kBlock) {
-    for (int i = 0; i < kBlock; ++i)
-      block[i] = audio.samples[(start + i) * audio.channels];
+  for (long start = 0; reader.read(frames.data(), kBlock) == kBlock; start += kBlock) {
+    for (int i = 0; i < kBlock; ++i) {
+      const float x = frames[i * channels];
+      block[i] = std::isfinite(x) ? x : 0.0f;  // as the processor takes it
+    }
     bool found = false, voiced = false;
     float frequency = 0.0f;
     int note = 0, cents = 0;
@@ -55,7 +60,7 @@ int runTune(Arguments& args) {
     if (!reading.valid) continue;
     const std::string now = describe(reading);
     if (now != shown) {
-      std::printf("%.3f %s\n", double(start + kBlock) / audio.sampleRate, now.c_str());
+      std::printf("%.3f %s\n", double(start + kBlock) / reader.sampleRate(), now.c_str());
       shown = now;
     }
   }
