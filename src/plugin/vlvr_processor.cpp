@@ -1,14 +1,13 @@
 #include "plugin/vlvr_processor.h"
 
-#include <cmath>
 #include <cstring>
-#include <limits>
 #include <new>
 
 #include "framework/epi_text.h"
 #include "framework/four_cc.h"
 #include "plugin/parameter_descriptor.h"
 #include "plugin/sample_rate.h"
+#include "rack/finite_samples.h"
 
 namespace plugin {
 namespace {
@@ -102,21 +101,16 @@ void vlvrProcessor::processPiece(float* const* outputs, const float* const* inpu
 // every sample that is not finite taken as 0. Halving before the sum keeps two large finite
 // samples from adding up to an infinity.
 void vlvrProcessor::foldInputs(const float* in0, const float* in1, int32_t n) {
-  constexpr float kLargest = std::numeric_limits<float>::max();
   float* mono = monoBuffer_.get();
   uint32_t nonFinite = 0;
   if (in0 && in1) {
     for (int32_t i = 0; i < n; ++i) {
-      const bool finite0 = std::fabs(in0[i]) <= kLargest, finite1 = std::fabs(in1[i]) <= kLargest;
-      mono[i] = (finite0 ? in0[i] * 0.5f : 0.0f) + (finite1 ? in1[i] * 0.5f : 0.0f);
-      nonFinite += !finite0 + !finite1;
+      mono[i] = rack::finiteOrZero(in0[i], nonFinite) * 0.5f +
+                rack::finiteOrZero(in1[i], nonFinite) * 0.5f;
     }
   } else if (in0) {
-    for (int32_t i = 0; i < n; ++i) {
-      const bool finite = std::fabs(in0[i]) <= kLargest;
-      mono[i] = finite ? in0[i] : 0.0f;
-      nonFinite += !finite;
-    }
+    for (int32_t i = 0; i < n; ++i)
+      mono[i] = rack::finiteOrZero(in0[i], nonFinite);
   } else {
     std::memset(mono, 0, sizeof(float) * static_cast<size_t>(n));
   }

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
-#include <limits>
 
 #include "dsp/effect_catalogue.h"
 #include "dsp/library.h"
+#include "rack/finite_samples.h"
 
 namespace rack {
 namespace {
@@ -88,14 +88,6 @@ constexpr uint64_t kEdgeSwitches = bit(kOverdriveOn) | bit(kPlateLevel) | bit(kW
 
 bool isOff(int id, int value) {
   return id == kWahMode ? value != 1 && value != 2 : value == 0;
-}
-
-// NaN and both infinities fail the one comparison.
-bool allFinite(const float* samples, int count) {
-  bool finite = true;
-  for (int i = 0; i < count; ++i)
-    finite &= std::fabs(samples[i]) <= std::numeric_limits<float>::max();
-  return finite;
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "rack/finite_samples.h"
 #include "rack/vrmore.h"
 #include "support/allocation_counter.h"
 #include "support/signals.h"
@@ -78,6 +79,29 @@ TEST(RackRecovery, ABadBlockIsSilencedAndTheSoundComesBack) {
       EXPECT_LT(late, 0.002f * peak) << "amp " << amp << " sample " << bad;
     }
   }
+}
+
+TEST(FiniteSamples, OnlyNaNAndInfinitiesAreReplaced) {
+  using limits = std::numeric_limits<float>;
+  const float kept[] = {
+      0.0f,          -0.0f, 1.0f, -1.0f, limits::max(), -limits::max(), limits::denorm_min(),
+      -limits::min()};
+  const float replaced[] = {limits::quiet_NaN(), -limits::quiet_NaN(), limits::signaling_NaN(),
+                            limits::infinity(), -limits::infinity()};
+  uint32_t count = 0;
+  for (float x : kept) {
+    EXPECT_EQ(rack::finiteOrZero(x, count), x);
+    EXPECT_TRUE(rack::allFinite(&x, 1)) << x;
+  }
+  EXPECT_EQ(count, 0u);
+  for (float x : replaced) {
+    EXPECT_EQ(rack::finiteOrZero(x, count), 0.0f);
+    std::vector<float> block(64, 0.5f);
+    block[63] = x;
+    EXPECT_FALSE(rack::allFinite(block.data(), 64)) << x;
+    EXPECT_TRUE(rack::allFinite(block.data(), 63));
+  }
+  EXPECT_EQ(count, 5u);
 }
 
 TEST(RackRecovery, CleanInputSilencesNothing) {
