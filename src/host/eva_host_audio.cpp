@@ -1,5 +1,6 @@
 #include "host/eva_host_audio.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "plugin/eva_processor.h"
@@ -71,6 +72,20 @@ void evaHostAudio::stop() {
     audio_->close();
   }
   state_ = State::kStopped;
+}
+
+bool evaHostAudio::serviceReset() {
+  if (!audio_ || !audio_->resetRequested()) return false;
+  stop();
+  int32_t device = 0;
+  audio_->findDevice(settings_.curOuDeviceName.c_str(), false, device);
+  AudioCapabilities caps;
+  const auto rate = static_cast<int32_t>(settings_.sampleRate());
+  if (audio_->getCapabilities(std::max(device, 0), false, caps) && !caps.sampleRates.empty() &&
+      std::find(caps.sampleRates.begin(), caps.sampleRates.end(), rate) == caps.sampleRates.end()) {
+    settings_.selectedFrequencies = std::to_string(caps.sampleRates.front());
+  }
+  return start() == State::kRunning;
 }
 
 void evaHostAudio::destroy() {

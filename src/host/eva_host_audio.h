@@ -61,6 +61,10 @@ class evaHostAudio {
   // runs.
   State start();
   void stop();
+  // The host loop's check for a driver that asked to be reset: the device is closed and opened
+  // again at what the driver offers now (its block size; its rate when the settings' rate is no
+  // longer offered). True when it runs again.
+  bool serviceReset();
   void destroy();
   Status status() const;
 

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "host/mp_audio_asio.h"
+
 namespace host {
 namespace {
 
@@ -12,10 +14,9 @@ struct Technology {
   MPAudio::DriverFactory factory;
 };
 
-// "Asio" makes no driver until its back end exists.
 Technology gTechnologies[MPAudio::kTechnologyCount] = {
     {"DirectX", nullptr},
-    {"Asio", nullptr},
+    {"Asio", [] { return std::unique_ptr<MPAudioDriver>(std::make_unique<MPAudioAsio>()); }},
 };
 
 bool inTable(int32_t index) {
@@ -146,6 +147,10 @@ bool MPAudio::hasControlPanel() {
 
 bool MPAudio::showControlPanel(int32_t device, bool isInput) {
   return driver_ && driver_->showControlPanel(device, isInput);
+}
+
+bool MPAudio::resetRequested() const {
+  return driver_ && driver_->resetRequested();
 }
 
 }  // namespace host

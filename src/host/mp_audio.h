@@ -61,6 +61,7 @@ class MPAudio : public MPAudioInterface {
   bool getCapabilities(int32_t device, bool isInput, AudioCapabilities& caps) override;
   bool hasControlPanel() override;
   bool showControlPanel(int32_t device, bool isInput) override;
+  bool resetRequested() const override;
 
  private:
   void releaseDriver();

@@ -40,6 +40,9 @@ class MPAudioInterface {
   virtual bool getCapabilities(int32_t device, bool isInput, AudioCapabilities& caps) = 0;
   virtual bool hasControlPanel() = 0;
   virtual bool showControlPanel(int32_t device, bool isInput) = 0;
+  // The device asked to be closed and opened again (its block size or rate changed) and no
+  // longer streams until then.
+  virtual bool resetRequested() const { return false; }
   // The block callback: logical channel buffers of `frames` floats.
   virtual void process(float* const* inputs, int32_t inputCount, float* const* outputs,
                        int32_t outputCount, int32_t frames) {

@@ -1,0 +1,210 @@
+// A driver for tests: its own thread calls the buffer switch at the sample rate's pace, and
+// what the host wrote to output channel c comes back on input channel c one switch later.
+// Read at init from the environment:
+//   LOOPBACK_SAMPLE_TYPE     sample type of every channel (default 19, 32-bit float)
+//   LOOPBACK_PREFERRED_SIZE  the driver's buffer size (default 256)
+//   LOOPBACK_RATE            the one sample rate accepted (default 44100 and 48000)
+//   LOOPBACK_RESET_AFTER     send a reset request after this many switches (default never)
+//   LOOPBACK_INIT_ERROR      make init fail with this error message
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/asio_driver.h"
+
+namespace {
+
+using namespace platform;
+
+constexpr AsioClassId kLoopbackClass = {
+    0x4C6F6F70, 0x6261, 0x636B, {0x00, 0x00, 0x56, 0x61, 0x6C, 0x76, 0x6F, 0x72}};
+constexpr int32_t kChannels = 2;
+
+int32_t environmentNumber(const char* name, int32_t fallback) {
+  const char* text = std::getenv(name);
+  return text && *text ? static_cast<int32_t>(std::atol(text)) : fallback;
+}
+
+size_t bytesPerSample(int32_t type) {
+  switch (type) {
+    case kInt16Lsb:
+    case kInt16Msb:
+      return 2;
+    case kInt24Lsb:
+    case kInt24Msb:
+      return 3;
+    case kFloat64Lsb:
+    case kFloat64Msb:
+      return 8;
+    default:
+      return 4;
+  }
+}
+
+class LoopbackDriver final : public AsioDriver {
+ public:
+  void release() override {
+    stop();
+    delete this;
+  }
+
+  bool init(void*) override {
+    sampleType_ = environmentNumber("LOOPBACK_SAMPLE_TYPE", kFloat32Lsb);
+    size_ = environmentNumber("LOOPBACK_PREFERRED_SIZE", 256);
+    resetAfter_ = environmentNumber("LOOPBACK_RESET_AFTER", 0);
+    onlyRate_ = environmentNumber("LOOPBACK_RATE", 0);
+    const char* error = std::getenv("LOOPBACK_INIT_ERROR");
+    error_ = error ? error : "";
+    return !error;
+  }
+  void getDriverName(char* name) override { std::snprintf(name, 32, "Loopback"); }
+  int32_t getDriverVersion() override { return 1; }
+  void getErrorMessage(char* text) override { std::snprintf(text, 124, "%s", error_.c_str()); }
+
+  AsioResult start() override {
+    if (!callbacks_ || running_) return kAsioInvalidMode;
+    running_ = true;
+    thread_ = std::thread([this] { run(); });
+    return kAsioOk;
+  }
+  AsioResult stop() override {
+    running_ = false;
+    if (thread_.joinable()) thread_.join();
+    return kAsioOk;
+  }
+
+  AsioResult getChannels(int32_t* inputs, int32_t* outputs) override {
+    *inputs = *outputs = kChannels;
+    return kAsioOk;
+  }
+  AsioResult getLatencies(int32_t* input, int32_t* output) override {
+    *input = *output = size_;
+    return kAsioOk;
+  }
+  AsioResult getBufferSize(int32_t* minimum, int32_t* maximum, int32_t* preferred,
+                           int32_t* granularity) override {
+    *minimum = *maximum = *preferred = size_;
+    *granularity = 0;
+    return kAsioOk;
+  }
+  AsioResult canSampleRate(double rate) override {
+    const bool accepted = onlyRate_ ? rate == onlyRate_ : (rate == 44100.0 || rate == 48000.0);
+    return accepted ? kAsioOk : kAsioNoClock;
+  }
+  AsioResult getSampleRate(double* rate) override {
+    *rate = rate_;
+    return kAsioOk;
+  }
+  AsioResult setSampleRate(double rate) override {
+    if (canSampleRate(rate) != kAsioOk) return kAsioNoClock;
+    rate_ = rate;
+    return kAsioOk;
+  }
+  AsioResult getChannelInfo(AsioChannelInfo* info) override {
+    if (info->channel < 0 || info->channel >= kChannels) return kAsioInvalidParameter;
+    info->isActive = callbacks_ != nullptr;
+    info->channelGroup = 0;
+    info->type = sampleType_;
+    std::snprintf(info->name, sizeof info->name, "Loop %s %d", info->isInput ? "In" : "Out",
+                  info->channel + 1);
+    return kAsioOk;
+  }
+
+  AsioResult createBuffers(AsioBufferInfo* infos, int32_t count, int32_t size,
+                           const AsioCallbacks* callbacks) override {
+    if (callbacks_ || size != size_ || count < 0 || !callbacks) return kAsioInvalidMode;
+    const size_t bytes = static_cast<size_t>(size) * bytesPerSample(sampleType_);
+    storage_.assign(static_cast<size_t>(count), std::vector<uint8_t>(2 * bytes));
+    for (int32_t i = 0; i < count; ++i) {
+      if (infos[i].channelNumber < 0 || infos[i].channelNumber >= kChannels) {
+        storage_.clear();
+        return kAsioInvalidParameter;
+      }
+      infos[i].buffers[0] = storage_[static_cast<size_t>(i)].data();
+      infos[i].buffers[1] = storage_[static_cast<size_t>(i)].data() + bytes;
+    }
+    infos_.assign(infos, infos + count);
+    bufferBytes_ = bytes;
+    callbacks_ = callbacks;
+    return kAsioOk;
+  }
+  AsioResult disposeBuffers() override {
+    stop();
+    callbacks_ = nullptr;
+    infos_.clear();
+    storage_.clear();
+    return kAsioOk;
+  }
+  AsioResult controlPanel() override { return kAsioOk; }
+  AsioResult outputReady() override { return kAsioOk; }
+
+ private:
+  // What output channel c got in the previous switch is the input of channel c in this one.
+  void loopBack(int32_t half) {
+    for (const AsioBufferInfo& input : infos_) {
+      if (!input.isInput) continue;
+      for (const AsioBufferInfo& output : infos_) {
+        if (!output.isInput && output.channelNumber == input.channelNumber) {
+          std::memcpy(input.buffers[half], output.buffers[1 - half], bufferBytes_);
+        }
+      }
+    }
+  }
+
+  void run() {
+    using Clock = std::chrono::steady_clock;
+    const auto period = std::chrono::nanoseconds(static_cast<int64_t>(1e9 * size_ / rate_));
+    // Asked as a driver asks: the host's answers decide which switch callback is used and
+    // whether a reset may be requested.
+    const bool timeInfo = callbacks_->message(kSupportsTimeInfo, 0, nullptr, nullptr) == 1;
+    const bool canReset =
+        callbacks_->message(kSelectorSupported, kResetRequest, nullptr, nullptr) == 1;
+    auto next = Clock::now();
+    int32_t half = 0;
+    for (int64_t count = 1; running_; ++count) {
+      next += period;
+      std::this_thread::sleep_until(next);
+      if (Clock::now() > next + period) next = Clock::now();  // fell behind: no burst
+      loopBack(half);
+      // With time info both switch callbacks take turns.
+      if (timeInfo && count % 2 == 0) {
+        callbacks_->bufferSwitchTimeInfo(nullptr, half, 1);
+      } else {
+        callbacks_->bufferSwitch(half, 1);
+      }
+      if (canReset && count == resetAfter_) {
+        callbacks_->message(kResetRequest, 0, nullptr, nullptr);
+      }
+      half = 1 - half;
+    }
+  }
+
+  int32_t sampleType_ = kFloat32Lsb;
+  int32_t size_ = 256;
+  int32_t resetAfter_ = 0;
+  int32_t onlyRate_ = 0;
+  double rate_ = 44100.0;
+  std::string error_;
+  const AsioCallbacks* callbacks_ = nullptr;
+  std::vector<AsioBufferInfo> infos_;
+  std::vector<std::vector<uint8_t>> storage_;
+  size_t bufferBytes_ = 0;
+  std::atomic<bool> running_{false};
+  std::thread thread_;
+};
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) AsioDriver* valvoramaCreateAsioDriver(
+    const AsioClassId* classId) {
+  const bool ours = classId && classId->data1 == kLoopbackClass.data1 &&
+                    classId->data2 == kLoopbackClass.data2 &&
+                    classId->data3 == kLoopbackClass.data3 &&
+                    std::memcmp(classId->data4, kLoopbackClass.data4, 8) == 0;
+  return ours ? new LoopbackDriver : nullptr;
+}
