@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "host/mp_audio_asio.h"
+#include "host/mp_audio_direct_sound.h"
 
 namespace host {
 namespace {
@@ -14,8 +15,12 @@ struct Technology {
   MPAudio::DriverFactory factory;
 };
 
+std::unique_ptr<MPAudioDriver> makeDirectSound() {
+  return std::make_unique<MPAudioDirectSound>();
+}
+
 Technology gTechnologies[MPAudio::kTechnologyCount] = {
-    {"DirectX", nullptr},
+    {"DirectX", &makeDirectSound},
     {"Asio", [] { return std::unique_ptr<MPAudioDriver>(std::make_unique<MPAudioAsio>()); }},
 };
 

@@ -157,15 +157,15 @@ TEST(DeviceLayer, FailedOpensLeaveTheDriverClosed) {
 }
 
 TEST(DeviceLayer, TechnologiesSelectedByExactName) {
-  hosttest::FakeTechnology fake;
+  hosttest::FakeTechnology directX(0), asio(1);
   struct Case {
     const char* name;
     bool hasDriver;
     int32_t technology;
   };
   const Case cases[] = {
-      {"DirectX", true, 0},   {"Asio", false, 1}, {"directx", false, -1},
-      {"DIRECTX", false, -1}, {"", false, -1},    {nullptr, false, -1},
+      {"DirectX", true, 0},   {"Asio", true, 1}, {"directx", false, -1},
+      {"DIRECTX", false, -1}, {"", false, -1},   {nullptr, false, -1},
   };
   for (const Case& c : cases) {
     host::MPAudio audio;

@@ -78,11 +78,14 @@ class FakeAudioDriver : public host::MPAudioDriver {
   std::thread thread_;
 };
 
-// Makes the "DirectX" row create a FakeAudioDriver while alive; `last()` is the newest one.
+// Makes a technology's row ("DirectX" unless told) create a FakeAudioDriver while alive;
+// `last()` is the newest one.
 class FakeTechnology {
  public:
-  FakeTechnology() { previous_ = host::MPAudio::setDriverFactory(0, &make); }
-  ~FakeTechnology() { host::MPAudio::setDriverFactory(0, previous_); }
+  explicit FakeTechnology(int32_t index = 0) : index_(index) {
+    previous_ = host::MPAudio::setDriverFactory(index, &make);
+  }
+  ~FakeTechnology() { host::MPAudio::setDriverFactory(index_, previous_); }
   FakeTechnology(const FakeTechnology&) = delete;
   FakeTechnology& operator=(const FakeTechnology&) = delete;
 
@@ -96,6 +99,7 @@ class FakeTechnology {
   }
 
   inline static FakeAudioDriver* last_ = nullptr;
+  int32_t index_;
   host::MPAudio::DriverFactory previous_ = nullptr;
 };
 

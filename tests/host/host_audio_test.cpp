@@ -121,7 +121,6 @@ TEST_F(HostAudio, WithoutUsableSettingsNothingIsOpened) {
   };
   const Case cases[] = {
       {"", "", true, State::kNoTechnology, 0},  // no settings file
-      {"Asio", "48000", true, State::kNoTechnology, 48000},
       {"directx", "48000", true, State::kNoTechnology, 48000},
       {"DirectX", "", true, State::kNoSampleRate, 0},
       {"DirectX", "12", true, State::kNoSampleRate, 0},
