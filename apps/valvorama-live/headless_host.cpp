@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "audio_watch.h"
 #include "framework/safe_file.h"
 #include "framework/settings_folder.h"
 #include "host/eva_host_audio.h"
@@ -133,8 +134,21 @@ int runHeadlessHost() {
   auto audio = std::make_unique<evaHostAudio>(*processor, SettingsFolder::path());
   startAudio(*audio);
 
-  while (!stop.wait(kLoopPeriod))
+  AudioWatch watch(*audio);
+  while (!stop.wait(kLoopPeriod)) {
     engine->processEvents();
+    switch (watch.check(std::chrono::steady_clock::now())) {
+      case AudioWatch::Event::kFlowing:
+        trace("audio flowing");
+        break;
+      case AudioWatch::Event::kStalled:
+        problem("audio stopped after %lld frames: the device went away or stopped answering",
+                static_cast<long long>(watch.frames()));
+        break;
+      case AudioWatch::Event::kNone:
+        break;
+    }
+  }
   trace("stop signal %d", stop.received());
 
   // The main window's close writes its files before anything stops.
