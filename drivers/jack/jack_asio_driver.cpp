@@ -30,16 +30,30 @@ const char* openFailureText(jack_status_t status) {
   return "Cannot open a JACK client";
 }
 
-// The full names of the server's physical audio ports with the given flag, in server order.
-std::vector<std::string> listPhysicalPorts(jack_client_t* client, unsigned long flag) {
-  std::vector<std::string> names;
+// The server's physical audio ports with the given flag, in server order. A channel is named
+// after its port without the client ("capture_1"), unless another client has a port of the
+// same name (jackd's loopback ports, a second card under PipeWire): then with it.
+std::vector<JackAsioDriver::PhysicalPort> listPhysicalPorts(jack_client_t* client,
+                                                            unsigned long flag) {
+  std::vector<JackAsioDriver::PhysicalPort> list;
   const char** ports =
       jack_get_ports(client, nullptr, JACK_DEFAULT_AUDIO_TYPE, JackPortIsPhysical | flag);
-  if (ports == nullptr) return names;
-  for (const char** port = ports; *port != nullptr; ++port)
-    names.emplace_back(*port);
+  if (ports == nullptr) return list;
+  for (const char** port = ports; *port != nullptr; ++port) {
+    const std::string fullName = *port;
+    const size_t colon = fullName.find(':');
+    list.push_back({fullName, colon == std::string::npos ? fullName : fullName.substr(colon + 1)});
+  }
   jack_free(ports);
-  return names;
+  std::vector<std::string> shortNames;
+  for (const auto& port : list)
+    shortNames.push_back(port.channelName);
+  for (auto& port : list) {
+    if (std::count(shortNames.begin(), shortNames.end(), port.channelName) > 1) {
+      port.channelName = port.fullName;
+    }
+  }
+  return list;
 }
 
 }  // namespace
@@ -107,7 +121,7 @@ AsioResult JackAsioDriver::start() {
   running_ = true;
   // A physical port that has gone since init stays unconnected; the player can patch by hand.
   for (const Channel& channel : channels_) {
-    const std::string& physical = physicalPorts(channel.isInput)[channel.number];
+    const std::string& physical = physicalPorts(channel.isInput)[channel.number].fullName;
     const char* own = jack_port_name(channel.port);
     if (channel.isInput) {
       jack_connect(client_, physical.c_str(), own);
@@ -121,8 +135,9 @@ AsioResult JackAsioDriver::start() {
 AsioResult JackAsioDriver::stop() {
   if (client_ == nullptr) return platform::kAsioNotPresent;
   if (!running_) return platform::kAsioOk;
-  // Deactivation returns once the current process cycle is over: no switch follows it.
-  jack_deactivate(client_);
+  // Deactivation returns once the current process cycle is over: no switch follows it. A
+  // server that has gone runs no cycles, and deactivating towards it can crash libjack.
+  if (!serverGone_.load(std::memory_order_relaxed)) jack_deactivate(client_);
   running_ = false;
   return platform::kAsioOk;
 }
@@ -138,10 +153,10 @@ AsioResult JackAsioDriver::getLatencies(int32_t* input, int32_t* output) {
   if (AsioResult result = checkServer(); result != platform::kAsioOk) return result;
   // The physical ports carry the server's capture and playback latencies; the worst channel
   // of each direction is the one the host must plan for.
-  auto worst = [this](const std::vector<std::string>& names, jack_latency_callback_mode_t mode) {
+  auto worst = [this](const std::vector<PhysicalPort>& ports, jack_latency_callback_mode_t mode) {
     jack_nframes_t latency = 0;
-    for (const std::string& name : names) {
-      jack_port_t* port = jack_port_by_name(client_, name.c_str());
+    for (const PhysicalPort& physical : ports) {
+      jack_port_t* port = jack_port_by_name(client_, physical.fullName.c_str());
       if (port == nullptr) continue;
       jack_latency_range_t range{};
       jack_port_get_latency_range(port, mode, &range);
@@ -190,14 +205,11 @@ AsioResult JackAsioDriver::setSampleRate(double rate) {
 AsioResult JackAsioDriver::getChannelInfo(platform::AsioChannelInfo* info) {
   if (client_ == nullptr) return platform::kAsioNotPresent;
   if (info == nullptr) return platform::kAsioInvalidParameter;
-  const std::vector<std::string>& ports = physicalPorts(info->isInput != 0);
+  const std::vector<PhysicalPort>& ports = physicalPorts(info->isInput != 0);
   if (info->channel < 0 || info->channel >= static_cast<int32_t>(ports.size())) {
     return platform::kAsioInvalidParameter;
   }
-  const std::string& fullName = ports[info->channel];
-  const size_t colon = fullName.find(':');
-  copyText(info->name, sizeof info->name,
-           fullName.c_str() + (colon == std::string::npos ? 0 : colon + 1));
+  copyText(info->name, sizeof info->name, ports[info->channel].channelName.c_str());
   info->isActive = std::any_of(channels_.begin(), channels_.end(), [info](const Channel& c) {
     return c.isInput == (info->isInput != 0) && c.number == info->channel;
   });
@@ -369,7 +381,7 @@ AsioResult JackAsioDriver::fail(AsioResult code, const char* text) {
   return code;
 }
 
-const std::vector<std::string>& JackAsioDriver::physicalPorts(bool isInput) const {
+const std::vector<JackAsioDriver::PhysicalPort>& JackAsioDriver::physicalPorts(bool isInput) const {
   return isInput ? capturePorts_ : playbackPorts_;
 }
 

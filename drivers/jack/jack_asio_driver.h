@@ -21,6 +21,11 @@ namespace jackdriver {
 // notifications arrive on JACK's notification thread at any time while the client exists.
 class JackAsioDriver final : public platform::AsioDriver {
  public:
+  struct PhysicalPort {
+    std::string fullName;     // "system:capture_1"
+    std::string channelName;  // what the host shows
+  };
+
   JackAsioDriver() = default;
   JackAsioDriver(const JackAsioDriver&) = delete;
   JackAsioDriver& operator=(const JackAsioDriver&) = delete;
@@ -76,12 +81,12 @@ class JackAsioDriver final : public platform::AsioDriver {
   // kAsioOk while the client exists and its server runs; otherwise the failure, with its text.
   platform::AsioResult checkServer();
   platform::AsioResult fail(platform::AsioResult code, const char* text);
-  const std::vector<std::string>& physicalPorts(bool isInput) const;
+  const std::vector<PhysicalPort>& physicalPorts(bool isInput) const;
   void unregisterPorts();
 
   jack_client_t* client_ = nullptr;
-  std::vector<std::string> capturePorts_;   // full names of the server's physical sources
-  std::vector<std::string> playbackPorts_;  // full names of the server's physical sinks
+  std::vector<PhysicalPort> capturePorts_;   // the server's physical sources: device inputs
+  std::vector<PhysicalPort> playbackPorts_;  // the server's physical sinks: device outputs
   std::vector<Channel> channels_;
   int32_t frames_ = 0;  // frames per half; 0 while no buffers exist
   platform::AsioCallbacks callbacks_{};

@@ -1,0 +1,371 @@
+// The JACK driver library on its own, loaded as the host loads it, on the fixture's server.
+
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <array>
+#include <atomic>
+#include <cstring>
+#include <future>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "jack/jack_driver_class_id.h"
+#include "jack_probe_client.h"
+#include "platform/asio_driver.h"
+#include "support/allocation_counter.h"
+#include "support/jack/jack_fixture.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using jacktest::JackProbeClient;
+using jacktest::waitUntil;
+using platform::AsioDriver;
+
+constexpr auto kLimit = 10s;
+
+// The library, opened and closed as the driver list does it.
+class DriverLibrary {
+ public:
+  DriverLibrary() : handle_(dlopen(JACK_DRIVER_PATH, RTLD_NOW | RTLD_LOCAL)) {
+    if (handle_) {
+      factory_ =
+          reinterpret_cast<platform::AsioFactory>(dlsym(handle_, platform::kAsioFactorySymbol));
+    }
+  }
+  ~DriverLibrary() {
+    if (handle_) dlclose(handle_);
+  }
+  platform::AsioFactory factory() const { return factory_; }
+
+ private:
+  void* handle_;
+  platform::AsioFactory factory_ = nullptr;
+};
+
+std::string errorOf(AsioDriver& driver) {
+  char text[124] = {};
+  driver.getErrorMessage(text);
+  return text;
+}
+
+// What the callbacks saw. They are plain functions, as the host's are, so this is global.
+struct SwitchLog {
+  std::array<platform::AsioBufferInfo, 3> infos{};  // input 0, outputs 0 and 1
+  int32_t frames = 0;
+  std::atomic<int> switches{0};
+  std::array<int32_t, 64> halves{};
+  std::atomic<size_t> allocations{0};
+  std::atomic<int> messages{0};
+  std::array<std::array<int32_t, 2>, 8> messageLog{};
+} gLog;
+
+// Output 0 gets twice the input, output 1 its negation.
+void onSwitch(int32_t half, int32_t) {
+  static thread_local std::optional<testsupport::AllocationCounter> counter;
+  if (!counter) counter.emplace();
+  const auto* in = static_cast<const float*>(gLog.infos[0].buffers[half]);
+  auto* out0 = static_cast<float*>(gLog.infos[1].buffers[half]);
+  auto* out1 = static_cast<float*>(gLog.infos[2].buffers[half]);
+  for (int32_t i = 0; i < gLog.frames; ++i) {
+    out0[i] = 2.0f * in[i];
+    out1[i] = -in[i];
+  }
+  const int n = gLog.switches.load(std::memory_order_relaxed);
+  if (n < static_cast<int>(gLog.halves.size())) gLog.halves[static_cast<size_t>(n)] = half;
+  gLog.allocations.store(counter->count(), std::memory_order_relaxed);
+  gLog.switches.store(n + 1, std::memory_order_release);
+}
+
+int32_t onMessage(int32_t selector, int32_t value, void*, double*) {
+  const int n = gLog.messages.load(std::memory_order_relaxed);
+  if (n < static_cast<int>(gLog.messageLog.size())) {
+    gLog.messageLog[static_cast<size_t>(n)] = {selector, value};
+  }
+  gLog.messages.store(n + 1, std::memory_order_release);
+  return selector == platform::kSelectorSupported || selector == platform::kResetRequest ? 1 : 0;
+}
+
+const platform::AsioCallbacks kCallbacks{&onSwitch, nullptr, &onMessage, nullptr};
+
+class JackDriver : public testsupport::JackServerTest {
+ protected:
+  void SetUp() override {
+    JackServerTest::SetUp();
+    if (HasFatalFailure()) return;
+    ASSERT_NE(library_.factory(), nullptr) << dlerror();
+    driver_ = library_.factory()(&jackdriver::kJackDriverClassId);
+    ASSERT_NE(driver_, nullptr);
+    ASSERT_TRUE(driver_->init(nullptr)) << errorOf(*driver_);
+    gLog.switches = 0;
+    gLog.messages = 0;
+    gLog.allocations = 0;
+  }
+  void TearDown() override {
+    if (driver_) driver_->release();
+    JackServerTest::TearDown();
+  }
+
+  // Input 0 and outputs 0 and 1, at the server's period.
+  platform::AsioResult createBuffers() {
+    gLog.infos = {{{1, 0, {}}, {0, 0, {}}, {0, 1, {}}}};
+    gLog.frames = server_->period();
+    return driver_->createBuffers(gLog.infos.data(), 3, server_->period(), &kCallbacks);
+  }
+
+  bool switchesPass(int count) {
+    const int from = gLog.switches.load();
+    return waitUntil([&] { return gLog.switches.load() >= from + count; }, kLimit);
+  }
+
+  DriverLibrary library_;
+  AsioDriver* driver_ = nullptr;
+};
+
+// The full names of the server's physical audio ports of one kind.
+std::vector<std::string> physicalPorts(jack_client_t* client, unsigned long flag) {
+  std::vector<std::string> names;
+  const char** ports =
+      jack_get_ports(client, nullptr, JACK_DEFAULT_AUDIO_TYPE, JackPortIsPhysical | flag);
+  for (const char** port = ports; port && *port; ++port)
+    names.emplace_back(*port);
+  jack_free(ports);
+  return names;
+}
+
+jack_nframes_t latencyOf(jack_client_t* client, const std::string& port,
+                         jack_latency_callback_mode_t mode) {
+  jack_latency_range_t range{};
+  jack_port_get_latency_range(jack_port_by_name(client, port.c_str()), mode, &range);
+  return range.max;
+}
+
+TEST_F(JackDriver, AnswersOnlyItsOwnClass) {
+  platform::AsioClassId other = jackdriver::kJackDriverClassId;
+  other.data4[7] ^= 1;
+  EXPECT_EQ(library_.factory()(&other), nullptr);
+  EXPECT_EQ(library_.factory()(nullptr), nullptr);
+}
+
+TEST_F(JackDriver, DescribesTheServer) {
+  JackProbeClient probe("probe", 0, 0, 0);
+  ASSERT_TRUE(probe.ok());
+  char name[32] = {};
+  driver_->getDriverName(name);
+  EXPECT_STREQ(name, "JACK");
+
+  // The fixture's server has the dummy card's ports and two loopback ports per direction: the
+  // short names clash, so every channel is named in full.
+  const auto capture = physicalPorts(probe.client(), JackPortIsOutput);
+  const auto playback = physicalPorts(probe.client(), JackPortIsInput);
+  ASSERT_EQ(capture.size(), 4u);
+  EXPECT_EQ(capture[0], "system:capture_1");
+  int32_t inputs = 0, outputs = 0;
+  ASSERT_EQ(driver_->getChannels(&inputs, &outputs), platform::kAsioOk);
+  ASSERT_EQ(inputs, 4);
+  ASSERT_EQ(outputs, static_cast<int32_t>(playback.size()));
+  for (const auto& [isInput, ports] : {std::pair{1, capture}, {0, playback}}) {
+    for (size_t channel = 0; channel < ports.size(); ++channel) {
+      platform::AsioChannelInfo info;
+      info.channel = static_cast<int32_t>(channel);
+      info.isInput = isInput;
+      ASSERT_EQ(driver_->getChannelInfo(&info), platform::kAsioOk);
+      EXPECT_EQ(info.name, ports[channel]);
+      EXPECT_EQ(info.type, platform::kFloat32Lsb);
+      EXPECT_EQ(info.isActive, 0);
+    }
+    platform::AsioChannelInfo beyond;
+    beyond.channel = static_cast<int32_t>(ports.size());
+    beyond.isInput = isInput;
+    EXPECT_EQ(driver_->getChannelInfo(&beyond), platform::kAsioInvalidParameter);
+  }
+
+  int32_t minimum = 0, maximum = 0, preferred = 0, granularity = -1;
+  ASSERT_EQ(driver_->getBufferSize(&minimum, &maximum, &preferred, &granularity),
+            platform::kAsioOk);
+  EXPECT_EQ(std::vector({minimum, maximum, preferred, granularity}),
+            std::vector({server_->period(), server_->period(), server_->period(), 0}));
+
+  double rate = 0;
+  ASSERT_EQ(driver_->getSampleRate(&rate), platform::kAsioOk);
+  EXPECT_EQ(rate, server_->sampleRate());
+  EXPECT_EQ(driver_->canSampleRate(rate), platform::kAsioOk);
+  EXPECT_EQ(driver_->setSampleRate(rate), platform::kAsioOk);
+  EXPECT_NE(driver_->canSampleRate(44100.0), platform::kAsioOk);
+  EXPECT_NE(driver_->setSampleRate(44100.0), platform::kAsioOk);
+  EXPECT_EQ(errorOf(*driver_), "The JACK server runs at 48000 Hz, not 44100 Hz");
+
+  int32_t inputLatency = 0, outputLatency = 0;
+  ASSERT_EQ(driver_->getLatencies(&inputLatency, &outputLatency), platform::kAsioOk);
+  EXPECT_EQ(inputLatency, int32_t(latencyOf(probe.client(), capture[0], JackCaptureLatency)));
+  EXPECT_EQ(outputLatency, int32_t(latencyOf(probe.client(), playback[0], JackPlaybackLatency)));
+  EXPECT_GT(inputLatency + outputLatency, 0);
+
+  EXPECT_EQ(driver_->controlPanel(), platform::kAsioNotPresent);
+  EXPECT_EQ(driver_->outputReady(), platform::kAsioNotPresent);
+}
+
+TEST_F(JackDriver, RefusesBuffersItCannotMake) {
+  EXPECT_EQ(driver_->start(), platform::kAsioInvalidMode) << "no buffers yet";
+  std::array<platform::AsioBufferInfo, 2> twice{{{1, 0, {}}, {1, 0, {}}}};
+  std::array<platform::AsioBufferInfo, 1> beyond{{{0, 4, {}}}};
+  struct Case {
+    platform::AsioBufferInfo* infos;
+    int32_t count;
+    int32_t frames;
+    platform::AsioResult expected;
+  } cases[] = {
+      {twice.data(), 1, 2 * server_->period(), platform::kAsioInvalidMode},
+      {twice.data(), 2, server_->period(), platform::kAsioInvalidParameter},
+      {beyond.data(), 1, server_->period(), platform::kAsioInvalidParameter},
+      {twice.data(), 0, server_->period(), platform::kAsioInvalidParameter},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(driver_->createBuffers(c.infos, c.count, c.frames, &kCallbacks), c.expected)
+        << c.count << " buffers of " << c.frames;
+  }
+  ASSERT_EQ(createBuffers(), platform::kAsioOk);
+  EXPECT_EQ(createBuffers(), platform::kAsioInvalidMode) << "they exist already";
+}
+
+TEST_F(JackDriver, RunsTheSwitchInEachCycleOnAlternatingHalves) {
+  ASSERT_EQ(createBuffers(), platform::kAsioOk);
+  ASSERT_EQ(driver_->start(), platform::kAsioOk);
+  ASSERT_TRUE(switchesPass(1));
+
+  // Connected to the physical ports of their channels.
+  JackProbeClient player("player", 1, 0, 0);
+  JackProbeClient recorder("recorder", 0, 2, 8 * size_t(server_->period()));
+  ASSERT_TRUE(player.ok() && recorder.ok());
+  jack_client_t* probe = player.client();
+  const std::array<std::pair<const char*, const char*>, 3> ports{{
+      {"Valvorama Live:in_1", "system:capture_1"},
+      {"Valvorama Live:out_1", "system:playback_1"},
+      {"Valvorama Live:out_2", "system:playback_2"},
+  }};
+  for (const auto& [own, physical] : ports) {
+    jack_port_t* port = jack_port_by_name(probe, own);
+    ASSERT_NE(port, nullptr) << own;
+    EXPECT_TRUE(jack_port_connected_to(port, physical)) << own << " to " << physical;
+  }
+
+  // A ramp through the amp's input comes back doubled and negated in the same cycle.
+  std::vector<float> ramp(8 * size_t(server_->period()));
+  for (size_t i = 0; i < ramp.size(); ++i)
+    ramp[i] = float(i + 1) / float(ramp.size());
+  ASSERT_EQ(jack_connect(probe, player.outputName(0).c_str(), "Valvorama Live:in_1"), 0);
+  ASSERT_EQ(jack_connect(probe, "Valvorama Live:out_1", recorder.inputName(0).c_str()), 0);
+  ASSERT_EQ(jack_connect(probe, "Valvorama Live:out_2", recorder.inputName(1).c_str()), 0);
+  ASSERT_TRUE(switchesPass(2));
+  recorder.record();
+  player.play(ramp);
+  ASSERT_TRUE(recorder.waitRecorded(kLimit));
+  const std::vector<float>& doubled = recorder.recording(0);
+  const auto first = std::find_if(doubled.begin(), doubled.end(), [](float x) { return x != 0; });
+  const auto start = size_t(first - doubled.begin());
+  ASSERT_EQ(start % size_t(server_->period()), 0u) << "a cycle starts with the ramp";
+  for (size_t i = start; i < doubled.size(); ++i) {
+    ASSERT_EQ(doubled[i], 2.0f * ramp[i - start]) << i;
+    ASSERT_EQ(recorder.recording(1)[i], -ramp[i - start]) << i;
+  }
+
+  ASSERT_EQ(driver_->stop(), platform::kAsioOk);
+  const int switches = gLog.switches.load();
+  ASSERT_GE(switches, 12);
+  for (int i = 0; i < std::min<int>(switches, gLog.halves.size()); ++i)
+    ASSERT_EQ(gLog.halves[size_t(i)], i % 2) << "switch " << i;
+  EXPECT_EQ(gLog.allocations.load(), 0u) << "the JACK thread allocated between switches";
+  EXPECT_FALSE(waitUntil([&] { return gLog.switches.load() > switches; }, 300ms))
+      << "a switch after stop";
+
+  ASSERT_EQ(driver_->disposeBuffers(), platform::kAsioOk);
+  EXPECT_EQ(jack_port_by_name(probe, "Valvorama Live:in_1"), nullptr);
+}
+
+TEST_F(JackDriver, AsksForAResetWhenTheServerPeriodChanges) {
+  ASSERT_EQ(createBuffers(), platform::kAsioOk);
+  ASSERT_EQ(driver_->start(), platform::kAsioOk);
+  ASSERT_TRUE(switchesPass(2));
+  JackProbeClient recorder("recorder", 1, 1, 4 * 2 * size_t(server_->period()));
+  ASSERT_TRUE(recorder.ok());
+  ASSERT_EQ(jack_connect(recorder.client(), recorder.outputName(0).c_str(), "Valvorama Live:in_1"),
+            0);
+  ASSERT_EQ(jack_connect(recorder.client(), "Valvorama Live:out_1", recorder.inputName(0).c_str()),
+            0);
+  recorder.play(std::vector<float>(1 << 20, 0.25f));
+
+  const int32_t doubled = 2 * server_->period();
+  ASSERT_EQ(jack_set_buffer_size(recorder.client(), jack_nframes_t(doubled)), 0);
+  ASSERT_TRUE(waitUntil([] { return gLog.messages.load() >= 2; }, kLimit));
+  EXPECT_EQ(gLog.messageLog[0],
+            (std::array{int32_t(platform::kSelectorSupported), int32_t(platform::kResetRequest)}));
+  EXPECT_EQ(gLog.messageLog[1][0], platform::kResetRequest);
+
+  // Silent, and no switch runs on buffers of the old size, until the host makes new ones.
+  const int switches = gLog.switches.load();
+  recorder.record();
+  ASSERT_TRUE(recorder.waitRecorded(kLimit));
+  EXPECT_EQ(gLog.switches.load(), switches);
+  EXPECT_EQ(std::count(recorder.recording(0).begin(), recorder.recording(0).end(), 0.0f),
+            std::ssize(recorder.recording(0)));
+  EXPECT_EQ(gLog.messages.load(), 2) << "one request for one change";
+
+  int32_t minimum = 0, maximum = 0, preferred = 0, granularity = 0;
+  ASSERT_EQ(driver_->getBufferSize(&minimum, &maximum, &preferred, &granularity),
+            platform::kAsioOk);
+  EXPECT_EQ(preferred, doubled);
+  ASSERT_EQ(driver_->stop(), platform::kAsioOk);
+  ASSERT_EQ(driver_->disposeBuffers(), platform::kAsioOk);
+  gLog.infos = {{{1, 0, {}}, {0, 0, {}}, {0, 1, {}}}};
+  gLog.frames = doubled;
+  ASSERT_EQ(driver_->createBuffers(gLog.infos.data(), 3, doubled, &kCallbacks), platform::kAsioOk);
+  ASSERT_EQ(driver_->start(), platform::kAsioOk);
+  EXPECT_TRUE(switchesPass(2));
+}
+
+TEST_F(JackDriver, EndsStreamingWhenTheServerGoes) {
+  ASSERT_EQ(createBuffers(), platform::kAsioOk);
+  ASSERT_EQ(driver_->start(), platform::kAsioOk);
+  ASSERT_TRUE(switchesPass(2));
+  server_->kill();
+
+  // Each call comes back, whatever state libjack is left in.
+  auto stopped = std::async(std::launch::async, [this] { return driver_->stop(); });
+  ASSERT_EQ(stopped.wait_for(kLimit), std::future_status::ready) << "stop hangs";
+  EXPECT_EQ(stopped.get(), platform::kAsioOk);
+  EXPECT_EQ(driver_->start(), platform::kAsioHardwareMalfunction);
+  EXPECT_EQ(errorOf(*driver_), "The JACK server has shut down");
+  auto released = std::async(std::launch::async, [driver = std::exchange(driver_, nullptr)] {
+    driver->disposeBuffers();
+    driver->release();
+  });
+  ASSERT_EQ(released.wait_for(kLimit), std::future_status::ready) << "release hangs";
+}
+
+TEST(JackDriverWithoutServer, FailsToInitAndStartsNone) {
+  const std::string name = "valvo-none-" + std::to_string(getpid());
+  setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
+  unsetenv("JACK_NO_START_SERVER");  // the driver must not start one by itself either
+  DriverLibrary library;
+  ASSERT_NE(library.factory(), nullptr);
+  AsioDriver* driver = library.factory()(&jackdriver::kJackDriverClassId);
+  ASSERT_NE(driver, nullptr);
+  EXPECT_FALSE(driver->init(nullptr));
+  EXPECT_EQ(errorOf(*driver), "No JACK server is running (start jackd or PipeWire)");
+  int32_t inputs = 0, outputs = 0;
+  EXPECT_EQ(driver->getChannels(&inputs, &outputs), platform::kAsioNotPresent);
+  EXPECT_EQ(driver->start(), platform::kAsioNotPresent);
+  driver->release();
+
+  jack_status_t status{};
+  jack_client_t* client = jack_client_open("probe", JackNoStartServer, &status);
+  EXPECT_EQ(client, nullptr) << "a server was started";
+  if (client) jack_client_close(client);
+  unsetenv("JACK_DEFAULT_SERVER");
+}
+
+}  // namespace

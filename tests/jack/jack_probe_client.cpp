@@ -1,0 +1,106 @@
+#include "jack_probe_client.h"
+
+#include <algorithm>
+#include <cstring>
+#include <thread>
+
+namespace jacktest {
+
+JackProbeClient::JackProbeClient(const std::string& name, int outputs, int inputs,
+                                 size_t recordFrames)
+    : recordings_(static_cast<size_t>(inputs), std::vector<float>(recordFrames)) {
+  jack_status_t status{};
+  client_ = jack_client_open(name.c_str(), JackNoStartServer, &status);
+  if (client_ == nullptr) return;
+  for (int i = 0; i < outputs; ++i) {
+    const std::string port = "out_" + std::to_string(i + 1);
+    outputs_.push_back(
+        jack_port_register(client_, port.c_str(), JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0));
+  }
+  for (int i = 0; i < inputs; ++i) {
+    const std::string port = "in_" + std::to_string(i + 1);
+    inputs_.push_back(
+        jack_port_register(client_, port.c_str(), JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0));
+  }
+  const bool portsMade = std::count(outputs_.begin(), outputs_.end(), nullptr) == 0 &&
+                         std::count(inputs_.begin(), inputs_.end(), nullptr) == 0;
+  if (!portsMade || jack_set_process_callback(client_, &JackProbeClient::onProcess, this) != 0 ||
+      jack_activate(client_) != 0) {
+    jack_client_close(client_);
+    client_ = nullptr;
+  }
+}
+
+JackProbeClient::~JackProbeClient() {
+  if (client_ != nullptr) jack_client_close(client_);
+}
+
+std::string JackProbeClient::outputName(int index) const {
+  return jack_port_name(outputs_[static_cast<size_t>(index)]);
+}
+
+std::string JackProbeClient::inputName(int index) const {
+  return jack_port_name(inputs_[static_cast<size_t>(index)]);
+}
+
+void JackProbeClient::play(const std::vector<float>& signal, std::function<int64_t()> atStart) {
+  signal_ = signal;
+  atStart_ = std::move(atStart);
+  playing_.store(true, std::memory_order_release);
+}
+
+void JackProbeClient::record() {
+  recording_.store(true, std::memory_order_release);
+}
+
+bool JackProbeClient::waitPlayed(std::chrono::milliseconds limit) const {
+  return waitUntil([this] { return playedAll_.load(std::memory_order_acquire); }, limit);
+}
+
+bool JackProbeClient::waitRecorded(std::chrono::milliseconds limit) const {
+  return waitUntil([this] { return recordedAll_.load(std::memory_order_acquire); }, limit);
+}
+
+int JackProbeClient::onProcess(jack_nframes_t frames, void* self) {
+  auto& probe = *static_cast<JackProbeClient*>(self);
+  const bool playing = probe.playing_.load(std::memory_order_acquire);
+  if (playing && probe.played_ == 0 && probe.atStart_) {
+    probe.startMark_.store(probe.atStart_(), std::memory_order_release);
+  }
+  const size_t from = playing ? std::min(probe.played_, probe.signal_.size()) : 0;
+  const size_t count = playing ? std::min<size_t>(frames, probe.signal_.size() - from) : 0;
+  for (jack_port_t* port : probe.outputs_) {
+    auto* out = static_cast<float*>(jack_port_get_buffer(port, frames));
+    std::memset(out, 0, sizeof(float) * frames);
+    if (count > 0) std::memcpy(out, probe.signal_.data() + from, sizeof(float) * count);
+  }
+  if (playing) {
+    probe.played_ += frames;
+    if (probe.played_ >= probe.signal_.size()) {
+      probe.playedAll_.store(true, std::memory_order_release);
+    }
+  }
+
+  if (probe.recording_.load(std::memory_order_acquire) && !probe.recordings_.empty()) {
+    const size_t total = probe.recordings_[0].size();
+    const size_t take = std::min<size_t>(frames, total - probe.recorded_);
+    for (size_t i = 0; i < probe.inputs_.size(); ++i) {
+      const auto* in = static_cast<const float*>(jack_port_get_buffer(probe.inputs_[i], frames));
+      std::memcpy(probe.recordings_[i].data() + probe.recorded_, in, sizeof(float) * take);
+    }
+    probe.recorded_ += take;
+    if (probe.recorded_ == total) probe.recordedAll_.store(true, std::memory_order_release);
+  }
+  return 0;
+}
+
+bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+}  // namespace jacktest
