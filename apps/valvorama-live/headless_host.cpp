@@ -25,22 +25,25 @@ constexpr std::chrono::milliseconds kLoopPeriod{100};
 
 const bool tracing = std::getenv("VALVORAMA_LIVE_TRACE") != nullptr;
 
-void trace(const char* format, ...) {
+// One line in one write, so lines of the audio libraries' threads cannot cut into it.
+void writeLine(const char* prefix, const char* format, std::va_list args) {
+  char text[2048];  // two device names at most
+  std::vsnprintf(text, sizeof text, format, args);
+  std::fprintf(stderr, "%s%s\n", prefix, text);
+}
+
+[[gnu::format(printf, 1, 2)]] void trace(const char* format, ...) {
   if (!tracing) return;
   std::va_list args;
   va_start(args, format);
-  std::fputs("trace: ", stderr);
-  std::vfprintf(stderr, format, args);
-  std::fputc('\n', stderr);
+  writeLine("trace: ", format, args);
   va_end(args);
 }
 
-void problem(const char* format, ...) {
+[[gnu::format(printf, 1, 2)]] void problem(const char* format, ...) {
   std::va_list args;
   va_start(args, format);
-  std::fputs("valvorama-live: ", stderr);
-  std::vfprintf(stderr, format, args);
-  std::fputc('\n', stderr);
+  writeLine("valvorama-live: ", format, args);
   va_end(args);
 }
 
@@ -137,6 +140,8 @@ int runHeadlessHost() {
   AudioWatch watch(*audio);
   while (!stop.wait(kLoopPeriod)) {
     engine->processEvents();
+    // A driver whose period or rate changed asked to be opened again.
+    if (audio->serviceReset()) reportAudio(*audio, audio->status().state);
     switch (watch.check(std::chrono::steady_clock::now())) {
       case AudioWatch::Event::kFlowing:
         trace("audio flowing");
