@@ -85,7 +85,8 @@ bool evaHostAudio::serviceReset() {
       std::find(caps.sampleRates.begin(), caps.sampleRates.end(), rate) == caps.sampleRates.end()) {
     settings_.selectedFrequencies = std::to_string(caps.sampleRates.front());
   }
-  return start() == State::kRunning;
+  start();
+  return true;
 }
 
 void evaHostAudio::destroy() {

@@ -63,7 +63,7 @@ class evaHostAudio {
   void stop();
   // The host loop's check for a driver that asked to be reset: the device is closed and opened
   // again at what the driver offers now (its block size; its rate when the settings' rate is no
-  // longer offered). True when it runs again.
+  // longer offered). True when there was a request; status() tells whether it runs again.
   bool serviceReset();
   void destroy();
   Status status() const;

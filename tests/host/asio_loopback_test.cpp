@@ -197,6 +197,7 @@ TEST_F(AsioConcurrency, TheHostRunsAtTheDriversSizeAndReopensOnAResetRequest) {
   ::setenv("LOOPBACK_PREFERRED_SIZE", "128", 1);
   ::setenv("LOOPBACK_RATE", "44100", 1);
   EXPECT_TRUE(audio.serviceReset());
+  EXPECT_EQ(audio.status().state, host::evaHostAudio::State::kRunning);
   EXPECT_FALSE(audio.audio()->resetRequested());
   EXPECT_EQ(audio.bufferFrames(), 128);
   EXPECT_EQ(audio.settings().selectedBufSize, "128");
