@@ -13,6 +13,10 @@ packages=(
   libbenchmark-dev
   libsndfile1-dev
   libcairo2-dev
+  libasound2-dev
+  libasound2-plugins
+  libjack-jackd2-dev
+  jackd2
   clang
   libclang-rt-14-dev
 )
