@@ -49,6 +49,10 @@ bool MPAudioDirectSound::deviceLost() const {
   return (playback_ && playback_->lost()) || (capture_ && capture_->lost());
 }
 
+uint32_t MPAudioDirectSound::xrunCount() const {
+  return (playback_ ? playback_->xrunCount() : 0) + (capture_ ? capture_->xrunCount() : 0);
+}
+
 int64_t MPAudioDirectSound::playbackDeviceFrames() const {
   return playback_ ? playback_->deviceBufferFrames() : 0;
 }

@@ -33,6 +33,8 @@ class MPAudioDirectSound : public MPAudioDriver {
   // False once stopped, and once a device went away while streaming.
   bool isStreaming() const { return activeThreads_.load() > 0; }
   bool deviceLost() const;
+  // Under- and overruns the devices recovered from since open.
+  uint32_t xrunCount() const;
   // The devices' own buffers in frames, for latency figures (0 for a direction not in use).
   int64_t playbackDeviceFrames() const;
   int64_t captureDeviceFrames() const;

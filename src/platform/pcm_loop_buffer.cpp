@@ -38,6 +38,7 @@ bool PcmLoopBuffer::open(const std::string& device, int32_t sampleRate, uint32_t
     return false;
   }
   silenceAlsaErrors();
+  xruns_.store(0, std::memory_order_relaxed);
   bufferBytes_ = bufferBytes;
   halfFrames_ = bufferBytes / 2 / kFrameBytes;
   // Through a plug device, as a DirectSound buffer is mixed to whatever the card takes: 16-bit
@@ -98,7 +99,6 @@ bool PcmLoopBuffer::configure(int32_t sampleRate) {
 
 void PcmLoopBuffer::close() {
   stop();
-  if (pump_.joinable()) pump_.join();
   if (pcm_) snd_pcm_close(pcm_);
   pcm_ = nullptr;
   if (wakeFd_ >= 0) ::close(wakeFd_);

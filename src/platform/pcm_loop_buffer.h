@@ -77,6 +77,7 @@ class PcmLoopBuffer {
   uint32_t bufferBytes() const { return bufferBytes_; }
   // The device's own buffer in frames (at least the two halves).
   int64_t deviceBufferFrames() const { return static_cast<int64_t>(deviceFrames_); }
+  // Under- and overruns recovered from since open.
   uint32_t xrunCount() const { return xruns_.load(std::memory_order_relaxed); }
 
  private:

@@ -337,6 +337,7 @@ TEST_F(DirectSoundLoopback, LiveProcessingMatchesAnOfflineRenderAndTheRoundTripI
   const int64_t playbackFrames = driver_.playbackDeviceFrames();
   const int64_t captureFrames = driver_.captureDeviceFrames();
   stream(driver_, recorder_);
+  const uint32_t xruns = driver_.xrunCount();
   driver_.close();
   live.close();
 
@@ -365,7 +366,7 @@ TEST_F(DirectSoundLoopback, LiveProcessingMatchesAnOfflineRenderAndTheRoundTripI
             << 1000.0 * static_cast<double>(check.delay) / kRate << " ms) = playback " << 2 * kBlock
             << " + capture " << kBlock << " + ring " << kBlock << " + rest "
             << check.delay - 4 * kBlock << " (ALSA buffers: playback " << playbackFrames
-            << ", capture " << captureFrames << "); the rack adds 64 more\n";
+            << ", capture " << captureFrames << ", " << xruns << " xruns); the rack adds 64 more\n";
   RecordProperty("round_trip_frames", static_cast<int>(check.delay));
 }
 
