@@ -36,6 +36,9 @@ class JackProbeClient {
 
   const std::vector<float>& recording(int input) const { return recordings_[input]; }
   int64_t startMark() const { return startMark_.load(std::memory_order_acquire); }
+  // The server's frame time at the start of the first cycle that played / recorded.
+  int64_t playFrame() const { return playFrame_.load(std::memory_order_acquire); }
+  int64_t recordFrame() const { return recordFrame_.load(std::memory_order_acquire); }
 
  private:
   static int onProcess(jack_nframes_t frames, void* self);
@@ -53,6 +56,8 @@ class JackProbeClient {
   std::atomic<bool> playedAll_{false};
   std::atomic<bool> recordedAll_{false};
   std::atomic<int64_t> startMark_{-1};
+  std::atomic<int64_t> playFrame_{-1};
+  std::atomic<int64_t> recordFrame_{-1};
 };
 
 // Polls `done` every few milliseconds until it holds or `limit` has passed.

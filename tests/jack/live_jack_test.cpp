@@ -1,0 +1,100 @@
+// valvorama-live --headless and valvorama devices with the JACK driver, run as a user runs
+// them: the driver found through the build's registry files, the settings in a --config folder.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+
+#include <cmath>
+#include <filesystem>
+#include <string>
+
+#include "host/hardware_settings.h"
+#include "jack_probe_client.h"
+#include "live/child_process.h"
+#include "support/jack/jack_fixture.h"
+#include "support/signals.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using jacktest::JackProbeClient;
+using jacktest::waitUntil;
+using livetest::ChildProcess;
+using livetest::readText;
+
+constexpr auto kLimit = 20s;
+
+class LiveJack : public testsupport::JackServerTest {
+ protected:
+  void SetUp() override {
+    JackServerTest::SetUp();
+    std::string pattern = (fs::temp_directory_path() / "valvo-livejack-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    folder_ = pattern;
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    if (!folder_.empty()) fs::remove_all(folder_, ignored);
+    JackServerTest::TearDown();
+  }
+  std::string path(const char* name) const { return folder_ + "/" + name; }
+
+  std::string folder_;
+};
+
+TEST_F(LiveJack, DevicesListTheJackDriver) {
+  ChildProcess tool({VALVORAMA_BINARY, "devices", "--config", folder_}, {}, path("out.txt"),
+                    path("err.txt"));
+  ASSERT_EQ(tool.waitExit(kLimit), 0) << readText(path("err.txt"));
+  const std::string out = readText(path("out.txt"));
+  const size_t asio = out.find("\nAsio\n");
+  ASSERT_NE(asio, std::string::npos) << out;
+  EXPECT_NE(out.find("\"JACK (Valvorama Live)\"\n      channels: system:capture_1", asio),
+            std::string::npos)
+      << out;
+}
+
+TEST_F(LiveJack, HeadlessAmpPlaysOnTheServer) {
+  host::HardwareSettings settings(folder_);
+  settings.audioTechnology = "Asio";
+  settings.curInDeviceName = settings.curOuDeviceName = "JACK (Valvorama Live)";
+  settings.selectedFrequencies = "48000";
+  settings.selectedBufSize = "1024";
+  ASSERT_TRUE(settings.write());
+
+  ChildProcess live({VALVORAMA_LIVE_BINARY, "--headless", "--config", folder_}, {}, path("out.txt"),
+                    path("err.txt"));
+  ASSERT_TRUE(
+      waitUntil([&] { return readText(path("out.txt")).find('\n') != std::string::npos; }, kLimit))
+      << readText(path("err.txt"));
+  EXPECT_EQ(readText(path("out.txt")),
+            "audio: Asio, in \"JACK (Valvorama Live)\", out \"JACK (Valvorama Live)\", 48000 Hz, "
+            "128 frames, latency 5.3 ms\n");
+
+  // A note into the amp's input comes out of both its outputs.
+  const auto note = testsupport::pluckedNote(110.0, 0.5, 0.5f, 48000);
+  JackProbeClient player("player", 1, 0, 0);
+  JackProbeClient recorder("recorder", 0, 2, note.size());
+  ASSERT_TRUE(player.ok() && recorder.ok());
+  jack_client_t* probe = player.client();
+  ASSERT_EQ(jack_connect(probe, player.outputName(0).c_str(), "Valvorama Live:in_1"), 0);
+  ASSERT_EQ(jack_connect(probe, "Valvorama Live:out_1", recorder.inputName(0).c_str()), 0);
+  ASSERT_EQ(jack_connect(probe, "Valvorama Live:out_2", recorder.inputName(1).c_str()), 0);
+  recorder.record();
+  player.play(note);
+  ASSERT_TRUE(recorder.waitRecorded(kLimit));
+  for (int channel = 0; channel < 2; ++channel) {
+    double energy = 0.0;
+    for (float x : recorder.recording(channel))
+      energy += double(x) * x;
+    EXPECT_GT(std::sqrt(energy / double(note.size())), 0.01) << "output " << channel;
+  }
+
+  live.signal(SIGTERM);
+  EXPECT_EQ(live.waitExit(kLimit), 0) << readText(path("err.txt"));
+  EXPECT_EQ(jack_port_by_name(probe, "Valvorama Live:in_1"), nullptr) << "the client is gone";
+}
+
+}  // namespace
