@@ -4,7 +4,6 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <string>
 #include <vector>
 
 #include "host/mp_audio_driver.h"
