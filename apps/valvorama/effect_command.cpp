@@ -122,13 +122,6 @@ int runEffect(Arguments& args) {
     writer.write(stereo.data(), n);
   }
   writer.commit();
-  if (nonFiniteInput > 0) {
-    std::printf("%llu non-finite samples in the input were treated as silence\n",
-                static_cast<unsigned long long>(nonFiniteInput));
-  }
-  if (silencedBlocks > 0) {
-    std::printf("%llu blocks of non-finite output were replaced by silence\n",
-                static_cast<unsigned long long>(silencedBlocks));
-  }
+  reportNonFinite(nonFiniteInput, silencedBlocks);
   return 0;
 }

@@ -8,6 +8,7 @@
 #include "cli_error.h"
 #include "commands.h"
 #include "demo_phrase.h"
+#include "full_scale.h"
 #include "render.h"
 #include "same_file.h"
 #include "sound_file.h"
@@ -78,5 +79,7 @@ int runRender(Arguments& args) {
       output.c_str(), dbText(out.input.peakDb).c_str(), dbText(out.input.rmsDb).c_str(),
       dbText(out.output.peakDb).c_str(), dbText(out.output.rmsDb).c_str(), duration,
       out.seconds > 0 ? duration / out.seconds : 0.0);
+  reportNonFinite(session.processor().nonFiniteInputSamples(),
+                  session.processor().silencedBlocks());
   return 0;
 }

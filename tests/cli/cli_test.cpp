@@ -562,4 +562,25 @@ TEST_F(Cli, LongRendersStayInLittleMemory) {
   EXPECT_EQ(info.frames, 601L * kRate);
 }
 
+TEST_F(Cli, NonFiniteInputIsSilenceAndSaidSo) {
+  std::vector<float> input = pluckAt(0, 2.0, 0.5f);
+  input[22050] = std::nanf("");
+  input[44100] = -INFINITY;
+  writeWav("di.wav", input);
+  for (const char* command : {"render di.wav out.flac", "effect 1204 di.wav out.flac"}) {
+    const Result r = run(command);
+    ASSERT_EQ(r.status, 0) << command << ": " << r.err;
+    EXPECT_NE(r.out.find("2 non-finite samples in the input were treated as silence\n"),
+              std::string::npos)
+        << command << ": " << r.out;
+    // Neither NaN nor the full-scale negative DC an integer format turns it into.
+    const Sound out = readWav("out.flac");
+    ASSERT_FALSE(out.samples.empty());
+    const auto bad = std::count_if(out.samples.begin(), out.samples.end(),
+                                   [](float x) { return !(std::fabs(x) < 0.99f); });
+    EXPECT_EQ(bad, 0) << command;
+    fs::remove(path("out.flac"));
+  }
+}
+
 }  // namespace
