@@ -1,5 +1,5 @@
-// The rack at 44.1 kHz in 64-frame blocks: each stage alone and the whole chain. "per_sample"
-// is the cost of one frame of mono input.
+// The rack at 44.1 kHz in 64-frame blocks: each stage alone and the whole chain, and the
+// processor around it. "per_sample" is the cost of one frame of mono input.
 
 #include <benchmark/benchmark.h>
 
@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "plugin/vlvr_processor.h"
 #include "rack/amp_simulator.h"
 #include "rack/cabinet_stage.h"
 #include "rack/noise_gate.h"
@@ -134,10 +135,8 @@ void BM_RackDefaultProgram(benchmark::State& state) {
 }
 BENCHMARK(BM_RackDefaultProgram);
 
-// (b) Every stage engaged, per amp model; (c) the same with the tuner analysing.
-void BM_RackEverything(benchmark::State& state) {
-  rack::VRmore rack(kRate, 2);
-  rack.initialize();
+// Every stage engaged, with amp choice `amp`.
+void engageEverything(rack::VRmore& rack, int amp) {
   for (auto [id, value] : {std::pair{8, 64},
                            {65, 2},
                            {54, 1},
@@ -151,10 +150,52 @@ void BM_RackEverything(benchmark::State& state) {
                            {20, 90}}) {
     rack.setParameter(id, value);
   }
-  rack.setParameter(62, int(state.range(0)));
+  rack.setParameter(62, amp);
+}
+
+// (b) Every stage engaged, per amp model; (c) the same with the tuner analysing.
+void BM_RackEverything(benchmark::State& state) {
+  rack::VRmore rack(kRate, 2);
+  rack.initialize();
+  engageEverything(rack, int(state.range(0)));
   if (state.range(1)) rack.setTunerMode(2);
   runRack(state, rack);
 }
 BENCHMARK(BM_RackEverything)->ArgsProduct({{0, 1, 2}, {0, 1}});
+
+// The processor in 512-frame host buffers, with one input channel or two (the argument).
+void runProcessor(benchmark::State& state, plugin::vlvrProcessor& processor) {
+  constexpr int kHostFrames = 512;
+  const auto& in = guitar();
+  std::vector<float> left(kHostFrames), right(kHostFrames);
+  float* outs[2] = {left.data(), right.data()};
+  size_t pos = 0;
+  for (auto _ : state) {
+    float* channel = const_cast<float*>(in.data() + pos);
+    float* ins[2] = {channel, state.range(0) == 2 ? channel : nullptr};
+    processor.processReplacing(ins, outs, kHostFrames);
+    benchmark::DoNotOptimize(left.data());
+    pos = (pos + kHostFrames) % (in.size() - kHostFrames);
+  }
+  perFrame(state, kHostFrames);
+}
+
+// (d) The processor with every stage engaged (amp 0): the input fold and check, and the rack.
+void BM_ProcessorEverything(benchmark::State& state) {
+  plugin::vlvrProcessor processor;
+  processor.initialize();
+  processor.open();
+  engageEverything(*processor.rack(), 0);
+  runProcessor(state, processor);
+}
+BENCHMARK(BM_ProcessorEverything)->Arg(1)->Arg(2);
+
+// (e) The frame alone: a closed processor folds and checks its input, then writes silence.
+void BM_ProcessorFrameOnly(benchmark::State& state) {
+  plugin::vlvrProcessor processor;
+  processor.initialize();
+  runProcessor(state, processor);
+}
+BENCHMARK(BM_ProcessorFrameOnly)->Arg(1)->Arg(2);
 
 }  // namespace
