@@ -33,7 +33,7 @@ asan:
 
 # Only the suites with threaded ("Concurrency") tests are built for ThreadSanitizer, which
 # needs a fixed address-space layout on kernels with wide mmap randomisation.
-TSAN_SUITES := test_rack test_plugin test_host
+TSAN_SUITES := test_rack test_plugin test_host test_ui
 tsan:
 	cmake -S . -B $(TSAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DVALVO_TSAN=ON -DVALVO_BENCH=OFF
 	cmake --build $(TSAN_DIR) -j $(JOBS) --target $(TSAN_SUITES)

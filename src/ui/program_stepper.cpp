@@ -1,0 +1,14 @@
+#include "ui/program_stepper.h"
+
+#include "plugin/eva_processor.h"
+
+namespace ui {
+
+void ProgramStepper::changeProgram(int step) {
+  const int program =
+      ((processor_.getProgram() + step) % kProgramCount + kProgramCount) % kProgramCount;
+  processor_.setProgram(program);
+  lcd_.showProgram(program, processor_.programName(program));
+}
+
+}  // namespace ui

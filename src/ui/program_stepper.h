@@ -1,0 +1,28 @@
+#pragma once
+
+#include "ui/lcd_display.h"
+#include "ui/program_changer.h"
+
+namespace plugin {
+class evaProcessor;
+}
+
+namespace ui {
+
+// Program stepping without a window: the processor's program moves round the 128 programs
+// (128 up gives 1, 1 down gives 128) and the LCD shows the new one.
+class ProgramStepper : public ProgramChanger {
+ public:
+  static constexpr int kProgramCount = 128;
+
+  ProgramStepper(plugin::evaProcessor& processor, LcdDisplay& lcd)
+      : processor_(processor), lcd_(lcd) {}
+
+  void changeProgram(int step) override;
+
+ private:
+  plugin::evaProcessor& processor_;
+  LcdDisplay& lcd_;
+};
+
+}  // namespace ui

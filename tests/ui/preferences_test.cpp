@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "framework/four_cc.h"
+#include "ui/vlvr_preferences.h"
+#include "ui_test_support.h"
+
+namespace {
+
+using framework::fourCC;
+using ui::vlvrPreferences;
+using uitest::appendWord;
+
+struct Atom {
+  uint32_t tag;
+  std::vector<uint32_t> words;
+};
+
+// An atoms file of 32-bit words in either byte order.
+std::vector<uint8_t> atomsFile(const std::vector<Atom>& atoms, bool bigEndian = false) {
+  std::vector<uint8_t> bytes;
+  appendWord(bytes, 0x41467367, bigEndian);
+  for (const Atom& atom : atoms) {
+    appendWord(bytes, atom.tag, bigEndian);
+    appendWord(bytes, uint32_t(4 * atom.words.size()), bigEndian);
+    for (uint32_t word : atom.words)
+      appendWord(bytes, word, bigEndian);
+  }
+  return bytes;
+}
+
+uint32_t floatWord(float value) {
+  return std::bit_cast<uint32_t>(value);
+}
+
+TEST(Preferences, AWrittenFileIs40BytesAndReadsBack) {
+  uitest::TempFolder folder;
+  const std::string path = folder.path(vlvrPreferences::kFileName);
+  vlvrPreferences written;
+  written.setTunerReference(441.7f);
+  written.setSkin(3);
+  ASSERT_TRUE(written.save(path, 42));
+  EXPECT_EQ(uitest::readBytes(path), atomsFile({{fourCC("tune"), {floatWord(441.7f)}},
+                                                {fourCC("skin"), {3}},
+                                                {fourCC("last"), {42}}}));
+
+  vlvrPreferences read;
+  ASSERT_TRUE(read.load(path));
+  EXPECT_EQ(read.tunerReference(), 441.7f);
+  EXPECT_EQ(read.tunerHz(), 441);
+  EXPECT_EQ(read.skin(), 3);
+  EXPECT_EQ(read.lastProgram(), 42);
+}
+
+TEST(Preferences, ReadingRules) {
+  const uint32_t tune = fourCC("tune"), skin = fourCC("skin"), last = fourCC("last");
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> file;
+    float reference;
+    int32_t skin, last;
+  };
+  const Case cases[] = {
+      {"no tune", atomsFile({{skin, {5}}, {last, {9}}}), 440.0f, 5, 9},
+      {"tune of 8 bytes",
+       atomsFile({{tune, {floatWord(442.5f), 0xFFFFFFFF}}, {skin, {2}}, {last, {7}}}), 442.5f, 2,
+       7},
+      {"other byte order",
+       atomsFile({{tune, {floatWord(441.7f)}}, {skin, {6}}, {last, {127}}}, true), 441.7f, 6, 127},
+      {"last above 127", atomsFile({{tune, {floatWord(430.0f)}}, {skin, {1}}, {last, {128}}}),
+       430.0f, 1, 0},
+      {"last negative", atomsFile({{skin, {1}}, {last, {0xFFFFFFFF}}}), 440.0f, 1, 0},
+      {"unusable values", atomsFile({{tune, {0x7FC00000}}, {skin, {8}}, {last, {3}}}), 440.0f, 0,
+       3},
+      {"zero reference", atomsFile({{tune, {floatWord(0.5f)}}}), 440.0f, 0, 0},
+      {"skin after last", atomsFile({{last, {4}}, {skin, {4}}}), 440.0f, 0, 4},
+  };
+  uitest::TempFolder folder;
+  const std::string path = folder.path(vlvrPreferences::kFileName);
+  for (const Case& c : cases) {
+    uitest::writeBytes(path, c.file);
+    vlvrPreferences prefs;
+    EXPECT_TRUE(prefs.load(path)) << c.what;
+    EXPECT_EQ(prefs.tunerReference(), c.reference) << c.what;
+    EXPECT_EQ(prefs.skin(), c.skin) << c.what;
+    EXPECT_EQ(prefs.lastProgram(), c.last) << c.what;
+  }
+
+  for (const std::vector<uint8_t>& foreign : {std::vector<uint8_t>{}, {'n', 'o', 'p', 'e', 1, 2}}) {
+    uitest::writeBytes(path, foreign);
+    vlvrPreferences prefs;
+    EXPECT_FALSE(prefs.load(path));
+    EXPECT_EQ(prefs.tunerReference(), 440.0f);
+  }
+  vlvrPreferences missing;
+  EXPECT_FALSE(missing.load(folder.path("none.prf")));
+}
+
+TEST(Preferences, TheTunerGetsTheReferenceInWholeHertzAndTheLastProgramIsSelected) {
+  uitest::TempFolder folder;
+  const std::string path = folder.path(vlvrPreferences::kFileName);
+  uitest::writeBytes(path, atomsFile({{fourCC("tune"), {floatWord(441.7f)}},
+                                      {fourCC("skin"), {0}},
+                                      {fourCC("last"), {41}}}));
+  uitest::MidiRig rig(true);
+  vlvrPreferences prefs;
+  ASSERT_TRUE(prefs.load(path));
+  prefs.apply(*rig.processor, rig.programs);
+  EXPECT_EQ(rig.processor->rack()->parameter(54), 441);
+  EXPECT_EQ(rig.processor->getProgram(), 41);
+  EXPECT_EQ(rig.lcd.last(), std::make_pair(std::string("042"), std::string("PROGRAM 42")));
+  // Stored as it was typed, not as the tuner takes it.
+  ASSERT_TRUE(prefs.save(path, rig.processor->getProgram()));
+  vlvrPreferences again;
+  ASSERT_TRUE(again.load(path));
+  EXPECT_EQ(again.tunerReference(), 441.7f);
+}
+
+}  // namespace

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <stdlib.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "plugin/vlvr_processor.h"
+#include "ui/lcd_display.h"
+#include "ui/program_stepper.h"
+#include "ui/vlvr_midi_control.h"
+
+namespace uitest {
+
+// The LCD as a list of what it showed.
+class RecordingLcd : public ui::LcdDisplay {
+ public:
+  void showText(const std::string& number, const std::string& text) override {
+    shown.emplace_back(number, text);
+  }
+  std::pair<std::string, std::string> last() const {
+    return shown.empty() ? std::pair{"", ""} : shown.back();
+  }
+
+  std::vector<std::pair<std::string, std::string>> shown;
+};
+
+// A processor as the engine leaves it, with the window-less program stepping and the MIDI
+// handling on it. `open` creates the rack.
+struct MidiRig {
+  explicit MidiRig(bool open = false) {
+    processor->initialize();
+    if (open) processor->open();
+  }
+  void send(uint8_t status, uint8_t data1, uint8_t data2 = 0) {
+    const uint8_t bytes[3] = {status, data1, data2};
+    midi.onMidiMessage(bytes);
+  }
+  float value(int row) const { return processor->parameterValue(row); }
+
+  std::unique_ptr<plugin::vlvrProcessor> processor = std::make_unique<plugin::vlvrProcessor>();
+  RecordingLcd lcd;
+  ui::ProgramStepper programs{*processor, lcd};
+  ui::vlvrMidiControl midi{*processor, programs, lcd};
+};
+
+// A fresh folder for one test, removed with its contents.
+class TempFolder {
+ public:
+  TempFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "valvo-ui-XXXXXX").string();
+    path_ = ::mkdtemp(pattern.data()) ? pattern : "";
+  }
+  ~TempFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  std::string path(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+inline std::vector<uint8_t> readBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+// `value` as four bytes, little-endian or big-endian.
+inline void appendWord(std::vector<uint8_t>& bytes, uint32_t value, bool bigEndian = false) {
+  for (int i = 0; i < 4; ++i)
+    bytes.push_back(uint8_t(value >> (bigEndian ? 24 - 8 * i : 8 * i)));
+}
+
+}  // namespace uitest
