@@ -56,7 +56,7 @@ TEST_F(LiveJack, DevicesListTheJackDriver) {
       << out;
 }
 
-TEST_F(LiveJack, HeadlessAmpPlaysOnTheServer) {
+TEST_F(LiveJack, HeadlessAmpPlaysOnTheServerAndFollowsItsPeriod) {
   host::HardwareSettings settings(folder_);
   settings.audioTechnology = "Asio";
   settings.curInDeviceName = settings.curOuDeviceName = "JACK (Valvorama Live)";
@@ -91,6 +91,12 @@ TEST_F(LiveJack, HeadlessAmpPlaysOnTheServer) {
       energy += double(x) * x;
     EXPECT_GT(std::sqrt(energy / double(note.size())), 0.01) << "output " << channel;
   }
+
+  // A new period on the server: the amp comes back at it.
+  ASSERT_EQ(jack_set_buffer_size(probe, 256), 0);
+  EXPECT_TRUE(waitUntil(
+      [&] { return readText(path("out.txt")).find(", 256 frames,") != std::string::npos; }, kLimit))
+      << readText(path("out.txt")) << readText(path("err.txt"));
 
   live.signal(SIGTERM);
   EXPECT_EQ(live.waitExit(kLimit), 0) << readText(path("err.txt"));
