@@ -8,20 +8,25 @@
 #include <string>
 
 #include "audio_watch.h"
+#include "console_lcd.h"
 #include "framework/safe_file.h"
 #include "framework/settings_folder.h"
 #include "host/eva_host_audio.h"
 #include "plugin/vlvr_processor.h"
 #include "stop_signal.h"
+#include "ui/program_stepper.h"
 #include "ui/vlvr_engine.h"
+#include "ui/vlvr_midi_control.h"
+#include "ui/vlvr_preferences.h"
 
 namespace {
 
 using framework::SettingsFolder;
 using host::evaHostAudio;
 
-// How often the loop wakes to run the engine's event pass while it waits for a stop signal.
-constexpr std::chrono::milliseconds kLoopPeriod{100};
+// How often the loop wakes while it waits for a stop signal: the window's idle tick, which
+// takes the program steps of the preset keys, so a step follows its pedal at once.
+constexpr std::chrono::milliseconds kLoopPeriod{20};
 
 const bool tracing = std::getenv("VALVORAMA_LIVE_TRACE") != nullptr;
 
@@ -54,6 +59,37 @@ bool hasRack(plugin::evaProcessor* processor) {
 
 std::string bankPath(const plugin::evaProcessor& processor) {
   return SettingsFolder::file(processor.bankFileName());
+}
+
+// The window's refresh of the controls that follow changed parameters, as trace lines.
+void traceChangedParameters(plugin::evaProcessor& processor) {
+  if (!tracing || !processor.anyParameterChanged()) return;
+  processor.clearAnyParameterChanged();
+  plugin::evaProcessorParameters& parameters = processor.parameters();
+  for (int i = 0; i < parameters.count(); ++i) {
+    if (!parameters[i].isChanged()) continue;
+    parameters[i].clearChanged();
+    trace("set %s to %d", parameters[i].name, plugin::truncatePlain(parameters[i].current()));
+  }
+}
+
+// What the main window writes when it closes, before the program bank. False after telling the
+// user what could not be written.
+bool saveWindowFiles(ui::vlvrMidiControl& midi, const ui::vlvrPreferences& preferences,
+                     plugin::evaProcessor& processor) {
+  const std::string mappings = SettingsFolder::file(ui::vlvrMidiControl::kMappingsFileName);
+  const std::string prefs = SettingsFolder::file(ui::vlvrPreferences::kFileName);
+  bool ok = true;
+  if (!SettingsFolder::create() || !midi.saveMappings(mappings)) {
+    problem("cannot write the MIDI mappings %s", mappings.c_str());
+    ok = false;
+  }
+  if (!preferences.save(prefs, processor.getProgram())) {
+    problem("cannot write the preferences %s", prefs.c_str());
+    ok = false;
+  }
+  trace("window files written ok=%d", ok);
+  return ok;
 }
 
 // One line for the user on what the audio device does.
@@ -110,7 +146,7 @@ void startAudio(evaHostAudio& audio) {
 
 }  // namespace
 
-int runHeadlessHost() {
+int runHeadlessHost(int learn) {
   StopSignal stop;  // first, so every thread started below leaves the signals to this one
 
   ui::evaEngine* engine = ui::createEngine();
@@ -137,9 +173,24 @@ int runHeadlessHost() {
   auto audio = std::make_unique<evaHostAudio>(*processor, SettingsFolder::path());
   startAudio(*audio);
 
+  // What the main window does when it opens: the preferences, then the mappings; from then on
+  // MIDI messages reach the MIDI handling.
+  ConsoleLcd lcd;
+  ui::ProgramStepper programs(*processor, lcd);
+  ui::vlvrMidiControl midi(*processor, programs, lcd);
+  ui::vlvrPreferences preferences;
+  preferences.load(SettingsFolder::file(ui::vlvrPreferences::kFileName));
+  preferences.apply(*processor);
+  midi.loadMappings(SettingsFolder::file(ui::vlvrMidiControl::kMappingsFileName));
+  trace("window files read program=%d reference=%d", processor->getProgram(),
+        preferences.tunerHz());
+  if (learn != 0) midi.startLearn(learn);
+
   AudioWatch watch(*audio);
   while (!stop.wait(kLoopPeriod)) {
     engine->processEvents();
+    midi.idle();
+    traceChangedParameters(*processor);
     // A driver whose period or rate changed asked to be opened again.
     if (audio->serviceReset()) reportAudio(*audio, audio->status().state);
     switch (watch.check(std::chrono::steady_clock::now())) {
@@ -157,7 +208,7 @@ int runHeadlessHost() {
   trace("stop signal %d", stop.received());
 
   // The main window's close writes its files before anything stops.
-  int status = 0;
+  int status = saveWindowFiles(midi, preferences, *processor) ? 0 : 1;
   if (!SettingsFolder::create() || !processor->saveProgramBankFile(bankPath(*processor))) {
     problem("cannot write the program bank %s", bankPath(*processor).c_str());
     status = 1;

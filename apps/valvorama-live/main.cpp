@@ -6,20 +6,39 @@
 
 #include "framework/settings_folder.h"
 #include "headless_host.h"
+#include "ui/vlvr_midi_control.h"
 
 namespace {
 
 constexpr const char* kVersion = "valvorama-live 0.1.0";
 
 constexpr const char* kUsage =
-    "usage: valvorama-live --headless [--config DIR]\n"
+    "usage: valvorama-live --headless [--config DIR] [--learn WHAT]\n"
     "  Plays the amp live on the audio devices of the hardware settings until Ctrl-C or\n"
-    "  SIGTERM, then saves the program bank.\n"
+    "  SIGTERM, then saves the program bank, the preferences and learned MIDI mappings.\n"
     "  --headless     run without a window (required: the window comes in a later version)\n"
     "  --config DIR   settings folder (default $XDG_CONFIG_HOME/ValvoramaLive, else\n"
     "                 ~/.config/ValvoramaLive)\n"
+    "  --learn WHAT   learn a pedal of the MIDI foot controller: the next message sent becomes\n"
+    "                 WHAT, one of preset-up, preset-down (a switch or program change that\n"
+    "                 steps programs), volume, wah (a controller)\n"
     "  --help, --version\n"
     "Set up the devices with 'valvorama devices' and 'valvorama hardware'.\n";
+
+// The learn a --learn word names; 0 for none.
+int learnNamed(const char* word) {
+  using ui::vlvrMidiControl;
+  const struct {
+    const char* name;
+    int learn;
+  } learns[] = {{"preset-up", vlvrMidiControl::kLearnPresetUp},
+                {"preset-down", vlvrMidiControl::kLearnPresetDown},
+                {"volume", vlvrMidiControl::kLearnVolume},
+                {"wah", vlvrMidiControl::kLearnWah}};
+  for (const auto& l : learns)
+    if (!std::strcmp(word, l.name)) return l.learn;
+  return 0;
+}
 
 int usageError(const char* message, const char* word = "") {
   std::fprintf(stderr, "valvorama-live: %s%s\n%s", message, word, kUsage);
@@ -30,6 +49,7 @@ int usageError(const char* message, const char* word = "") {
 
 int main(int argc, char** argv) {
   bool headless = false;
+  int learn = 0;
   for (int i = 1; i < argc; ++i) {
     const char* word = argv[i];
     if (!std::strcmp(word, "--help") || !std::strcmp(word, "-h")) {
@@ -45,6 +65,10 @@ int main(int argc, char** argv) {
     } else if (!std::strcmp(word, "--config")) {
       if (i + 1 >= argc || !*argv[i + 1]) return usageError("--config needs a folder");
       framework::SettingsFolder::setOverride(argv[++i]);
+    } else if (!std::strcmp(word, "--learn")) {
+      if (i + 1 >= argc) return usageError("--learn needs preset-up, preset-down, volume or wah");
+      learn = learnNamed(argv[++i]);
+      if (learn == 0) return usageError("--learn cannot learn ", argv[i]);
     } else {
       return usageError("unknown argument ", word);
     }
@@ -54,5 +78,5 @@ int main(int argc, char** argv) {
                stderr);
     return 2;
   }
-  return runHeadlessHost();
+  return runHeadlessHost(learn);
 }

@@ -55,12 +55,13 @@ bool vlvrPreferences::save(const std::string& path, int32_t program) const {
   return file.close();
 }
 
-void vlvrPreferences::apply(plugin::vlvrProcessor& processor, ProgramChanger& programs) const {
+void vlvrPreferences::apply(plugin::evaProcessor& processor) const {
   // Not through the product-level setter, where 54 is the stomp delay's switch.
-  if (rack::Gorbel* rack = processor.rack())
+  const auto* amp = dynamic_cast<plugin::vlvrProcessor*>(&processor);
+  if (rack::Gorbel* rack = amp ? amp->rack() : nullptr) {
     rack->setParameter(kTunerReferenceParameter, tunerHz());
+  }
   processor.setProgram(lastProgram_);
-  programs.changeProgram(0);
 }
 
 }  // namespace ui

@@ -3,10 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "ui/program_changer.h"
-
 namespace plugin {
-class vlvrProcessor;
+class evaProcessor;
 }
 
 namespace ui {
@@ -27,9 +25,9 @@ class vlvrPreferences {
   bool load(const std::string& path);
   // `program`: the program in force, remembered as the last one. Atomic; false on failure.
   bool save(const std::string& path, int32_t program) const;
-  // The rack's tuner gets the reference in whole hertz; the last program becomes the current
-  // one and `programs` shows it.
-  void apply(plugin::vlvrProcessor& processor, ProgramChanger& programs) const;
+  // The rack's tuner gets the reference in whole hertz and the last program becomes the
+  // current one; showing it is the caller's (the window's changeProgram(0)).
+  void apply(plugin::evaProcessor& processor) const;
 
   float tunerReference() const { return tunerReference_; }
   // A reference the tuner cannot use is ignored.
