@@ -34,6 +34,8 @@ void evaHostAudio::create() {
   audio_->selectTechnologyByName(settings_.audioTechnology.c_str());
   audio_->setHost(this);
   audio_->enumerateDevices(false);
+  midi_ = std::make_unique<evaMPMidi>(this);
+  midi_->enumerateDevices(false);
   if (const float rate = settings_.sampleRate(); rate > 0.0f) plugin::setProcessSampleRate(rate);
 }
 
@@ -63,6 +65,7 @@ evaHostAudio::State evaHostAudio::start() {
     settings_.selectedBufSize = std::to_string(bufferFrames_);
     state_ = audio_->start() ? State::kRunning : State::kStartFailed;
   }
+  if (midi_) midi_->openByNames(settings_.curMidiInName.c_str(), nullptr);
   return state_;
 }
 
@@ -71,6 +74,7 @@ void evaHostAudio::stop() {
     audio_->stop();
     audio_->close();
   }
+  if (midi_) midi_->close();
   state_ = State::kStopped;
 }
 
@@ -92,6 +96,7 @@ bool evaHostAudio::serviceReset() {
 void evaHostAudio::destroy() {
   stop();
   audio_.reset();
+  midi_.reset();
 }
 
 evaHostAudio::Status evaHostAudio::status() const {

@@ -6,11 +6,13 @@
 #include <string>
 
 #include "host/eva_mp_audio.h"
+#include "host/eva_mp_midi.h"
 #include "host/hardware_settings.h"
 
 namespace plugin {
 class evaProcessor;
-}
+class MidiHandler;
+}  // namespace plugin
 
 namespace host {
 
@@ -19,7 +21,7 @@ namespace host {
 //
 // create(), start(), stop() and destroy() belong to the user-interface thread; processBlock()
 // runs on the device's streaming thread. The MIDI input joins these steps beside the audio
-// device.
+// device; its messages go to the MIDI handler on the MIDI back end's thread.
 class evaHostAudio {
  public:
   enum class State {
@@ -53,12 +55,12 @@ class evaHostAudio {
   HardwareSettings& settings() { return settings_; }
   const HardwareSettings& settings() const { return settings_; }
 
-  // Makes the audio object of the settings' technology and lists its devices; the settings'
-  // sample rate becomes the process-wide rate.
+  // Makes the audio object of the settings' technology and the MIDI object, and lists their
+  // devices; the settings' sample rate becomes the process-wide rate.
   void create();
-  // Opens the devices of the settings at their rate and block size and starts streaming. A
-  // device already running is stopped first: the processor's rate changes only while no block
-  // runs.
+  // Opens the devices of the settings at their rate and block size and starts streaming, then
+  // the MIDI input "CurMidiInName" (none: the host runs without MIDI). A device already running
+  // is stopped first: the processor's rate changes only while no block runs.
   State start();
   void stop();
   // The host loop's check for a driver that asked to be reset: the device is closed and opened
@@ -76,11 +78,22 @@ class evaHostAudio {
   int32_t bufferFrames() const { return bufferFrames_; }
   // Null until create().
   evaMPAudio* audio() const { return audio_.get(); }
+  evaMPMidi* midi() const { return midi_.get(); }
+
+  // Where MIDI messages go; null drops them. A handler is replaced or removed only while MIDI
+  // is stopped, or it must outlive the host: a message may be on its way to it.
+  void setMidiHandler(plugin::MidiHandler* handler) {
+    midiHandler_.store(handler, std::memory_order_release);
+  }
+  // Thread: the MIDI back end's. Acquire: the handler is seen whole with its pointer.
+  plugin::MidiHandler* midiHandler() const { return midiHandler_.load(std::memory_order_acquire); }
 
  private:
   plugin::evaProcessor& processor_;
   HardwareSettings settings_;
   std::unique_ptr<evaMPAudio> audio_;
+  std::unique_ptr<evaMPMidi> midi_;
+  std::atomic<plugin::MidiHandler*> midiHandler_{nullptr};
   int32_t bufferFrames_ = 0;
   float sampleRate_ = 0.0f;
   State state_ = State::kStopped;
