@@ -112,13 +112,6 @@ TEST_F(AsioJack, TheAmpSoundsThroughJackAsItRendersOffline) {
   JackProbeClient recorder("recorder", 0, 2, frames);
   ASSERT_TRUE(player.ok() && recorder.ok());
   jack_client_t* probe = player.client();
-  for (const auto& [own, physical] : {std::pair{"Valvorama Live:in_1", "system:capture_1"},
-                                      {"Valvorama Live:out_1", "system:playback_1"},
-                                      {"Valvorama Live:out_2", "system:playback_2"}}) {
-    jack_port_t* port = jack_port_by_name(probe, own);
-    ASSERT_NE(port, nullptr) << own;
-    EXPECT_TRUE(jack_port_connected_to(port, physical)) << own << " to " << physical;
-  }
   ASSERT_EQ(jack_connect(probe, player.outputName(0).c_str(), "Valvorama Live:in_1"), 0);
   ASSERT_EQ(jack_connect(probe, "Valvorama Live:out_1", recorder.inputName(0).c_str()), 0);
   ASSERT_EQ(jack_connect(probe, "Valvorama Live:out_2", recorder.inputName(1).c_str()), 0);

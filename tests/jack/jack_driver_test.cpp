@@ -2,7 +2,6 @@
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <array>
 #include <atomic>
@@ -317,14 +316,7 @@ TEST_F(JackDriver, AsksForAResetWhenTheServerPeriodChanges) {
   int32_t minimum = 0, maximum = 0, preferred = 0, granularity = 0;
   ASSERT_EQ(driver_->getBufferSize(&minimum, &maximum, &preferred, &granularity),
             platform::kAsioOk);
-  EXPECT_EQ(preferred, doubled);
-  ASSERT_EQ(driver_->stop(), platform::kAsioOk);
-  ASSERT_EQ(driver_->disposeBuffers(), platform::kAsioOk);
-  gLog.infos = {{{1, 0, {}}, {0, 0, {}}, {0, 1, {}}}};
-  gLog.frames = doubled;
-  ASSERT_EQ(driver_->createBuffers(gLog.infos.data(), 3, doubled, &kCallbacks), platform::kAsioOk);
-  ASSERT_EQ(driver_->start(), platform::kAsioOk);
-  EXPECT_TRUE(switchesPass(2));
+  EXPECT_EQ(preferred, doubled) << "what the host reopens with";
 }
 
 TEST_F(JackDriver, EndsStreamingWhenTheServerGoes) {
@@ -344,28 +336,6 @@ TEST_F(JackDriver, EndsStreamingWhenTheServerGoes) {
     driver->release();
   });
   ASSERT_EQ(released.wait_for(kLimit), std::future_status::ready) << "release hangs";
-}
-
-TEST(JackDriverWithoutServer, FailsToInitAndStartsNone) {
-  const std::string name = "valvo-none-" + std::to_string(getpid());
-  setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
-  unsetenv("JACK_NO_START_SERVER");  // the driver must not start one by itself either
-  DriverLibrary library;
-  ASSERT_NE(library.factory(), nullptr);
-  AsioDriver* driver = library.factory()(&jackdriver::kJackDriverClassId);
-  ASSERT_NE(driver, nullptr);
-  EXPECT_FALSE(driver->init(nullptr));
-  EXPECT_EQ(errorOf(*driver), "No JACK server is running (start jackd or PipeWire)");
-  int32_t inputs = 0, outputs = 0;
-  EXPECT_EQ(driver->getChannels(&inputs, &outputs), platform::kAsioNotPresent);
-  EXPECT_EQ(driver->start(), platform::kAsioNotPresent);
-  driver->release();
-
-  jack_status_t status{};
-  jack_client_t* client = jack_client_open("probe", JackNoStartServer, &status);
-  EXPECT_EQ(client, nullptr) << "a server was started";
-  if (client) jack_client_close(client);
-  unsetenv("JACK_DEFAULT_SERVER");
 }
 
 }  // namespace
