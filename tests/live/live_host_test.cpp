@@ -12,6 +12,7 @@
 #include "child_process.h"
 #include "plugin/program_bank.h"
 #include "plugin/vlvr_processor.h"
+#include "support/jack/jack_fixture.h"
 
 namespace {
 
@@ -95,7 +96,6 @@ TEST(LiveHost, CommandLine) {
       {{kLive}, 2, "no window yet"},
       {{kLive, "--bogus"}, 2, "unknown argument --bogus"},
       {{kLive, "--headless", "--config"}, 2, "--config needs a folder"},
-      {{kLive, "--help"}, 0, "--config DIR"},
       {{kLive, "--version"}, 0, "valvorama-live 0.1.0"},
   };
   for (const auto& c : cases) {
@@ -141,13 +141,71 @@ TEST(LiveHost, WithoutHardwareSettingsItRunsSilentAndStopsOnEitherSignal) {
   }
 }
 
+// The frame count the host traced when it stopped the device.
+long long framesAtStop(const std::string& err) {
+  const std::string mark = "trace: audio stopped running=0 frames=";
+  const size_t at = err.find(mark);
+  return at == std::string::npos ? -1 : std::atoll(err.c_str() + at + mark.size());
+}
+
+// A settings folder naming the fixture's loopback device, written as a user writes it.
+std::string loopbackSettings(const Folder& folder) {
+  const std::string config = folder.path("config");
+  const std::string device = testsupport::JackServer::kLoopbackDeviceName;
+  const Outcome set = run(folder, {kTool, "hardware", "--config", config, "AudioTechnology=DirectX",
+                                   "CurInDeviceName=" + device, "CurOuDeviceName=" + device,
+                                   "SelectedFrequencies=48000", "SelectedBufSize=256"});
+  EXPECT_EQ(set.status, 0) << set.err;
+  return config;
+}
+
+class LiveLoopback : public testsupport::JackServerTest {};
+
+TEST_F(LiveLoopback, PlaysUntilSigtermThenStopsInOrder) {
+  Folder folder;
+  const std::string config = loopbackSettings(folder);
+  ChildProcess live({kLive, "--headless", "--config", config}, {"VALVORAMA_LIVE_TRACE=1"},
+                    folder.path("out.txt"), folder.path("err.txt"));
+  ASSERT_TRUE(live.waitForError("trace: audio flowing", kStartLimit))
+      << readText(folder.path("out.txt")) << readText(folder.path("err.txt"));
+  live.signal(SIGTERM);
+  EXPECT_EQ(live.waitExit(kStopLimit), 0);
+
+  const std::string device = testsupport::JackServer::kLoopbackDeviceName;
+  EXPECT_EQ(readText(folder.path("out.txt"))
+                .rfind("audio: DirectX, in \"" + device + "\", out \"" + device +
+                           "\", 48000 Hz, 256 frames, latency ",
+                       0),
+            0u)
+      << readText(folder.path("out.txt"));
+  const std::string err = readText(folder.path("err.txt"));
+  expectShutdownOrder(err, SIGTERM);
+  EXPECT_GT(framesAtStop(err), 0) << err;
+  EXPECT_EQ(fs::file_size(config + "/ValvoramaLive settings.dat"), 69690u);
+}
+
+TEST_F(LiveLoopback, ADeviceThatGoesAwayIsReportedAndTheHostStillStops) {
+  Folder folder;
+  const std::string config = loopbackSettings(folder);
+  ChildProcess live({kLive, "--headless", "--config", config}, {"VALVORAMA_LIVE_TRACE=1"},
+                    folder.path("out.txt"), folder.path("err.txt"));
+  ASSERT_TRUE(live.waitForError("trace: audio flowing", kStartLimit))
+      << readText(folder.path("err.txt"));
+  server_->kill();
+  EXPECT_TRUE(live.waitForError("the device went away or stopped answering", kStartLimit))
+      << readText(folder.path("err.txt"));
+  live.signal(SIGTERM);
+  EXPECT_EQ(live.waitExit(kStopLimit), 0);
+  expectShutdownOrder(readText(folder.path("err.txt")), SIGTERM);
+}
+
 TEST(LiveHost, StartUpFailuresSayFailed) {
   Folder folder;
   // Without its resource file beside it (nor in a share folder) the program cannot start.
   fs::create_directories(folder.path("bin"));
   fs::copy_file(kLive, folder.path("bin/valvorama-live"));
-  Outcome r = run(folder,
-              {folder.path("bin/valvorama-live"), "--headless", "--config", folder.path("config")});
+  Outcome r = run(
+      folder, {folder.path("bin/valvorama-live"), "--headless", "--config", folder.path("config")});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err.rfind("Failed !\n", 0), 0u) << r.err;
   EXPECT_NE(r.err.find(folder.path("bin/ValvoramaLive.xrs")), std::string::npos) << r.err;
