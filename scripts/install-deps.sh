@@ -13,6 +13,9 @@ packages=(
   libbenchmark-dev
   libsndfile1-dev
   libcairo2-dev
+  libx11-dev
+  libxtst-dev
+  xvfb
   libasound2-dev
   libasound2-plugins
   libjack-jackd2-dev

@@ -1,0 +1,364 @@
+#include <gtest/gtest.h>
+
+#include <cairo.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/native_window.h"
+#include "support/x11/xtest_input.h"
+#include "support/x11/xvfb_fixture.h"
+
+// After gtest: Xlib's macros (None, Bool, Status) must not reach its headers.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+
+namespace {
+
+using platform::InputEvent;
+using platform::NativeWindow;
+using Type = InputEvent::Type;
+
+struct Recorder {
+  void attach(NativeWindow& window) {
+    window.onEvent = [this](const InputEvent& event) { events.push_back(event); };
+  }
+  std::optional<InputEvent> last(Type type) const {
+    for (auto it = events.rbegin(); it != events.rend(); ++it)
+      if (it->type == type) return *it;
+    return std::nullopt;
+  }
+  std::vector<InputEvent> events;
+};
+
+// ARGB of the back buffer, RGB of what the server shows.
+uint32_t backPixel(NativeWindow& window, int x, int y) {
+  cairo_surface_t* surface = window.backBuffer();
+  cairo_surface_flush(surface);
+  const unsigned char* row =
+      cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface);
+  return reinterpret_cast<const uint32_t*>(row)[x];
+}
+
+uint32_t screenPixel(Display* display, uint64_t window, int x, int y) {
+  XImage* image = XGetImage(display, window, x, y, 1, 1, AllPlanes, ZPixmap);
+  if (!image) return 0xdeadbeef;
+  const auto pixel = static_cast<uint32_t>(XGetPixel(image, 0, 0));
+  XDestroyImage(image);
+  return pixel & 0xffffff;
+}
+
+void fill(NativeWindow& window, double x, double y, double width, double height, double red,
+          double green, double blue) {
+  cairo_t* cr = cairo_create(window.backBuffer());
+  cairo_set_source_rgb(cr, red, green, blue);
+  cairo_rectangle(cr, x, y, width, height);
+  cairo_fill(cr);
+  cairo_destroy(cr);
+}
+
+class X11WindowTest : public testsupport::XvfbTest {
+ protected:
+  void SetUp() override {
+    XvfbTest::SetUp();
+    if (HasFatalFailure()) return;
+    std::string error;
+    display_ = platform::NativeDisplay::open(nullptr, error);
+    ASSERT_TRUE(display_) << error;
+    input_ = std::make_unique<testsupport::XTestInput>();
+    ASSERT_TRUE(input_->available()) << input_->error();
+    host_ = input_->display();
+  }
+
+  bool pumpUntil(Recorder& recorder, Type type) {
+    return testsupport::pumpUntil(*display_, [&] { return recorder.last(type).has_value(); });
+  }
+
+  // Whether the server shows `rgb` at (x, y) of the window. Our drawing and the test's reading
+  // travel on two connections, so the reading may come first: ask again until it matches.
+  bool shows(NativeWindow& window, int x, int y, uint32_t rgb) {
+    return testsupport::pumpUntil(*display_,
+                                  [&] { return screenPixel(host_, window.id(), x, y) == rgb; });
+  }
+
+  // A top-level window on screen, exposed once.
+  std::unique_ptr<NativeWindow> shownWindow(int width, int height, Recorder& recorder) {
+    auto window = display_->createTopLevel(width, height, "test");
+    if (!window) return nullptr;
+    recorder.attach(*window);
+    window->show();
+    if (!pumpUntil(recorder, Type::kExpose)) return nullptr;
+    recorder.events.clear();
+    return window;
+  }
+
+  std::unique_ptr<platform::NativeDisplay> display_;
+  std::unique_ptr<testsupport::XTestInput> input_;
+  Display* host_ = nullptr;  // the test's own connection, playing a host
+};
+
+TEST_F(X11WindowTest, InputArrivesWithPositionButtonModifiersAndText) {
+  Recorder recorder;
+  auto window = shownWindow(320, 240, recorder);
+  ASSERT_TRUE(window);
+  const uint64_t id = window->id();
+  testsupport::XTestInput& in = *input_;
+  in.focus(id);
+
+  struct Step {
+    const char* what;
+    std::function<void()> act;
+    InputEvent expected;
+  };
+  const auto pointer = [](Type type, int x, int y, int button, int wheel, uint32_t modifiers) {
+    return InputEvent{
+        .type = type, .x = x, .y = y, .button = button, .wheel = wheel, .modifiers = modifiers};
+  };
+  const auto key = [](uint32_t keysym, const char* text, uint32_t modifiers) {
+    InputEvent event{.type = Type::kKeyPress, .modifiers = modifiers, .keysym = keysym};
+    std::snprintf(event.text, sizeof event.text, "%s", text);
+    return event;
+  };
+  using platform::kAlt, platform::kButton1, platform::kControl, platform::kShift;
+  const Step steps[] = {
+      {"move", [&] { in.moveTo(id, 40, 50); }, pointer(Type::kMotion, 40, 50, 0, 0, 0)},
+      {"press", [&] { in.press(1); }, pointer(Type::kButtonPress, 40, 50, 1, 0, 0)},
+      {"Alt-drag",
+       [&] {
+         in.keyDown(XK_Alt_L);
+         in.moveTo(id, 45, 30);
+       },
+       pointer(Type::kMotion, 45, 30, 0, 0, kAlt | kButton1)},
+      {"Ctrl-drag",
+       [&] {
+         in.keyUp(XK_Alt_L);
+         in.keyDown(XK_Control_L);
+         in.moveTo(id, 47, 20);
+       },
+       pointer(Type::kMotion, 47, 20, 0, 0, kControl | kButton1)},
+      {"release",
+       [&] {
+         in.keyUp(XK_Control_L);
+         in.release(1);
+       },
+       pointer(Type::kButtonRelease, 47, 20, 1, 0, kButton1)},
+      {"right press", [&] { in.press(3); }, pointer(Type::kButtonPress, 47, 20, 3, 0, 0)},
+      {"wheel up",
+       [&] {
+         in.release(3);
+         in.wheel(1);
+       },
+       pointer(Type::kWheel, 47, 20, 0, 1, 0)},
+      {"wheel down", [&] { in.wheel(-1); }, pointer(Type::kWheel, 47, 20, 0, -1, 0)},
+      {"a", [&] { in.typeKey(XK_a); }, key(XK_a, "a", 0)},
+      {"Shift+a", [&] { in.typeKey(XK_A); }, key(XK_a, "A", kShift)},
+      {"Return", [&] { in.typeKey(XK_Return); }, key(XK_Return, "", 0)},
+      {"Ctrl+s",
+       [&] {
+         in.keyDown(XK_Control_L);
+         in.typeKey(XK_s);
+         in.keyUp(XK_Control_L);
+       },
+       key(XK_s, "", kControl)},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    recorder.events.clear();
+    step.act();
+    ASSERT_TRUE(pumpUntil(recorder, step.expected.type));
+    const InputEvent got = *recorder.last(step.expected.type);
+    EXPECT_EQ(got.modifiers, step.expected.modifiers);
+    if (step.expected.type == Type::kKeyPress) {
+      EXPECT_EQ(got.keysym, step.expected.keysym);
+      EXPECT_STREQ(got.text, step.expected.text);
+    } else {
+      EXPECT_EQ(got.x, step.expected.x);
+      EXPECT_EQ(got.y, step.expected.y);
+      EXPECT_EQ(got.button, step.expected.button);
+      EXPECT_EQ(got.wheel, step.expected.wheel);
+    }
+  }
+  const auto released = [&](uint32_t keysym) {
+    return std::any_of(recorder.events.begin(), recorder.events.end(), [&](const InputEvent& e) {
+      return e.type == Type::kKeyRelease && e.keysym == keysym;
+    });
+  };
+  EXPECT_TRUE(testsupport::pumpUntil(*display_, [&] { return released(XK_s); }));
+}
+
+TEST_F(X11WindowTest, WindowManagerCloseRequestArrives) {
+  Recorder recorder;
+  auto window = shownWindow(50, 50, recorder);
+  ASSERT_TRUE(window);
+  XEvent message{};
+  message.xclient.type = ClientMessage;
+  message.xclient.window = window->id();
+  message.xclient.message_type = XInternAtom(host_, "WM_PROTOCOLS", False);
+  message.xclient.format = 32;
+  message.xclient.data.l[0] = static_cast<long>(XInternAtom(host_, "WM_DELETE_WINDOW", False));
+  XSendEvent(host_, window->id(), False, NoEventMask, &message);
+  XSync(host_, False);
+  EXPECT_TRUE(pumpUntil(recorder, Type::kClose));
+}
+
+// The plug-in editor's case: our window inside a host's; the host destroys its window either
+// before or after we have heard of it.
+TEST_F(X11WindowTest, ChildOfAForeignParentGetsInputAndSurvivesTheParent) {
+  for (const bool pumpBeforeDeleting : {true, false}) {
+    SCOPED_TRACE(pumpBeforeDeleting ? "destroy noticed" : "deleted first");
+    const Window parent =
+        XCreateSimpleWindow(host_, DefaultRootWindow(host_), 100, 100, 400, 300, 0, 0, 0);
+    XMapWindow(host_, parent);
+    XSync(host_, False);
+    auto child = display_->createChild(parent, 20, 30, 200, 100);
+    ASSERT_TRUE(child);
+    Recorder recorder;
+    recorder.attach(*child);
+    ASSERT_TRUE(pumpUntil(recorder, Type::kExpose));
+
+    input_->moveTo(child->id(), 10, 15);
+    input_->press(1);
+    input_->release(1);
+    ASSERT_TRUE(pumpUntil(recorder, Type::kButtonRelease));
+    EXPECT_EQ(recorder.last(Type::kButtonPress)->x, 10);
+    EXPECT_EQ(recorder.last(Type::kButtonPress)->y, 15);
+
+    XDestroyWindow(host_, parent);
+    XSync(host_, False);
+    if (pumpBeforeDeleting) {
+      ASSERT_TRUE(pumpUntil(recorder, Type::kDestroyed));
+      fill(*child, 0, 0, 10, 10, 1, 0, 0);
+      child->presentAll();
+      child->resize(300, 200);
+      child->show();
+    }
+    child.reset();
+    EXPECT_TRUE(display_->pump());
+    EXPECT_FALSE(display_->createChild(parent, 0, 0, 10, 10));
+    EXPECT_TRUE(display_->pump());
+  }
+}
+
+TEST_F(X11WindowTest, BackBufferReachesTheScreenAndRepaintsExposedParts) {
+  Recorder recorder;
+  auto window = shownWindow(64, 48, recorder);
+  ASSERT_TRUE(window);
+  fill(*window, 0, 0, 64, 48, 0, 0, 1);
+  fill(*window, 8, 8, 16, 16, 1, 0, 0);
+  window->presentAll();
+  EXPECT_EQ(backPixel(*window, 10, 10), 0xffff0000u);
+  EXPECT_TRUE(shows(*window, 10, 10, 0xff0000));
+  EXPECT_TRUE(shows(*window, 40, 40, 0x0000ff));
+
+  // Another window covers ours and goes: only the back buffer can repaint it.
+  const Window cover =
+      XCreateSimpleWindow(host_, DefaultRootWindow(host_), 0, 0, 200, 200, 0, 0, 0x00ff00);
+  XSetWindowAttributes override{};
+  override.override_redirect = True;
+  XChangeWindowAttributes(host_, cover, CWOverrideRedirect, &override);
+  XMapRaised(host_, cover);
+  XSync(host_, False);
+  XDestroyWindow(host_, cover);
+  XSync(host_, False);
+  ASSERT_TRUE(pumpUntil(recorder, Type::kExpose));
+  EXPECT_TRUE(shows(*window, 10, 10, 0xff0000));
+  EXPECT_TRUE(shows(*window, 40, 40, 0x0000ff));
+}
+
+TEST_F(X11WindowTest, ResizeReallocatesTheBackBufferKeepingThePicture) {
+  Recorder recorder;
+  auto window = shownWindow(64, 48, recorder);
+  ASSERT_TRUE(window);
+  fill(*window, 0, 0, 10, 10, 1, 0, 0);
+
+  window->resize(100, 80);
+  EXPECT_EQ(cairo_image_surface_get_width(window->backBuffer()), 100);
+  EXPECT_EQ(cairo_image_surface_get_height(window->backBuffer()), 80);
+
+  // Resized from outside, as a window manager or a host would.
+  XResizeWindow(host_, window->id(), 150, 90);
+  XSync(host_, False);
+  ASSERT_TRUE(pumpUntil(recorder, Type::kResize));
+  const InputEvent resized = *recorder.last(Type::kResize);
+  EXPECT_EQ(resized.width, 150);
+  EXPECT_EQ(resized.height, 90);
+  EXPECT_EQ(window->width(), 150);
+  EXPECT_EQ(cairo_image_surface_get_width(window->backBuffer()), 150);
+  EXPECT_EQ(cairo_image_surface_get_height(window->backBuffer()), 90);
+  EXPECT_EQ(backPixel(*window, 5, 5), 0xffff0000u);
+}
+
+TEST_F(X11WindowTest, WritePngWritesTheBackBuffer) {
+  auto window = display_->createTopLevel(70, 30, "png");
+  ASSERT_TRUE(window);
+  fill(*window, 0, 0, 70, 30, 0, 1, 0);
+  const std::string path =
+      (std::filesystem::temp_directory_path() / ("valvo-shot-" + std::to_string(getpid()) + ".png"))
+          .string();
+  ASSERT_TRUE(window->writePng(path));
+  cairo_surface_t* png = cairo_image_surface_create_from_png(path.c_str());
+  std::filesystem::remove(path);
+  ASSERT_EQ(cairo_surface_status(png), CAIRO_STATUS_SUCCESS);
+  EXPECT_EQ(cairo_image_surface_get_width(png), 70);
+  EXPECT_EQ(cairo_image_surface_get_height(png), 30);
+  cairo_surface_flush(png);
+  EXPECT_EQ(reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(png))[0], 0xff00ff00u);
+  cairo_surface_destroy(png);
+
+  EXPECT_FALSE(window->writePng("/nonexistent-folder/shot.png"));
+}
+
+TEST(X11Display, NoDisplayIsACleanFailure) {
+  const char* saved = std::getenv("DISPLAY");
+  const std::string savedDisplay = saved ? saved : "";
+  // A display number no server has taken.
+  char nobody[16];
+  for (int number = 90;; ++number) {
+    std::snprintf(nobody, sizeof nobody, ":%d", number);
+    if (!std::filesystem::exists(std::string("/tmp/.X11-unix/X") + (nobody + 1))) break;
+  }
+
+  unsetenv("DISPLAY");
+  for (const char* name :
+       {static_cast<const char*>(nullptr), "", static_cast<const char*>(nobody), "no display"}) {
+    SCOPED_TRACE(name ? name : "(null)");
+    std::string error;
+    EXPECT_EQ(platform::NativeDisplay::open(name, error), nullptr);
+    EXPECT_FALSE(error.empty());
+  }
+  if (saved) setenv("DISPLAY", savedDisplay.c_str(), 1);
+}
+
+// The server goes away under an open window: the pump says so, nothing ends the process.
+TEST(X11Display, LostServerBreaksTheConnectionOnly) {
+  testsupport::XvfbServer server;
+  ASSERT_TRUE(server.running()) << server.error();
+  std::string error;
+  auto display = platform::NativeDisplay::open(server.displayName().c_str(), error);
+  ASSERT_TRUE(display) << error;
+  auto window = display->createTopLevel(40, 40, "doomed");
+  ASSERT_TRUE(window);
+  window->show();
+  EXPECT_TRUE(display->pump());
+
+  server.kill();
+  EXPECT_FALSE(testsupport::pumpUntil(*display, [] { return false; }));
+  EXPECT_FALSE(display->pump());
+  EXPECT_FALSE(display->wait(10));
+  window->presentAll();
+  window->resize(50, 50);
+  EXPECT_FALSE(display->createTopLevel(10, 10, "late"));
+  window.reset();
+  display.reset();
+}
+
+}  // namespace
