@@ -16,6 +16,11 @@ namespace {
 // What a send may queue between two process cycles.
 constexpr size_t kOutputQueueBytes = 65536;
 
+// Once its server has gone, libjack's next client open anywhere in the process closes and
+// deletes every client still open, and the handles held for them dangle. So while one of ours
+// outlives its server, no client is opened: the JACK devices are absent until it is closed.
+std::atomic<int> gOrphanedClients{0};
+
 // libjack reports a missing server on stderr; a missing server only means no JACK devices.
 void quiet(const char*) {}
 void silenceJackErrors() {
@@ -27,6 +32,7 @@ void silenceJackErrors() {
 }
 
 jack_client_t* openClient(const char* name) {
+  if (gOrphanedClients.load(std::memory_order_relaxed) > 0) return nullptr;
   silenceJackErrors();
   jack_status_t status{};
   return jack_client_open(name, JackNoStartServer, &status);
@@ -47,6 +53,7 @@ class JackMidiClient {
     // server that has gone runs no cycles, and deactivating towards it can crash libjack.
     if (!serverGone()) jack_deactivate(client_);
     jack_client_close(client_);
+    if (serverGone()) gOrphanedClients.fetch_sub(1, std::memory_order_relaxed);
   }
 
   bool open(const char* clientName, const char* portName, JackPortFlags flags, Process process,
@@ -71,9 +78,10 @@ class JackMidiClient {
     client->process_(client->owner_, jack_port_get_buffer(client->port_, frames));
     return 0;
   }
-  // Thread: any JACK thread, like a signal handler: only the flag.
+  // Thread: any JACK thread, like a signal handler: only atomic words.
   static void onShutdown(jack_status_t, const char*, void* self) {
-    static_cast<JackMidiClient*>(self)->serverGone_.store(true, std::memory_order_relaxed);
+    if (!static_cast<JackMidiClient*>(self)->serverGone_.exchange(true, std::memory_order_relaxed))
+      gOrphanedClients.fetch_add(1, std::memory_order_relaxed);
   }
 
   Process process_ = nullptr;
