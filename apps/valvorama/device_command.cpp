@@ -1,4 +1,5 @@
-// valvorama devices: what the audio settings offer, technology by technology.
+// valvorama devices: what the audio settings offer, technology by technology, and the MIDI
+// inputs.
 
 #include <cstdio>
 #include <string>
@@ -7,6 +8,7 @@
 #include "framework/settings_folder.h"
 #include "host/hardware_settings.h"
 #include "host/mp_audio.h"
+#include "host/mp_midi_win_multimedia.h"
 
 namespace {
 
@@ -75,6 +77,15 @@ int runDevices(Arguments& args) {
     audio.enumerateDevices(false);
     printDevices(audio, true, selected ? settings.curInDeviceName : std::string());
     printDevices(audio, false, selected ? settings.curOuDeviceName : std::string());
+  }
+
+  host::MPMidiWinMultimedia midi;
+  midi.enumerateDevices(false);
+  const host::MidiDeviceList& inputs = midi.getInputDevices();
+  std::printf("\nMIDI input devices:%s\n", inputs.empty() ? " (none)" : "");
+  for (const host::MidiDeviceRecord& device : inputs) {
+    std::printf("  \"%s\"%s\n", device.name.c_str(),
+                device.name == settings.curMidiInName ? "  (selected)" : "");
   }
   return 0;
 }
