@@ -12,7 +12,7 @@ struct Levels {
 // the processor takes it.
 class LevelMeter {
  public:
-  void add(const float* samples, long count, int stride = 1);
+  void add(const float* samples, long count);
   Levels levels() const;
 
  private:

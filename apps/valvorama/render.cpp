@@ -74,11 +74,13 @@ RenderResult render(ProcessorSession& session, const RenderInput& input, long ta
 
     const long first = std::clamp(skip - pos, 0L, n);
     for (long i = first; i < n; ++i) {
-      out[2 * (i - first)] = clipToFullScale(outL[i]);
-      out[2 * (i - first) + 1] = clipToFullScale(outR[i]);
+      outL[i] = clipToFullScale(outL[i]);
+      outR[i] = clipToFullScale(outR[i]);
+      out[2 * (i - first)] = outL[i];
+      out[2 * (i - first) + 1] = outR[i];
     }
     if (n > first) {
-      outMeter.add(out.data(), n - first, 2);
+      outMeter.add(&outL[first], n - first);
       output(out.data(), n - first);
       result.frames += n - first;
     }
