@@ -1,9 +1,11 @@
 #include "jack_asio_driver.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <thread>
 
 namespace jackdriver {
 
@@ -14,6 +16,8 @@ namespace {
 constexpr const char* kClientName = "Valvorama Live";
 constexpr const char* kDriverName = "JACK";
 constexpr int32_t kDriverVersion = 1;
+// Longer than any block the host runs; only a host stuck in its block would meet it.
+constexpr auto kCycleLimit = std::chrono::seconds(2);
 
 void copyText(char* destination, size_t size, const char* text) {
   std::snprintf(destination, size, "%s", text);
@@ -115,7 +119,9 @@ AsioResult JackAsioDriver::start() {
   if (frames_ == 0) return fail(platform::kAsioInvalidMode, "No buffers have been created");
   if (running_) return platform::kAsioOk;
   half_ = 0;
+  switchesOpen_.store(true);
   if (jack_activate(client_) != 0) {
+    switchesOpen_.store(false);
     return fail(platform::kAsioHardwareMalfunction, "The JACK server refused to activate");
   }
   running_ = true;
@@ -136,8 +142,17 @@ AsioResult JackAsioDriver::stop() {
   if (client_ == nullptr) return platform::kAsioNotPresent;
   if (!running_) return platform::kAsioOk;
   // Deactivation returns once the current process cycle is over: no switch follows it. A
-  // server that has gone runs no cycles, and deactivating towards it can crash libjack.
-  if (!serverGone_.load(std::memory_order_relaxed)) jack_deactivate(client_);
+  // server that has gone cannot be asked (deactivating towards it can crash libjack), so the
+  // switches are closed here and a cycle still in the host's block is waited for.
+  switchesOpen_.store(false);
+  if (!serverGone_.load(std::memory_order_relaxed)) {
+    jack_deactivate(client_);
+  } else {
+    const auto end = std::chrono::steady_clock::now() + kCycleLimit;
+    while (inCycle_.load() && std::chrono::steady_clock::now() < end) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
   running_ = false;
   return platform::kAsioOk;
 }
@@ -307,26 +322,36 @@ AsioResult JackAsioDriver::outputReady() {
 
 int JackAsioDriver::onProcess(jack_nframes_t frames, void* self) {
   auto& driver = *static_cast<JackAsioDriver*>(self);
-  // After a period change the halves no longer fit; stay silent until the host reopens.
-  if (static_cast<int32_t>(frames) != driver.frames_) {
-    driver.silenceOutputs(frames);
-    return 0;
+  // Sequentially consistent with stop(): either stop sees this cycle, or this cycle sees the
+  // switches closed.
+  driver.inCycle_.store(true);
+  if (driver.switchesOpen_.load()) {
+    if (static_cast<int32_t>(frames) == driver.frames_) {
+      driver.runSwitch(frames);
+    } else {
+      // After a period change the halves no longer fit; silence until the host reopens.
+      driver.silenceOutputs(frames);
+    }
   }
+  driver.inCycle_.store(false, std::memory_order_release);
+  return 0;
+}
+
+void JackAsioDriver::runSwitch(jack_nframes_t frames) {
   const size_t bytes = sizeof(float) * frames;
-  const size_t offset = static_cast<size_t>(driver.half_) * frames;
-  for (const Channel& channel : driver.channels_) {
+  const size_t offset = static_cast<size_t>(half_) * frames;
+  for (const Channel& channel : channels_) {
     if (channel.isInput) {
       std::memcpy(channel.halves.get() + offset, jack_port_get_buffer(channel.port, frames), bytes);
     }
   }
-  driver.callbacks_.bufferSwitch(driver.half_, 1);
-  for (const Channel& channel : driver.channels_) {
+  callbacks_.bufferSwitch(half_, 1);
+  for (const Channel& channel : channels_) {
     if (!channel.isInput) {
       std::memcpy(jack_port_get_buffer(channel.port, frames), channel.halves.get() + offset, bytes);
     }
   }
-  driver.half_ ^= 1;
-  return 0;
+  half_ ^= 1;
 }
 
 int JackAsioDriver::onBufferSize(jack_nframes_t frames, void* self) {

@@ -75,6 +75,9 @@ class JackAsioDriver final : public platform::AsioDriver {
   // Thread: any JACK thread, like a signal handler: only flags.
   static void onShutdown(jack_status_t code, const char* reason, void* self);
 
+  // Thread: JACK real-time thread. Inputs into the current half, the host's switch, the half
+  // out to the output ports.
+  void runSwitch(jack_nframes_t frames);
   void silenceOutputs(jack_nframes_t frames);
   // Asks the host once per set of buffers to stop, close and reopen the driver.
   void requestReset();
@@ -101,6 +104,10 @@ class JackAsioDriver final : public platform::AsioDriver {
   std::atomic<uint32_t> createdRate_{0};
   std::atomic<bool> resetRequested_{false};
   std::atomic<bool> serverGone_{false};
+
+  // Between the real-time thread and stop(), for a server that can no longer be deactivated.
+  std::atomic<bool> switchesOpen_{false};
+  std::atomic<bool> inCycle_{false};
 };
 
 }  // namespace jackdriver
