@@ -65,7 +65,9 @@ std::vector<JackAsioDriver::PhysicalPort> listPhysicalPorts(jack_client_t* clien
 JackAsioDriver::~JackAsioDriver() {
   if (client_ == nullptr) return;
   if (frames_ != 0) disposeBuffers();
-  jack_client_close(client_);
+  // A client whose server has gone belongs to libjack: the next client opened anywhere in the
+  // process closes and deletes it, so closing it here as well could free it twice.
+  if (!serverGone_.load(std::memory_order_relaxed)) jack_client_close(client_);
 }
 
 void JackAsioDriver::release() {
@@ -141,9 +143,9 @@ AsioResult JackAsioDriver::start() {
 AsioResult JackAsioDriver::stop() {
   if (client_ == nullptr) return platform::kAsioNotPresent;
   if (!running_) return platform::kAsioOk;
-  // Deactivation returns once the current process cycle is over: no switch follows it. A
-  // server that has gone cannot be asked (deactivating towards it can crash libjack), so the
-  // switches are closed here and a cycle still in the host's block is waited for.
+  // Deactivation returns once the current process cycle is over: no switch follows it. The
+  // client of a server that has gone may already be deleted by libjack (see the destructor),
+  // so the switches are closed here and a cycle still in the host's block is waited for.
   switchesOpen_.store(false);
   if (!serverGone_.load(std::memory_order_relaxed)) {
     jack_deactivate(client_);
