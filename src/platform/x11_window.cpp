@@ -1,9 +1,10 @@
 #include "platform/x11_window.h"
 
 #include <X11/Xutil.h>
-#include <cairo-xlib.h>
 
 #include <algorithm>
+#include <bit>
+#include <cstdlib>
 
 #include "platform/x11_display.h"
 
@@ -75,6 +76,29 @@ void copySurface(cairo_surface_t* from, cairo_surface_t* to) {
   cairo_destroy(cr);
 }
 
+bool takesBackBufferWords(Display* display, const XWindowAttributes& window) {
+  const Visual* visual = window.visual;
+  if (visual->c_class != TrueColor || (window.depth != 24 && window.depth != 32) ||
+      visual->red_mask != 0xff0000 || visual->green_mask != 0xff00 || visual->blue_mask != 0xff)
+    return false;
+  int count = 0;
+  XPixmapFormatValues* formats = XListPixmapFormats(display, &count);
+  bool words = false;
+  for (int i = 0; i < count; ++i)
+    if (formats[i].depth == window.depth) words = formats[i].bits_per_pixel == 32;
+  if (formats) XFree(formats);
+  return words;
+}
+
+// One colour channel of a true-colour pixel: the top bits of cairo's 8-bit value, in place.
+unsigned long channel(uint32_t value8, unsigned long mask) {
+  if (mask == 0) return 0;
+  const int shift = std::countr_zero(mask);
+  const int bits = std::popcount(mask);
+  const unsigned long value = bits >= 8 ? value8 << (bits - 8) : value8 >> (8 - bits);
+  return (value << shift) & mask;
+}
+
 }  // namespace
 
 std::unique_ptr<X11Window> X11Window::create(X11Display& display, Window parent, bool topLevel,
@@ -98,8 +122,7 @@ std::unique_ptr<X11Window> X11Window::create(X11Display& display, Window parent,
   });
   if (error != 0 || window == 0 || created.visual == nullptr) return nullptr;
 
-  std::unique_ptr<X11Window> result(new X11Window(display, window, topLevel, width, height));
-  result->front_ = cairo_xlib_surface_create(xDisplay, window, created.visual, width, height);
+  std::unique_ptr<X11Window> result(new X11Window(display, window, created, topLevel));
   if (topLevel) {
     Atom deleteWindow = display.atom("WM_DELETE_WINDOW");
     XSetWMProtocols(xDisplay, window, &deleteWindow, 1);
@@ -110,34 +133,36 @@ std::unique_ptr<X11Window> X11Window::create(X11Display& display, Window parent,
   return result;
 }
 
-X11Window::X11Window(X11Display& display, Window window, bool topLevel, int32_t width,
-                     int32_t height)
+X11Window::X11Window(X11Display& display, Window window, const XWindowAttributes& attributes,
+                     bool topLevel)
     : display_(&display),
       window_(window),
       topLevel_(topLevel),
-      width_(width),
-      height_(height),
-      back_(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height)) {
+      width_(attributes.width),
+      height_(attributes.height),
+      back_(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width_, height_)),
+      gc_(XCreateGC(display.xDisplay(), window, 0, nullptr)),
+      visual_(attributes.visual),
+      depth_(attributes.depth),
+      direct_(takesBackBufferWords(display.xDisplay(), attributes)) {
   display_->attach(window_, this);
 }
 
 X11Window::~X11Window() {
   if (display_) {
     display_->detach(window_);
-    if (front_) cairo_surface_destroy(front_);
     // A window X has already destroyed (its parent went first) answers BadWindow, which the
     // display swallows.
-    if (!gone_ && !display_->broken()) {
-      XDestroyWindow(display_->xDisplay(), window_);
-      XFlush(display_->xDisplay());
-    }
+    if (!gone_ && !display_->broken()) XDestroyWindow(display_->xDisplay(), window_);
+    XFreeGC(display_->xDisplay(), gc_);
+    display_->flush();
   }
   cairo_surface_destroy(back_);
 }
 
+// Closing the connection frees the window on the server.
 void X11Window::orphan() {
-  if (front_) cairo_surface_destroy(front_);
-  front_ = nullptr;
+  XFreeGC(display_->xDisplay(), gc_);
   display_ = nullptr;
   gone_ = true;
 }
@@ -149,16 +174,59 @@ bool X11Window::live() const {
 void X11Window::present(int32_t x, int32_t y, int32_t width, int32_t height) {
   const int32_t left = std::max(x, 0), top = std::max(y, 0);
   const int32_t right = std::min(x + width, width_), bottom = std::min(y + height, height_);
-  if (!live() || !front_ || right <= left || bottom <= top) return;
+  if (!live() || right <= left || bottom <= top) return;
   cairo_surface_flush(back_);
-  cairo_t* cr = cairo_create(front_);
-  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-  cairo_set_source_surface(cr, back_, 0, 0);
-  cairo_rectangle(cr, left, top, right - left, bottom - top);
-  cairo_fill(cr);
-  cairo_destroy(cr);
-  cairo_surface_flush(front_);
+  if (direct_)
+    putDirect(left, top, right - left, bottom - top);
+  else
+    putConverted(left, top, right - left, bottom - top);
   XFlush(display_->xDisplay());
+}
+
+// cairo's pixels are native-endian 32-bit words; the image says which end comes first, and Xlib
+// swaps for a server of the other kind.
+void X11Window::putDirect(int32_t x, int32_t y, int32_t width, int32_t height) {
+  char* data = reinterpret_cast<char*>(cairo_image_surface_get_data(back_));
+  XImage* image =
+      XCreateImage(display_->xDisplay(), visual_, static_cast<unsigned>(depth_), ZPixmap, 0, data,
+                   static_cast<unsigned>(width_), static_cast<unsigned>(height_), 32,
+                   cairo_image_surface_get_stride(back_));
+  if (!image) return;
+  image->byte_order = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
+  XPutImage(display_->xDisplay(), window_, gc_, image, x, y, x, y, static_cast<unsigned>(width),
+            static_cast<unsigned>(height));
+  image->data = nullptr;  // the back buffer's, not the image's
+  XDestroyImage(image);
+}
+
+void X11Window::putConverted(int32_t x, int32_t y, int32_t width, int32_t height) {
+  if (visual_->c_class != TrueColor)
+    return;  // no colour maps: every server of today has true colour
+  XImage* image =
+      XCreateImage(display_->xDisplay(), visual_, static_cast<unsigned>(depth_), ZPixmap, 0,
+                   nullptr, static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0);
+  if (!image) return;
+  image->data = static_cast<char*>(
+      std::malloc(static_cast<size_t>(image->bytes_per_line) * static_cast<size_t>(height)));
+  if (!image->data) {
+    XDestroyImage(image);
+    return;
+  }
+  const unsigned char* data = cairo_image_surface_get_data(back_);
+  const int stride = cairo_image_surface_get_stride(back_);
+  for (int32_t row = 0; row < height; ++row) {
+    const auto* words = reinterpret_cast<const uint32_t*>(data + (y + row) * stride) + x;
+    for (int32_t column = 0; column < width; ++column) {
+      const uint32_t argb = words[column];
+      XPutPixel(image, column, row,
+                channel((argb >> 16) & 0xff, visual_->red_mask) |
+                    channel((argb >> 8) & 0xff, visual_->green_mask) |
+                    channel(argb & 0xff, visual_->blue_mask));
+    }
+  }
+  XPutImage(display_->xDisplay(), window_, gc_, image, 0, 0, x, y, static_cast<unsigned>(width),
+            static_cast<unsigned>(height));
+  XDestroyImage(image);  // frees the pixels too
 }
 
 void X11Window::setTitle(const std::string& title) {
@@ -206,7 +274,6 @@ void X11Window::adoptSize(int32_t width, int32_t height) {
   back_ = fresh;
   width_ = width;
   height_ = height;
-  if (front_) cairo_xlib_surface_set_size(front_, width, height);
 }
 
 void X11Window::handle(XEvent& event) {

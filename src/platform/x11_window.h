@@ -40,8 +40,10 @@ class X11Window final : public NativeWindow {
   void orphan();
 
  private:
-  X11Window(X11Display& display, Window window, bool topLevel, int32_t width, int32_t height);
+  X11Window(X11Display& display, Window window, const XWindowAttributes& attributes, bool topLevel);
   bool live() const;
+  void putDirect(int32_t x, int32_t y, int32_t width, int32_t height);
+  void putConverted(int32_t x, int32_t y, int32_t width, int32_t height);
   void adoptSize(int32_t width, int32_t height);
   void deliver(const InputEvent& event);
 
@@ -52,7 +54,12 @@ class X11Window final : public NativeWindow {
   int32_t width_;
   int32_t height_;
   cairo_surface_t* back_;
-  cairo_surface_t* front_ = nullptr;  // the window itself, as cairo sees it
+  GC gc_ = nullptr;
+  Visual* visual_;
+  int depth_;
+  // The window's pixels are the back buffer's words (24-bit true colour, 32 bits a pixel): the
+  // buffer goes to the server as it is; otherwise each pixel is converted.
+  bool direct_;
 };
 
 }  // namespace platform

@@ -338,6 +338,34 @@ TEST(X11Display, NoDisplayIsACleanFailure) {
   if (saved) setenv("DISPLAY", savedDisplay.c_str(), 1);
 }
 
+// A screen whose pixels are not the back buffer's words: each one is converted.
+TEST(X11Display, SixteenBitScreenShowsConvertedColours) {
+  testsupport::XvfbServer server(16);
+  ASSERT_TRUE(server.running()) << server.error();
+  std::string error;
+  auto display = platform::NativeDisplay::open(server.displayName().c_str(), error);
+  ASSERT_TRUE(display) << error;
+  Display* reader = XOpenDisplay(server.displayName().c_str());
+  ASSERT_NE(reader, nullptr);
+  auto window = display->createTopLevel(30, 10, "565");
+  ASSERT_TRUE(window);
+  fill(*window, 0, 0, 10, 10, 1, 0, 0);
+  fill(*window, 10, 0, 10, 10, 0, 1, 0);
+  fill(*window, 20, 0, 10, 10, 0, 0, 1);
+  Recorder recorder;
+  recorder.attach(*window);
+  window->show();  // the first expose shows the back buffer
+  ASSERT_TRUE(
+      testsupport::pumpUntil(*display, [&] { return recorder.last(Type::kExpose).has_value(); }));
+  for (const auto& [x, pixel] : {std::pair{5, 0xf800u}, {15, 0x07e0u}, {25, 0x001fu}}) {
+    EXPECT_TRUE(testsupport::pumpUntil(*display, [&] {
+      return screenPixel(reader, window->id(), x, 5) == pixel;
+    })) << x;
+  }
+  window.reset();
+  XCloseDisplay(reader);
+}
+
 // The server goes away under an open window: the pump says so, nothing ends the process.
 TEST(X11Display, LostServerBreaksTheConnectionOnly) {
   testsupport::XvfbServer server;

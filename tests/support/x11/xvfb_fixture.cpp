@@ -32,7 +32,7 @@ bool exited(pid_t pid) {
 
 }  // namespace
 
-XvfbServer::XvfbServer() {
+XvfbServer::XvfbServer(int depth) : depth_(depth) {
   std::string pattern = (std::filesystem::temp_directory_path() / "valvo-xvfb-XXXXXX.log").string();
   const int logFd = mkstemps(pattern.data(), 4);
   if (logFd < 0) {
@@ -69,9 +69,10 @@ XvfbServer::~XvfbServer() {
 }
 
 bool XvfbServer::launch(int numberPipe) {
-  const std::vector<std::string> args = {"Xvfb",      "-displayfd", std::to_string(numberPipe),
-                                         "-screen",   "0",          "1280x1024x24",
-                                         "-nolisten", "tcp",        "-noreset"};
+  const std::vector<std::string> args = {
+      "Xvfb",      "-displayfd", std::to_string(numberPipe),
+      "-screen",   "0",          "1280x1024x" + std::to_string(depth_),
+      "-nolisten", "tcp",        "-noreset"};
   std::vector<char*> argv;
   for (const std::string& arg : args)
     argv.push_back(const_cast<char*>(arg.c_str()));

@@ -16,7 +16,8 @@ namespace testsupport {
 // process should that die first.
 class XvfbServer {
  public:
-  XvfbServer();
+  // A 1280 x 1024 screen of `depth` bits a pixel.
+  explicit XvfbServer(int depth = 24);
   ~XvfbServer();
   XvfbServer(const XvfbServer&) = delete;
   XvfbServer& operator=(const XvfbServer&) = delete;
@@ -37,6 +38,7 @@ class XvfbServer {
   std::string log() const;
   void stop();
 
+  int depth_;
   pid_t pid_ = -1;
   std::string displayName_;
   std::string logPath_;
