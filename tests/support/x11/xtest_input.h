@@ -44,7 +44,7 @@ class XTestInput {
   // released, while the keys `held` are held down.
   void drag(uint64_t window, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int steps,
             std::initializer_list<uint32_t> held = {});
-  // Keys go to `window` from now on.
+  // Keys go to `window` (mapped and on screen) from now on.
   void focus(uint64_t window);
 
  private:
