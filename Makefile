@@ -6,7 +6,7 @@ RELEASE_DIR := build/release
 ASAN_DIR    := build/asan
 TSAN_DIR    := build/tsan
 FUZZ_DIR    := build/fuzz
-FUZZERS     := fuzz_atoms_file fuzz_text_settings fuzz_resource_file fuzz_driver_registry fuzz_program_bank
+FUZZERS     := fuzz_atoms_file fuzz_text_settings fuzz_resource_file fuzz_driver_registry fuzz_program_bank fuzz_panel_resource
 CTEST_FLAGS := --output-on-failure --timeout 600 -j $(JOBS)
 
 .PHONY: demo test deps release asan tsan test-release test-asan test-tsan bench fuzz format clean

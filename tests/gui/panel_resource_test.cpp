@@ -1,0 +1,98 @@
+#include "gui/panel_resource.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "panel_test_support.h"
+
+namespace {
+
+using testsupport::Bytes;
+
+// Panel 10's first control starts after the 16-byte header; its fields are 4 bytes apart
+// (the font size takes 8).
+enum Offset : size_t {
+  kVersionAt = 0,
+  kWidthAt = 4,
+  kCountAt = 12,
+  kNumberAt = 16,
+  kKindAt = 20,
+  kControlWidthAt = 32,
+  kFramesAt = 44,
+  kLedCountAt = 48,
+  kFontAt = 56,
+  kAlignAt = 68,
+  kTextLengthAt = 72,
+};
+
+void putWord(Bytes& bytes, size_t at, uint32_t value) {
+  for (int i = 0; i < 4; ++i)
+    bytes[at + i] = uint8_t(value >> (8 * i));
+}
+
+TEST(PanelResource, RoundTripKeepsEveryField) {
+  gui::PanelResource panel = testsupport::testPanel();
+  panel.controls[10].text = "Version 1.0.3";
+  panel.controls[10].align = 2;
+  panel.controls[10].fontSize = 12.5;
+  panel.controls[0].properties.push_back({framework::fourCC("roSp"), -3, 0x7fffffff});
+  const Bytes bytes = gui::serializePanel(panel);
+  const auto parsed = gui::parsePanel(bytes);
+  ASSERT_TRUE(parsed);
+  EXPECT_EQ(gui::serializePanel(*parsed), bytes);
+  ASSERT_EQ(parsed->controls.size(), panel.controls.size());
+  EXPECT_EQ(parsed->width, 100);
+  const auto& text = parsed->controls[10];
+  EXPECT_EQ(text.kind, gui::ControlKind::kText);
+  EXPECT_EQ(text.text, "Version 1.0.3");
+  EXPECT_EQ(text.fontSize, 12.5);
+  EXPECT_EQ(text.textColour, 0xffff0000u);
+  EXPECT_EQ(parsed->controls[5].ledPitch, 6);
+  EXPECT_EQ(parsed->controls[0].properties.back().b, 0x7fffffff);
+}
+
+TEST(PanelResource, MalformedBytesAreRefused) {
+  const Bytes good = gui::serializePanel(testsupport::testPanel());
+  ASSERT_TRUE(gui::parsePanel(good));
+  for (size_t size = 0; size < good.size(); ++size)
+    ASSERT_FALSE(gui::parsePanel(std::span(good.data(), size))) << size << " bytes";
+  Bytes longer = good;
+  longer.push_back(0);
+  EXPECT_FALSE(gui::parsePanel(longer));
+
+  const uint64_t nan = std::bit_cast<uint64_t>(std::numeric_limits<double>::quiet_NaN());
+  // Each field refused past its limit and, where it stands alone, accepted at it.
+  constexpr uint32_t kNone = 0xdeadbeef;
+  const struct {
+    const char* what;
+    size_t at;
+    uint32_t value, limit;
+  } cases[] = {
+      {"version", kVersionAt, 2, 1},
+      {"panel width", kWidthAt, 0, 16384},
+      {"a control count beyond the bytes", kCountAt, 0x10000000, kNone},
+      {"negative control number", kNumberAt, 0xffffffff, 1000},
+      {"two controls numbered alike", kNumberAt, 17, kNone},
+      {"unknown kind", kKindAt, 12, 11},
+      {"negative width", kControlWidthAt, 0xfffffffe, 16384},
+      {"no frames", kFramesAt, 0, 4096},
+      {"too many LEDs", kLedCountAt, 257, 256},
+      {"a font size that is not a number", kFontAt + 4, uint32_t(nan >> 32), kNone},
+      {"alignment", kAlignAt, 3, 2},
+      {"text longer than the bytes", kTextLengthAt, 0xfffffff0, kNone},
+  };
+  for (const auto& c : cases) {
+    Bytes bad = good;
+    if (c.at == kFontAt + 4) putWord(bad, kFontAt, uint32_t(nan));
+    putWord(bad, c.at, c.value);
+    EXPECT_FALSE(gui::parsePanel(bad)) << c.what;
+    if (c.limit == kNone) continue;
+    putWord(bad, c.at, c.limit);
+    EXPECT_TRUE(gui::parsePanel(bad)) << c.what;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,220 @@
+#pragma once
+
+#include <cairo.h>
+
+#include <cstdint>
+#include <map>
+#include <utility>
+#include <vector>
+
+#include "framework/four_cc.h"
+#include "framework/resource_file.h"
+#include "gui/epi_alpha_panel.h"
+#include "gui/panel_resource.h"
+#include "gui/timer_clock.h"
+#include "platform/native_window.h"
+
+namespace testsupport {
+
+using Bytes = std::vector<uint8_t>;
+
+// A clock the test sets by hand.
+class ManualClock : public gui::TimerClock {
+ public:
+  uint64_t now() const override { return now_; }
+  void set(uint64_t now) { now_ = now; }
+
+ private:
+  uint64_t now_ = 0;
+};
+
+// Strip pictures whose frames say which they are: frame f is filled with red = f & 0xff,
+// green = f >> 8 and the marker blue 0x5a, so a pixel read back from a drawing names the frame
+// drawn there (-1: no frame).
+class TestSkin {
+ public:
+  static constexpr uint8_t kMarker = 0x5a;
+
+  void addStrip(uint32_t id, int32_t width, int32_t height, int32_t frames) {
+    cairo_surface_t* strip =
+        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height * frames);
+    cairo_t* cr = cairo_create(strip);
+    for (int32_t f = 0; f < frames; ++f) {
+      cairo_set_source_rgb(cr, (f & 0xff) / 255.0, (f >> 8) / 255.0, kMarker / 255.0);
+      cairo_rectangle(cr, 0, f * height, width, height);
+      cairo_fill(cr);
+    }
+    cairo_destroy(cr);
+    Bytes png;
+    cairo_surface_write_to_png_stream(
+        strip,
+        [](void* closure, const unsigned char* data, unsigned int length) {
+          auto* out = static_cast<Bytes*>(closure);
+          out->insert(out->end(), data, data + length);
+          return CAIRO_STATUS_SUCCESS;
+        },
+        &png);
+    cairo_surface_destroy(strip);
+    entries_[{gui::kPictureType, id}] = std::move(png);
+  }
+  void addEntry(uint32_t type, uint32_t id, Bytes bytes) { entries_[{type, id}] = bytes; }
+
+  // The entries as a resource file image, read into `file`.
+  bool fill(framework::ResourceFile& file) const {
+    Bytes image = {'X', 'R', 'S', 'C'};
+    const auto word = [&](uint32_t value) {
+      for (int shift = 0; shift < 32; shift += 8)
+        image.push_back(uint8_t(value >> shift));
+    };
+    word(1);
+    word(static_cast<uint32_t>(entries_.size()));
+    for (const auto& [key, bytes] : entries_) {
+      word(key.first);
+      word(key.second);
+      word(static_cast<uint32_t>(bytes.size()));
+      image.insert(image.end(), bytes.begin(), bytes.end());
+    }
+    return file.parse(image);
+  }
+
+ private:
+  std::map<std::pair<uint32_t, uint32_t>, Bytes> entries_;
+};
+
+// A drawing of a panel, read pixel by pixel.
+class Canvas {
+ public:
+  explicit Canvas(const gui::epiAlphaPanel& panel)
+      : surface_(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, panel.width(), panel.height())) {}
+  ~Canvas() { cairo_surface_destroy(surface_); }
+  Canvas(const Canvas&) = delete;
+  Canvas& operator=(const Canvas&) = delete;
+
+  void draw(gui::epiAlphaPanel& panel) {
+    cairo_t* cr = cairo_create(surface_);
+    panel.draw(cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(surface_);
+  }
+  uint32_t pixel(int32_t x, int32_t y) const {
+    const auto* row =
+        cairo_image_surface_get_data(surface_) + y * cairo_image_surface_get_stride(surface_);
+    return reinterpret_cast<const uint32_t*>(row)[x];
+  }
+  // The frame drawn at (x, y), -1 where no strip was drawn.
+  int32_t frameAt(int32_t x, int32_t y) const {
+    const uint32_t argb = pixel(x, y);
+    if ((argb & 0xff) != TestSkin::kMarker) return -1;
+    return int32_t((argb >> 16) & 0xff) | int32_t((argb >> 8) & 0xff) << 8;
+  }
+
+ private:
+  cairo_surface_t* surface_;
+};
+
+// Everything a panel reported, in order: 'p' a press, 'c' a change, with the control number.
+class Reports : public gui::epiAlphaPanel::Listener {
+ public:
+  void controlPressed(gui::epiAlphaPanel&, int32_t number) override {
+    log.push_back({'p', number});
+  }
+  void valueChanged(gui::epiAlphaPanel&, int32_t number) override { log.push_back({'c', number}); }
+  std::vector<std::pair<char, int32_t>> log;
+};
+
+inline platform::InputEvent mouse(platform::InputEvent::Type type, int32_t x, int32_t y,
+                                  uint32_t modifiers = 0) {
+  platform::InputEvent event;
+  event.type = type;
+  event.x = x;
+  event.y = y;
+  event.button = type == platform::InputEvent::Type::kMotion ? 0 : 1;
+  event.modifiers = modifiers;
+  return event;
+}
+
+inline gui::ControlResource control(int32_t number, gui::ControlKind kind, int32_t x, int32_t y,
+                                    uint32_t picture, int32_t frames, int32_t size = 4) {
+  gui::ControlResource resource;
+  resource.number = number;
+  resource.kind = kind;
+  resource.x = x;
+  resource.y = y;
+  resource.width = resource.height = size;
+  resource.picture = picture;
+  resource.frames = frames;
+  return resource;
+}
+
+// Pictures and a panel with one control of each kind the tests drive:
+//   16 rotary 0..128 (129 frames), 17 rotary with roMx 0..1000 and roSt (10, 1), 18 rotary with
+//   default 64, 10 rotary of 3 frames with roDi 10, 8 list knob of 128 frames, 59 LED meter of
+//   4 LEDs 6 px apart, 50 button, 11 switch, 14 lamp, 7 scrolling picture, 60 text.
+enum TestPicture : uint32_t { kKnob = 1, kSwitch, kListStrip, kLamp, kCredits };
+
+inline TestSkin testSkin() {
+  TestSkin skin;
+  skin.addStrip(kKnob, 4, 4, 129);
+  skin.addStrip(kSwitch, 4, 4, 3);
+  skin.addStrip(kListStrip, 4, 4, 128);
+  skin.addStrip(kLamp, 4, 4, 2);
+  skin.addStrip(kCredits, 4, 1, 40);  // row r is "frame" r
+  return skin;
+}
+
+inline gui::PanelResource testPanel() {
+  using framework::fourCC;
+  using gui::ControlKind;
+  gui::PanelResource panel;
+  panel.width = panel.height = 100;
+  auto& c = panel.controls;
+  c.push_back(control(16, ControlKind::kRotary, 10, 10, kKnob, 129));
+  c.push_back(control(17, ControlKind::kRotary, 20, 10, kKnob, 129));
+  c.back().properties = {{fourCC("roMx"), 0, 1000}, {fourCC("roSt"), 10, 1}};
+  c.push_back(control(18, ControlKind::kRotary, 30, 10, kKnob, 129));
+  c.back().properties = {{fourCC("clDf"), 64, 0}};
+  c.push_back(control(10, ControlKind::kRotary, 40, 10, kSwitch, 3));
+  c.back().properties = {{fourCC("roDi"), 10, 0}};
+  c.push_back(control(8, ControlKind::kListKnob, 50, 10, kListStrip, 128));
+  c.push_back(control(59, ControlKind::kLedMeter, 10, 40, kLamp, 2));
+  c.back().ledCount = 4;
+  c.back().ledPitch = 6;
+  c.push_back(control(50, ControlKind::kButton, 20, 40, kLamp, 2));
+  c.push_back(control(11, ControlKind::kCheckButton, 30, 40, kLamp, 2));
+  c.push_back(control(14, ControlKind::kImageSelector, 40, 40, kLamp, 2));
+  c.push_back(control(7, ControlKind::kScrollingText, 50, 40, kCredits, 1));
+  c.push_back(control(60, ControlKind::kText, 10, 70, 0, 1));
+  c.back().width = 40;
+  c.back().height = 12;
+  c.back().fontSize = 10;
+  c.back().textColour = 0xffff0000;
+  return panel;
+}
+
+// The test panel on a manual clock, built and active.
+struct TestRig {
+  TestRig() : panel(clock) {
+    testSkin().fill(file);
+    panel.build(testPanel(), pictures);
+    panel.setListener(&reports);
+  }
+  // Takes a value at once, as the panel does while inactive.
+  void setAtOnce(int32_t number, int16_t value) {
+    panel.setActive(false);
+    panel.setValue(number, value);
+    panel.setActive(true);
+  }
+  int32_t frameOf(int32_t x, int32_t y) {
+    Canvas canvas(panel);
+    canvas.draw(panel);
+    return canvas.frameAt(x, y);
+  }
+
+  ManualClock clock;
+  framework::ResourceFile file;
+  gui::PictureCache pictures{file};
+  gui::epiAlphaPanel panel;
+  Reports reports;
+};
+
+}  // namespace testsupport
