@@ -79,8 +79,9 @@ bool saveWindowFiles(ui::vlvrMidiControl& midi, const ui::vlvrPreferences& prefe
                      plugin::evaProcessor& processor) {
   const std::string mappings = SettingsFolder::file(ui::vlvrMidiControl::kMappingsFileName);
   const std::string prefs = SettingsFolder::file(ui::vlvrPreferences::kFileName);
+  SettingsFolder::create();  // a folder that cannot be made shows as the writes failing
   bool ok = true;
-  if (!SettingsFolder::create() || !midi.saveMappings(mappings)) {
+  if (!midi.saveMappings(mappings)) {
     problem("cannot write the MIDI mappings %s", mappings.c_str());
     ok = false;
   }
@@ -184,6 +185,7 @@ int runHeadlessHost(int learn) {
   midi.loadMappings(SettingsFolder::file(ui::vlvrMidiControl::kMappingsFileName));
   trace("window files read program=%d reference=%d", processor->getProgram(),
         preferences.tunerHz());
+  audio->setMidiHandler(&midi);  // outlives the device: audio goes first below
   if (learn != 0) midi.startLearn(learn);
 
   AudioWatch watch(*audio);
