@@ -1,7 +1,8 @@
 // make_resources OUTPUT: writes the application's resource file. Text resource 101 holds the
 // parameters' default values as the processor reads them back; they are taken from the
-// processor's own parameter table so the two never disagree. The output depends on nothing
-// but the sources.
+// processor's own parameter table so the two never disagree. The skin follows: the front and
+// about panels' layouts and pictures. The output depends on nothing but the sources (and the
+// cairo, pixman and font packages of the build machine), so every build writes the same bytes.
 
 #include <cstdio>
 #include <filesystem>
@@ -10,6 +11,9 @@
 #include "framework/four_cc.h"
 #include "framework/resource_file.h"
 #include "plugin/vlvr_processor.h"
+#include "skin/about_panel.h"
+#include "skin/front_panel.h"
+#include "skin/skin_book.h"
 
 namespace {
 
@@ -38,10 +42,15 @@ int main(int argc, char** argv) {
   std::error_code ignored;
   std::filesystem::remove(output, ignored);
 
+  skin::SkinBook skin;
+  skin::addFrontPanel(skin);
+  skin::addAboutPanel(skin);
+
   framework::ResourceFile resources;
   epiTextSettings defaults = defaultValues();
   if (!resources.open(output) ||
-      !defaults.saveResource(&resources, framework::fourCC("TEXT"), kDefaultsId)) {
+      !defaults.saveResource(&resources, framework::fourCC("TEXT"), kDefaultsId) ||
+      !skin.writeTo(resources)) {
     std::fprintf(stderr, "make_resources: cannot write %s\n", output.c_str());
     return 1;
   }
