@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <utility>
 
 #include "platform/midi_parser.h"
 
@@ -39,7 +40,9 @@ jack_client_t* openClient(const char* name) {
 }
 
 // A client with one MIDI port, active from open() to its destruction, whose process callback
-// hands the port's buffer to its owner.
+// hands the port's buffer to its owner. The ports connected to it when it closes are connected
+// again when the next one opens, so closing and opening the device (a driver reset, the settings
+// confirmed) keeps the controller the user patched in.
 class JackMidiClient {
  public:
   using Process = void (*)(void* owner, void* portBuffer);
@@ -49,6 +52,7 @@ class JackMidiClient {
   JackMidiClient& operator=(const JackMidiClient&) = delete;
   ~JackMidiClient() {
     if (client_ == nullptr) return;
+    if (!serverGone()) rememberPeers();
     // Deactivating returns after the current cycle, so no callback outlives the client. A
     // server that has gone runs no cycles, and deactivating towards it can crash libjack.
     if (!serverGone()) jack_deactivate(client_);
@@ -57,21 +61,40 @@ class JackMidiClient {
   }
 
   bool open(const char* clientName, const char* portName, JackPortFlags flags, Process process,
-            void* owner) {
+            void* owner, std::shared_ptr<MidiJack::Peers> peers) {
     process_ = process;
     owner_ = owner;
+    peers_ = std::move(peers);
     client_ = openClient(clientName);
     if (client_ == nullptr) return false;
     port_ = jack_port_register(client_, portName, JACK_DEFAULT_MIDI_TYPE, flags, 0);
     if (port_ == nullptr || jack_set_process_callback(client_, &onProcess, this) != 0) return false;
     jack_on_info_shutdown(client_, &onShutdown, this);
     // Only an active client's port can be connected.
-    return jack_activate(client_) == 0;
+    if (jack_activate(client_) != 0) return false;
+    const char* own = jack_port_name(port_);
+    for (const std::string& peer : *peers_) {
+      if (flags & JackPortIsInput) {
+        jack_connect(client_, peer.c_str(), own);
+      } else {
+        jack_connect(client_, own, peer.c_str());
+      }
+    }
+    return true;
   }
 
   bool serverGone() const { return serverGone_.load(std::memory_order_relaxed); }
 
  private:
+  void rememberPeers() {
+    if (port_ == nullptr) return;
+    peers_->clear();
+    const char** ports = jack_port_get_connections(port_);
+    for (const char** port = ports; port != nullptr && *port != nullptr; ++port)
+      peers_->emplace_back(*port);
+    jack_free(ports);
+  }
+
   // Thread: JACK real-time thread.
   static int onProcess(jack_nframes_t frames, void* self) {
     auto* client = static_cast<JackMidiClient*>(self);
@@ -86,6 +109,7 @@ class JackMidiClient {
 
   Process process_ = nullptr;
   void* owner_ = nullptr;
+  std::shared_ptr<MidiJack::Peers> peers_;
   jack_client_t* client_ = nullptr;
   jack_port_t* port_ = nullptr;
   std::atomic<bool> serverGone_{false};
@@ -96,9 +120,9 @@ class JackMidiInput final : public MidiInput {
   JackMidiInput(MidiInputCallback callback, void* instance)
       : callback_(callback), instance_(instance) {}
 
-  bool open() {
+  bool open(std::shared_ptr<MidiJack::Peers> peers) {
     return client_.open(MidiJack::kInputClientName, MidiJack::kInputPortName, JackPortIsInput,
-                        &process, this);
+                        &process, this, std::move(peers));
   }
 
   bool start() override {
@@ -142,9 +166,9 @@ class JackMidiOutput final : public MidiOutput {
  public:
   JackMidiOutput() : queue_(jack_ringbuffer_create(kOutputQueueBytes)) {}
 
-  bool open() {
+  bool open(std::shared_ptr<MidiJack::Peers> peers) {
     return queue_ && client_.open(MidiJack::kOutputClientName, MidiJack::kOutputPortName,
-                                  JackPortIsOutput, &process, this);
+                                  JackPortIsOutput, &process, this, std::move(peers));
   }
 
   bool sendShort(uint32_t shortMessage) override {
@@ -204,13 +228,13 @@ std::vector<MidiPortInfo> MidiJack::listPorts(bool isInput) {
 std::unique_ptr<MidiInput> MidiJack::openInput(const std::string& /*id*/,
                                                MidiInputCallback callback, void* instance) {
   auto input = std::make_unique<JackMidiInput>(callback, instance);
-  if (!input->open()) return nullptr;
+  if (!input->open(inputPeers_)) return nullptr;
   return input;
 }
 
 std::unique_ptr<MidiOutput> MidiJack::openOutput(const std::string& /*id*/) {
   auto output = std::make_unique<JackMidiOutput>();
-  if (!output->open()) return nullptr;
+  if (!output->open(outputPeers_)) return nullptr;
   return output;
 }
 

@@ -14,9 +14,13 @@ namespace platform {
 // handed to the callback there. Which controller feeds it is the user's choice (jack_connect,
 // a patchbay, a session manager). The output plays what is sent through kOutputPortName.
 //
-// A server that goes away ends the ports silently; closing them still returns.
+// A device opened again connects to the ports that were connected when it closed. A server
+// that goes away ends the ports silently; closing them still returns.
 class MidiJack final : public MidiBackend {
  public:
+  // Full names of the ports connected to one of ours.
+  using Peers = std::vector<std::string>;
+
   static constexpr const char* kDeviceName = "JACK MIDI";
   static constexpr const char* kInputClientName = "Valvorama Live MIDI";
   static constexpr const char* kInputPortName = "midi_in";
@@ -27,6 +31,11 @@ class MidiJack final : public MidiBackend {
   std::unique_ptr<MidiInput> openInput(const std::string& id, MidiInputCallback callback,
                                        void* instance) override;
   std::unique_ptr<MidiOutput> openOutput(const std::string& id) override;
+
+ private:
+  // Shared with the open device, which updates them when it closes.
+  std::shared_ptr<Peers> inputPeers_ = std::make_shared<Peers>();
+  std::shared_ptr<Peers> outputPeers_ = std::make_shared<Peers>();
 };
 
 }  // namespace platform

@@ -15,6 +15,7 @@
 
 #include "host/eva_host_audio.h"
 #include "host/mp_midi_win_multimedia.h"
+#include "live/child_process.h"
 #include "midi_test_support.h"
 #include "platform/midi_jack.h"
 #include "plugin/eva_processor.h"
@@ -141,6 +142,12 @@ bool listed(host::MPMidiInterface& midi, bool isInput) {
   });
 }
 
+// Runs a JACK example program on the test's server until it exits, or to the end of the test.
+std::unique_ptr<livetest::ChildProcess> runJackTool(const std::vector<std::string>& arguments) {
+  return std::make_unique<livetest::ChildProcess>(arguments, std::vector<std::string>{},
+                                                  "/dev/null", "/dev/null");
+}
+
 class JackMidi : public testsupport::JackServerTest {
  protected:
   void SetUp() override {
@@ -154,13 +161,15 @@ class JackMidi : public testsupport::JackServerTest {
   }
 
   // A host without audio that opens "JACK MIDI" and hands its messages to `handler_`.
-  void startHost() {
+  void startHost(bool connectController = true) {
     audio_.settings().curMidiInName = platform::MidiJack::kDeviceName;
     audio_.create();
     audio_.setMidiHandler(&handler_);
     audio_.start();
     ASSERT_TRUE(audio_.midi()->isOpen());
-    ASSERT_TRUE(controller_->connect(controller_->outName(), kAmpInput));
+    if (connectController) {
+      ASSERT_TRUE(controller_->connect(controller_->outName(), kAmpInput));
+    }
   }
 
   plugin::evaProcessor processor_;
@@ -228,11 +237,21 @@ TEST_F(JackMidi, ClosingReturnsWhenTheServerDiesMidStream) {
   EXPECT_FALSE(audio_.midi()->isOpen());
 }
 
-// The user-interface thread stops and starts MIDI and swaps the handler while messages arrive on
-// the JACK thread (ThreadSanitizer checks the shared words).
+// The user-interface thread swaps the handler, stops and starts MIDI while messages arrive on
+// the JACK thread; each new input is connected where the last one was. The sequencer runs in a
+// process of its own: ThreadSanitizer cannot see how libjack hands buffers between two clients
+// of one process.
 TEST_F(JackMidi, Concurrency) {
-  startHost();
-  controller_->stream(true);
+  controller_.reset();
+  const std::string sequencerTool = "/usr/bin/jack_midiseq";
+  if (access(sequencerTool.c_str(), X_OK) != 0) GTEST_SKIP() << "no " << sequencerTool;
+  startHost(false);
+  // Middle C, on for 25 ms of every 50 ms.
+  const auto sequencer = runJackTool({sequencerTool, "valvo-seq", "2400", "0", "60", "1200"});
+  ASSERT_TRUE(waitUntil([&] {
+    return runJackTool({"/usr/bin/jack_connect", "valvo-seq:out", kAmpInput})->waitExit(kLimit) ==
+           0;
+  }));
   RecordingHandler other;
   for (int round = 0; round < 4; ++round) {
     for (int swap = 0; swap < 20; ++swap) {
@@ -243,15 +262,15 @@ TEST_F(JackMidi, Concurrency) {
     audio_.stop();
     audio_.start();
     ASSERT_TRUE(audio_.midi()->isOpen());
-    ASSERT_TRUE(controller_->connect(controller_->outName(), kAmpInput));
   }
   const size_t before = handler_.count();
-  ASSERT_TRUE(waitUntil([&] { return handler_.count() > before; })) << "reopened input is live";
-  controller_->stream(false);
+  ASSERT_TRUE(waitUntil([&] { return handler_.count() > before + 2; })) << "reconnected";
   audio_.stop();
+  sequencer->signal(SIGTERM);
+  EXPECT_TRUE(sequencer->waitExit(kLimit));
   for (const RecordingHandler* h : {&handler_, &other}) {
     for (const Bytes& message : h->messages())
-      ASSERT_EQ(message[0], 0xB0);
+      EXPECT_TRUE(message == Bytes({0x90, 60, 64}) || message == Bytes({0x80, 60, 64}));
   }
 }
 
