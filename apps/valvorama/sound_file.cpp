@@ -2,6 +2,7 @@
 
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -11,6 +12,9 @@
 #include "framework/replacement_file.h"
 
 namespace {
+
+// Samples per read or write of the file.
+constexpr long kPieceSamples = 1 << 16;
 
 // libsndfile's text for the last error, without its "Error : " and with a real reason where it
 // has none to give.
@@ -115,16 +119,30 @@ SoundFileReader::SoundFileReader(const std::string& path)
   sampleRate_ = info.samplerate;
   channels_ = info.channels;
   frames_ = static_cast<long>(info.frames);
+  buffer_.resize(static_cast<size_t>(std::max(1L, kPieceSamples / channels_) * channels_));
 }
 
 SoundFileReader::~SoundFileReader() = default;
 
 long SoundFileReader::read(float* interleaved, long frames) {
-  const sf_count_t read = sf_readf_float(handle_->file, interleaved, frames);
-  if (read < frames && sf_error(handle_->file) != SF_ERR_NO_ERROR) {
-    throw CliError("cannot read '" + path_ + "': " + reason(handle_->file));
+  long done = 0;
+  while (done < frames) {
+    if (taken_ == buffered_) {
+      const long piece = static_cast<long>(buffer_.size()) / channels_;
+      buffered_ = static_cast<long>(sf_readf_float(handle_->file, buffer_.data(), piece));
+      taken_ = 0;
+      if (buffered_ < piece && sf_error(handle_->file) != SF_ERR_NO_ERROR) {
+        throw CliError("cannot read '" + path_ + "': " + reason(handle_->file));
+      }
+      if (buffered_ <= 0) break;
+    }
+    const long n = std::min(frames - done, buffered_ - taken_);
+    std::copy_n(&buffer_[static_cast<size_t>(taken_ * channels_)], n * channels_,
+                interleaved + done * channels_);
+    taken_ += n;
+    done += n;
   }
-  return static_cast<long>(read);
+  return done;
 }
 
 struct SoundFileWriter::Handle {
@@ -136,7 +154,10 @@ struct SoundFileWriter::Handle {
 };
 
 SoundFileWriter::SoundFileWriter(const std::string& path, int sampleRate, int channels)
-    : path_(path), handle_(std::make_unique<Handle>()) {
+    : path_(path),
+      handle_(std::make_unique<Handle>()),
+      channels_(channels),
+      buffer_(static_cast<size_t>(std::max(1L, kPieceSamples / channels) * channels)) {
   SF_INFO info{};
   info.samplerate = sampleRate;
   info.channels = channels;
@@ -154,13 +175,27 @@ SoundFileWriter::SoundFileWriter(const std::string& path, int sampleRate, int ch
 SoundFileWriter::~SoundFileWriter() = default;
 
 void SoundFileWriter::write(const float* interleaved, long frames) {
-  errno = 0;
-  if (sf_writef_float(handle_->sound, interleaved, frames) != frames) {
-    throw CliError("cannot write '" + path_ + "': " + reason(handle_->sound));
+  const long piece = static_cast<long>(buffer_.size()) / channels_;
+  while (frames > 0) {
+    const long n = std::min(frames, piece - buffered_);
+    std::copy_n(interleaved, n * channels_, &buffer_[static_cast<size_t>(buffered_ * channels_)]);
+    buffered_ += n;
+    interleaved += n * channels_;
+    frames -= n;
+    if (buffered_ == piece) flush();
   }
 }
 
+void SoundFileWriter::flush() {
+  errno = 0;
+  if (sf_writef_float(handle_->sound, buffer_.data(), buffered_) != buffered_) {
+    throw CliError("cannot write '" + path_ + "': " + reason(handle_->sound));
+  }
+  buffered_ = 0;
+}
+
 void SoundFileWriter::commit() {
+  flush();
   errno = 0;
   const int closed = sf_close(handle_->sound);
   handle_->sound = nullptr;

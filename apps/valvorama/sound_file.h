@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 // A sound file in any format libsndfile reads, read a block at a time as interleaved 32-bit
 // float frames. Problems throw CliError naming the file and the reason.
@@ -30,6 +31,10 @@ class SoundFileReader {
   int sampleRate_ = 0;
   int channels_ = 0;
   long frames_ = 0;
+  // The file is read in large pieces: a system call per small block costs more than the amp.
+  std::vector<float> buffer_;
+  long buffered_ = 0;  // frames in buffer_
+  long taken_ = 0;     // of which handed out
 };
 
 // Writes a sound file without ever leaving a half-written OUTPUT: the frames go to a new
@@ -48,7 +53,12 @@ class SoundFileWriter {
   void commit();
 
  private:
+  void flush();
+
   struct Handle;
   std::string path_;
   std::unique_ptr<Handle> handle_;
+  int channels_;
+  std::vector<float> buffer_;  // written in large pieces, as the reader reads
+  long buffered_ = 0;          // frames
 };
