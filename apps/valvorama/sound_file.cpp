@@ -107,6 +107,10 @@ SoundFileReader::SoundFileReader(const std::string& path)
     : path_(path), handle_(std::make_unique<Handle>()) {
   SF_INFO info{};
   handle_->file = sf_open(path.c_str(), SFM_READ, &info);
+  std::error_code ec;
+  if (!handle_->file && std::filesystem::is_directory(path, ec)) {
+    throw CliError("cannot read '" + path + "': it is a folder");
+  }
   if (!handle_->file) throw CliError("cannot read '" + path + "': " + reason(nullptr));
   if (info.channels < 1 || info.frames < 0) {
     throw CliError("cannot read '" + path + "': not a sound file it can read");
