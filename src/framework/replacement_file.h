@@ -34,8 +34,6 @@ class ReplacementFile {
   // False with errno set when nothing can be written there.
   bool open(const std::string& path);
   int descriptor() const { return fd_; }
-  // The path is a device node or FIFO, written in place.
-  bool writesThrough() const { return writesThrough_; }
   // Flushes the new version to the disk and puts it in place. False (the previous file
   // untouched, nothing left behind) on any failure.
   bool commit();
@@ -51,8 +49,8 @@ class ReplacementFile {
   std::string prefix_;  // its folder with the final slash; empty for the current folder
   std::string named_;   // the hidden temporary's name; empty while it is unnamed
   int fd_ = -1;
-  int slot_ = -1;  // where the signal handlers find named_
-  bool writesThrough_ = false;
+  int slot_ = -1;               // where the signal handlers find named_
+  bool writesThrough_ = false;  // a device node or FIFO, written in place
   bool keepMode_ = false;
   mode_t mode_ = 0;
 };
