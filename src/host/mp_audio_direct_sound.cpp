@@ -87,12 +87,12 @@ bool MPAudioDirectSound::openDevices() {
   halfBytes_ = bufferBytes_ / 2;
   writeOffset_ = readOffset_ = 0;
   writeCount_.store(0);
-  readCount_ = 0;
+  readCount_.store(0);
   activeThreads_.store(0);
 
   playbackEvents_ = makeOrNull<EventGroup>(kEventCount);
   captureEvents_ = makeOrNull<EventGroup>(kEventCount);
-  ringBytes_ = static_cast<uint32_t>(bufferBytes_) * 2;
+  ringBytes_ = static_cast<uint32_t>(halfBytes_) * kRingHalves;
   ring_.reset(new (std::nothrow) uint8_t[ringBytes_]());
   const bool ok = playbackEvents_ && captureEvents_ && ring_ &&
                   (config_.outputDevice == kNoDevice ||
@@ -148,7 +148,7 @@ bool MPAudioDirectSound::startStreaming() {
   if (!playbackEvents_ || !captureEvents_ || !ring_) return false;
   writeOffset_ = readOffset_ = 0;
   writeCount_.store(0);
-  readCount_ = 0;
+  readCount_.store(0);
   // Every start begins as the first did: a silent ring, silent halves, no stale stop signal.
   std::memset(ring_.get(), 0, ringBytes_);
   playbackEvents_->reset();
@@ -160,18 +160,20 @@ bool MPAudioDirectSound::startStreaming() {
     playback_->unlock(region);
   }
 
-  try {
-    if (playback_) {
-      playbackThread_ =
-          std::thread(&MPAudioDirectSound::streamingThread, this, std::ref(*playbackEvents_), true);
-      platform::setTimeCriticalPriority(playbackThread_);
+  // Counted from creation, so that a thread not yet running is waited for too.
+  const auto launch = [this](std::thread& thread, EventGroup& events, bool playback) {
+    activeThreads_.fetch_add(1);
+    try {
+      thread = std::thread(&MPAudioDirectSound::streamingThread, this, std::ref(events), playback);
+    } catch (const std::system_error&) {
+      activeThreads_.fetch_sub(1);
+      return false;
     }
-    if (capture_) {
-      captureThread_ =
-          std::thread(&MPAudioDirectSound::streamingThread, this, std::ref(*captureEvents_), false);
-      platform::setTimeCriticalPriority(captureThread_);
-    }
-  } catch (const std::system_error&) {
+    platform::setTimeCriticalPriority(thread);
+    return true;
+  };
+  if ((playback_ && !launch(playbackThread_, *playbackEvents_, true)) ||
+      (capture_ && !launch(captureThread_, *captureEvents_, false))) {
     stopStreaming();
     return false;
   }
@@ -195,7 +197,6 @@ void MPAudioDirectSound::stopStreaming() {
 }
 
 void MPAudioDirectSound::streamingThread(EventGroup& events, bool playback) {
-  activeThreads_.fetch_add(1);
   for (;;) {
     const int event = events.wait(kHalfWait);
     if (event == kStop) break;
@@ -223,7 +224,11 @@ void MPAudioDirectSound::captureHalf(uint32_t offset) {
     toInputs(region.data1, region.bytes1, 0);
     toInputs(region.data2, region.bytes2, static_cast<int32_t>(region.bytes1 / 4));
     runBlock();
-  } else {
+  } else if (writeCount_.load(std::memory_order_relaxed) + 1 -
+                 readCount_.load(std::memory_order_acquire) <
+             kRingHalves) {
+    // The next place is free only once the playback side has read what it held; when the
+    // playback side is that far behind, the new half is dropped, never one not yet read.
     writeOffset_ = (writeOffset_ + static_cast<uint32_t>(halfBytes_)) % ringBytes_;
     std::memcpy(ring_.get() + writeOffset_, region.data1, region.bytes1);
     if (region.bytes2)
@@ -236,10 +241,11 @@ void MPAudioDirectSound::captureHalf(uint32_t offset) {
 void MPAudioDirectSound::playbackHalf(uint32_t offset) {
   PcmLoopBuffer::Region region;
   if (!playback_->lock(offset, static_cast<uint32_t>(halfBytes_), region)) return;
-  if (capture_ && readCount_ < writeCount_.load(std::memory_order_acquire)) {
+  const uint64_t read = readCount_.load(std::memory_order_relaxed);
+  if (capture_ && read < writeCount_.load(std::memory_order_acquire)) {
     toInputs(ring_.get() + readOffset_, static_cast<uint32_t>(halfBytes_), 0);
     readOffset_ = (readOffset_ + static_cast<uint32_t>(halfBytes_)) % ringBytes_;
-    ++readCount_;
+    readCount_.store(read + 1, std::memory_order_release);
   }
   runBlock();
   fromOutputs(region.data1, region.bytes1, 0);

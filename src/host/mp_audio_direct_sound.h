@@ -76,13 +76,15 @@ class MPAudioDirectSound : public MPAudioDriver {
   std::thread captureThread_;
   std::atomic<int32_t> activeThreads_{0};
 
-  // The ring: the capture thread writes halves and counts them, the playback thread reads.
+  // The ring: the capture thread writes halves and counts them, the playback thread reads and
+  // counts what it has read.
+  static constexpr uint32_t kRingHalves = 4;
   std::unique_ptr<uint8_t[]> ring_;
   uint32_t ringBytes_ = 0;
   uint32_t writeOffset_ = 0;
   uint32_t readOffset_ = 0;
   std::atomic<uint64_t> writeCount_{0};
-  uint64_t readCount_ = 0;
+  std::atomic<uint64_t> readCount_{0};
 
   // The device-side buffers of the left and right device channels, or none; set at start.
   float* inputLeft_ = nullptr;

@@ -56,6 +56,8 @@ bool PcmLoopBuffer::open(const std::string& device, int32_t sampleRate, uint32_t
   }
   const auto halfMilliseconds = static_cast<int64_t>(halfFrames_) * 1000 / sampleRate;
   stallLimit_ = std::max(kShortestStallLimit, std::chrono::milliseconds(4 * halfMilliseconds));
+  ownerWaitMilliseconds_ =
+      static_cast<int>(std::clamp<int64_t>(halfMilliseconds, 1, kPollMilliseconds));
   return true;
 }
 
@@ -211,7 +213,12 @@ void PcmLoopBuffer::runPump() {
   auto lastMove = std::chrono::steady_clock::now();
   bool alive = true;
   while (alive && !stopRequested_.load()) {
-    const int ready = ::poll(pollFds_.data(), pollFds_.size(), kPollMilliseconds);
+    // While the owner fills the next half the device has room, and would wake the pump at once,
+    // over and over; then only the owner's unlock (or a half's time) wakes it.
+    const bool ownerTurn =
+        direction_ == PcmDirection::kPlayback && halves_[pumpHalf_].load() == kFree;
+    const int ready = ownerTurn ? ::poll(&pollFds_.back(), 1, ownerWaitMilliseconds_)
+                                : ::poll(pollFds_.data(), pollFds_.size(), kPollMilliseconds);
     if (ready < 0 && errno != EINTR) {
       alive = false;
       break;
@@ -223,8 +230,9 @@ void PcmLoopBuffer::runPump() {
     }
     if (stopRequested_.load()) break;
     // Lets a plug-in clear what woke it (a sound server plug-in reads its socket here).
-    if (ready > 0 && std::any_of(pollFds_.begin(), pollFds_.end() - 1,
-                                 [](const pollfd& fd) { return fd.revents != 0; })) {
+    if (ready > 0 && !ownerTurn &&
+        std::any_of(pollFds_.begin(), pollFds_.end() - 1,
+                    [](const pollfd& fd) { return fd.revents != 0; })) {
       unsigned short events = 0;
       snd_pcm_poll_descriptors_revents(pcm_, pollFds_.data(), static_cast<unsigned int>(pcmFds),
                                        &events);

@@ -102,7 +102,8 @@ class PcmLoopBuffer {
   snd_pcm_uframes_t halfFrames_ = 0;
   snd_pcm_uframes_t deviceFrames_ = 0;
   std::chrono::milliseconds stallLimit_{1000};
-  std::vector<pollfd> pollFds_;  // the PCM's descriptors, then the wake-up descriptor
+  int ownerWaitMilliseconds_ = 1;  // a half's time, at most one poll
+  std::vector<pollfd> pollFds_;    // the PCM's descriptors, then the wake-up descriptor
   int wakeFd_ = -1;
   std::array<Notification, kMaxNotifications> notifications_{};
   int notificationCount_ = 0;

@@ -158,7 +158,9 @@ CounterCheck checkCounter(const std::vector<float>& channel, int64_t frames) {
 // Streams until the recorder is full, then stops.
 void stream(MPAudioDirectSound& driver, const Recorder& recorder) {
   ASSERT_TRUE(driver.start());
-  EXPECT_TRUE(eventually([&] { return recorder.full(); }));
+  EXPECT_TRUE(eventually([&] { return recorder.full(); }))
+      << recorder.blocks() << " blocks, streaming " << driver.isStreaming() << ", lost "
+      << driver.deviceLost() << ", " << driver.xrunCount() << " xruns";
   driver.stop();
 }
 
@@ -228,6 +230,9 @@ class DirectSoundLoopback : public JackServerTest {
   Recorder recorder_{kRate};  // one second
 };
 
+// The streaming tests that the ThreadSanitizer run picks by name.
+using DirectSoundConcurrency = DirectSoundLoopback;
+
 TEST_F(DirectSoundLoopback, TheLoopbackDeviceIsListedBothWays) {
   driver_.enumerateDevices(true);
   int32_t index = -1;
@@ -281,7 +286,7 @@ TEST_F(DirectSoundLoopback, CaptureOnlyRunsTheBlocksOnTheCaptureThread) {
 // Full duplex through the loopback, with the device channels each slot names: the counter comes
 // back sample-exact on the input wired to the device channel it left on, -1.0 comes back as
 // exactly -1.0 (it left as -32767), and nothing on the way allocates.
-TEST_F(DirectSoundLoopback, FullDuplexBringsTheSignalBackOnTheConfiguredChannels) {
+TEST_F(DirectSoundConcurrency, FullDuplexBringsTheSignalBackOnTheConfiguredChannels) {
   const struct {
     int32_t input1, input2, outputLeft, outputRight;
     bool counterOnOutput1;
@@ -326,7 +331,7 @@ TEST_F(DirectSoundLoopback, FullDuplexBringsTheSignalBackOnTheConfiguredChannels
 
 // The processor run live on the streaming thread gives what it gives offline on the same
 // samples; and the round trip is measured for the record.
-TEST_F(DirectSoundLoopback, LiveProcessingMatchesAnOfflineRenderAndTheRoundTripIsReported) {
+TEST_F(DirectSoundConcurrency, LiveProcessingMatchesAnOfflineRenderAndTheRoundTripIsReported) {
   plugin::setProcessSampleRate(static_cast<float>(kRate));
   plugin::vlvrProcessor live;
   live.initialize();
@@ -371,7 +376,7 @@ TEST_F(DirectSoundLoopback, LiveProcessingMatchesAnOfflineRenderAndTheRoundTripI
 }
 
 // A server that dies mid-stream ends streaming on its own; stop and close return.
-TEST_F(DirectSoundLoopback, AServerThatDiesEndsStreaming) {
+TEST_F(DirectSoundConcurrency, AServerThatDiesEndsStreaming) {
   const char* loop = JackServer::kLoopbackDeviceName;
   ASSERT_TRUE(driver_.openByNames(loop, loop, kBlock, 0, 1, 0, 1, kRate));
   ASSERT_TRUE(driver_.start());
