@@ -10,6 +10,7 @@
 #include "commands.h"
 #include "framework/epi_text.h"
 #include "framework/file_lock.h"
+#include "framework/settings_folder.h"
 #include "plugin/vlvr_processor.h"
 #include "same_file.h"
 
@@ -115,14 +116,21 @@ std::vector<float> readProgramText(const plugin::vlvrProcessor& processor,
 
 int runBank(Arguments& args) {
   std::vector<std::string> words;
-  while (!args.empty())
-    words.push_back(args.positional("ACTION"));
+  std::string config;
+  while (!args.empty()) {
+    if (args.takeValue("--config", config)) {
+      framework::SettingsFolder::setOverride(config);
+    } else {
+      words.push_back(args.positional("ACTION"));
+    }
+  }
   const std::string action = words.empty() ? "" : words[0];
   plugin::vlvrProcessor processor;
   processor.initialize();
   if (action == "list" && words.size() <= 2) {
     const bool named = words.size() == 2;
-    const std::string file = named ? words[1] : processor.bankFileName();
+    const std::string file =
+        named ? words[1] : framework::SettingsFolder::file(processor.bankFileName());
     if (named || std::filesystem::exists(file)) {
       loadOrFail(processor, file);
     } else {

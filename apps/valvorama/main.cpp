@@ -29,8 +29,10 @@ const Command kCommands[] = {
      "  rf64, ... as libsndfile offers them; WAV when it has none. A device or FIFO is written\n"
      "  in place.\n"
      "  --program N        program 1..128 (default 1)\n"
-     "  --bank FILE        program bank (default: \"ValvoramaLive settings.dat\" when present,\n"
-     "                     else the built-in programs)\n"
+     "  --bank FILE        program bank (default: \"ValvoramaLive settings.dat\" of the settings\n"
+     "                     folder when present, else the built-in programs)\n"
+     "  --config DIR       settings folder (default $XDG_CONFIG_HOME/ValvoramaLive, else\n"
+     "                     ~/.config/ValvoramaLive)\n"
      "  --set NAME=VALUE   set a parameter by name (case-insensitive) or index 0..21;\n"
      "                     repeatable\n"
      "  --tail SECONDS     keep rendering after the input so tails ring out (default 2)\n"
@@ -42,12 +44,13 @@ const Command kCommands[] = {
      "  reading changes ('-' for no pitch). --reference defaults to 440.\n"},
     {"params", runParams, "valvorama params\n  The 22 parameters: index, name, range, default.\n"},
     {"bank", runBank,
-     "valvorama bank list [FILE]\n"
+     "valvorama bank list [--config DIR] [FILE]\n"
      "valvorama bank write FILE\n"
      "valvorama bank export FILE N TEXTFILE\n"
      "valvorama bank import FILE N TEXTFILE\n"
      "  Lists a program bank, writes the built-in programs as one, or moves program N (1..128)\n"
-     "  to and from a text settings file.\n"},
+     "  to and from a text settings file. Without FILE, list reads the live amp's bank in the\n"
+     "  settings folder.\n"},
     {"effect", runEffect,
      "valvorama effect NUMBER [--cc CONTROLLER=VALUE ...] [--tempo BPM] [--tail SECONDS] INPUT "
      "OUTPUT\n"

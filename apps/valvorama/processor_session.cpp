@@ -6,6 +6,7 @@
 
 #include "arguments.h"
 #include "cli_error.h"
+#include "framework/settings_folder.h"
 #include "plugin/sample_rate.h"
 
 namespace {
@@ -34,7 +35,7 @@ std::string ProcessorSession::loadBank(const std::string& explicitPath) {
     }
     return explicitPath;
   }
-  const std::string standard = processor_->bankFileName();
+  const std::string standard = framework::SettingsFolder::file(processor_->bankFileName());
   if (std::filesystem::exists(standard)) {
     if (!processor_->loadProgramBankFile(standard)) {
       throw CliError("cannot read program bank '" + standard + "'");

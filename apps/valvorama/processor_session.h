@@ -16,7 +16,7 @@ class ProcessorSession {
   plugin::vlvrProcessor& processor() { return *processor_; }
   plugin::AEffect& effect() { return *processor_->getAeffect(); }
 
-  // An explicit bank must load; without one the bank file of the current folder is used when
+  // An explicit bank must load; without one the bank file of the settings folder is used when
   // it exists, else the built-in programs. Returns the bank file read, empty for none.
   std::string loadBank(const std::string& explicitPath);
   // Opens the processor at `sampleRate` and selects program `program` (0-based).

@@ -8,6 +8,7 @@
 #include "cli_error.h"
 #include "commands.h"
 #include "demo_phrase.h"
+#include "framework/settings_folder.h"
 #include "full_scale.h"
 #include "render.h"
 #include "same_file.h"
@@ -20,12 +21,14 @@ constexpr int kDemoRate = 44100;
 }  // namespace
 
 int runRender(Arguments& args) {
-  std::string programText = "1", bank, tailText = "2", value;
+  std::string programText = "1", bank, tailText = "2", value, config;
   std::vector<std::string> sets, positional;
   bool keepLatency = false, demo = false;
   while (!args.empty()) {
     if (args.takeValue("--program", programText) || args.takeValue("--bank", bank) ||
         args.takeValue("--tail", tailText)) {
+    } else if (args.takeValue("--config", config)) {
+      framework::SettingsFolder::setOverride(config);
     } else if (args.takeValue("--set", value)) {
       sets.push_back(value);
     } else if (args.take("--keep-latency")) {

@@ -52,8 +52,10 @@ class Cli : public ::testing::Test {
   // Runs the binary in the test's folder.
   Result run(const std::string& arguments) const {
     const std::string out = path("stdout.txt"), err = path("stderr.txt");
-    const std::string command = "cd '" + dir_.string() + "' && '" VALVORAMA_BINARY "' " +
-                                arguments + " >'" + out + "' 2>'" + err + "'";
+    // The settings folder is the test's own, never the user's.
+    const std::string command = "cd '" + dir_.string() + "' && XDG_CONFIG_HOME='" + dir_.string() +
+                                "' '" VALVORAMA_BINARY "' " + arguments + " >'" + out + "' 2>'" +
+                                err + "'";
     const int raw = std::system(command.c_str());
     auto slurp = [](const std::string& p) {
       std::ifstream f(p);
@@ -367,7 +369,9 @@ TEST_F(Cli, OptionsMayComeBeforeOrAfterTheArguments) {
 TEST_F(Cli, NoCommandWritesOverWhatItReads) {
   writeWav("di.wav", pluckAt(0, 0.2, 0.3f));
   ASSERT_EQ(run("bank write bank.dat").status, 0);
-  ASSERT_EQ(run("bank write \"ValvoramaLive settings.dat\"").status, 0);  // read by default
+  fs::create_directory(path("ValvoramaLive"));
+  ASSERT_EQ(run("bank write \"ValvoramaLive/ValvoramaLive settings.dat\"").status,
+            0);  // read by default
   fs::create_symlink("di.wav", path("link.wav"));
   const auto before = snapshot();
   const char* commands[] = {
@@ -378,7 +382,7 @@ TEST_F(Cli, NoCommandWritesOverWhatItReads) {
       "bank import bank.dat 3 bank.dat",
       "render --bank bank.dat di.wav bank.dat",
       "render --demo --bank bank.dat ./bank.dat",
-      "render di.wav \"ValvoramaLive settings.dat\"",
+      "render di.wav \"ValvoramaLive/ValvoramaLive settings.dat\"",
   };
   for (const char* c : commands) {
     const Result r = run(c);
