@@ -17,5 +17,12 @@ function(valvo_test_suite name)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} GTest::gtest GTest::gtest_main
                                         valvo_warnings)
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120)
+  # libjack names a client's sockets by client name and user, not by server: two tests with
+  # the amp's clients on two private servers at once can take each other's sockets, so the
+  # suites on a JACK server run one test at a time.
+  if("jack_fixture" IN_LIST ARG_DEPENDS)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 PROPERTIES RESOURCE_LOCK jack_server)
+  else()
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120)
+  endif()
 endfunction()
