@@ -25,4 +25,8 @@ class epiAlphaControl_text : public epiAlphaControl {
 // read arguments that are not there.
 std::optional<std::string> formatNumber(const std::string& format, int32_t value);
 
+// Lets go of cairo's and fontconfig's font caches, which live until the process ends, so a leak
+// checker sees a clean heap. Only after the last drawing of the program.
+void releaseFontCaches();
+
 }  // namespace gui

@@ -90,7 +90,11 @@ bool epiAlphaPanel::build(const PanelResource& resource, PictureCache& pictures)
 bool epiAlphaPanel::load(const framework::ResourceFile& file, uint32_t id, PictureCache& pictures) {
   const auto bytes = file.read(kPanelType, id);
   const auto resource = bytes ? parsePanel(*bytes) : std::nullopt;
-  return build(resource.value_or(PanelResource{}), pictures) && resource.has_value();
+  if (!resource) {
+    build(PanelResource{}, pictures);  // no controls left from before
+    return false;
+  }
+  return build(*resource, pictures);
 }
 
 void epiAlphaPanel::setActive(bool active) {

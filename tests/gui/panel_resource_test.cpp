@@ -35,9 +35,9 @@ void putWord(Bytes& bytes, size_t at, uint32_t value) {
 
 TEST(PanelResource, RoundTripKeepsEveryField) {
   gui::PanelResource panel = testsupport::testPanel();
-  panel.controls[10].text = "Version 1.0.3";
-  panel.controls[10].align = 2;
-  panel.controls[10].fontSize = 12.5;
+  panel.controls[11].text = "Version 1.0.3";
+  panel.controls[11].align = 2;
+  panel.controls[11].fontSize = 12.5;
   panel.controls[0].properties.push_back({framework::fourCC("roSp"), -3, 0x7fffffff});
   const Bytes bytes = gui::serializePanel(panel);
   const auto parsed = gui::parsePanel(bytes);
@@ -45,7 +45,7 @@ TEST(PanelResource, RoundTripKeepsEveryField) {
   EXPECT_EQ(gui::serializePanel(*parsed), bytes);
   ASSERT_EQ(parsed->controls.size(), panel.controls.size());
   EXPECT_EQ(parsed->width, 100);
-  const auto& text = parsed->controls[10];
+  const auto& text = parsed->controls[11];
   EXPECT_EQ(text.kind, gui::ControlKind::kText);
   EXPECT_EQ(text.text, "Version 1.0.3");
   EXPECT_EQ(text.fontSize, 12.5);

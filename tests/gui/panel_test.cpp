@@ -11,6 +11,13 @@
 
 namespace {
 
+// Text drawing fills the font caches; they go at the end so the sanitizer's leak check passes.
+class FontCaches : public ::testing::Environment {
+ public:
+  void TearDown() override { gui::releaseFontCaches(); }
+};
+const auto* const fontCaches = ::testing::AddGlobalTestEnvironment(new FontCaches);
+
 using platform::InputEvent;
 using testsupport::mouse;
 using testsupport::TestRig;
@@ -92,20 +99,28 @@ TEST(PanelGlide, InactivePanelTakesValuesAtOnceAndDrawsNothing) {
   EXPECT_EQ(rig.frameOf(11, 11), 30);
 }
 
-TEST(Panel, LedMeterClampsAndLightsFromTheBottom) {
-  // LED i sits 6 px above LED i - 1; LED 0 at the bottom (y 58).
+TEST(Panel, MetersClampAndLightTheirLeds) {
+  // LED meter 59: LED i sits 6 px above LED i - 1, LED 0 at the bottom (y 58); values 0..3
+  // light LEDs 0..v. Segment meter 62: segments 5 px apart from the left; v lights v of them.
   const struct {
+    int32_t control;
     int16_t value, shown;
-    std::vector<int32_t> frames;  // LEDs 0..3: 1 lit, 0 dark
-  } cases[] = {{2, 2, {1, 1, 1, 0}}, {-5, 0, {1, 0, 0, 0}}, {9, 3, {1, 1, 1, 1}}};
+    std::vector<int32_t> frames;  // per LED from the first: 1 lit, 0 dark
+  } cases[] = {
+      {59, 2, 2, {1, 1, 1, 0}}, {59, -5, 0, {1, 0, 0, 0}}, {59, 9, 3, {1, 1, 1, 1}},
+      {62, 2, 2, {1, 1, 0}},    {62, 0, 0, {0, 0, 0}},     {62, 7, 3, {1, 1, 1}},
+  };
   for (const auto& c : cases) {
     TestRig rig;
-    rig.panel.setValue(59, c.value);
-    EXPECT_EQ(rig.panel.getValue(59), c.shown);
+    rig.panel.setValue(c.control, c.value);
+    EXPECT_EQ(rig.panel.getValue(c.control), c.shown);
     testsupport::Canvas canvas(rig.panel);
     canvas.draw(rig.panel);
-    for (int32_t led = 0; led < 4; ++led)
-      EXPECT_EQ(canvas.frameAt(11, 59 - 6 * led), c.frames[led]) << "value " << c.value;
+    for (int32_t led = 0; led < int32_t(c.frames.size()); ++led) {
+      const int32_t frame =
+          c.control == 59 ? canvas.frameAt(11, 59 - 6 * led) : canvas.frameAt(11 + 5 * led, 89);
+      EXPECT_EQ(frame, c.frames[size_t(led)]) << c.control << " at " << c.value << ", LED " << led;
+    }
   }
 }
 
@@ -214,6 +229,17 @@ TEST(Panel, TextsAndScrollingPicture) {
       redPixels += (canvas.pixel(x, y) & 0x00ffffff) != 0;
   }
   EXPECT_GT(redPixels, 20);
+
+  // Text that is not UTF-8 (a Latin-1 name) is drawn and leaves the context usable.
+  for (const char* odd : {"PROVA \xe8", "\xed\xa0\x80", "\xf0\x9f", "\xc0\xaf"}) {
+    rig.panel.setText(60, odd);
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 100, 100);
+    cairo_t* cr = cairo_create(surface);
+    rig.panel.control(60)->draw(cr);
+    EXPECT_EQ(cairo_status(cr), CAIRO_STATUS_SUCCESS) << odd;
+    cairo_destroy(cr);
+    cairo_surface_destroy(surface);
+  }
 
   // The credits' row 10 shows at the top of the frame once scrolled by 10.
   EXPECT_EQ(rig.frameOf(51, 40), 0);

@@ -149,7 +149,8 @@ inline gui::ControlResource control(int32_t number, gui::ControlKind kind, int32
 // Pictures and a panel with one control of each kind the tests drive:
 //   16 rotary 0..128 (129 frames), 17 rotary with roMx 0..1000 and roSt (10, 1), 18 rotary with
 //   default 64, 10 rotary of 3 frames with roDi 10, 8 list knob of 128 frames, 59 LED meter of
-//   4 LEDs 6 px apart, 50 button, 11 switch, 14 lamp, 7 scrolling picture, 60 text.
+//   4 LEDs 6 px apart, 62 segment meter of 3 segments 5 px apart, 50 button, 11 switch, 14 lamp,
+//   7 scrolling picture, 60 text.
 enum TestPicture : uint32_t { kKnob = 1, kSwitch, kListStrip, kLamp, kCredits };
 
 inline TestSkin testSkin() {
@@ -183,6 +184,9 @@ inline gui::PanelResource testPanel() {
   c.push_back(control(11, ControlKind::kCheckButton, 30, 40, kLamp, 2));
   c.push_back(control(14, ControlKind::kImageSelector, 40, 40, kLamp, 2));
   c.push_back(control(7, ControlKind::kScrollingText, 50, 40, kCredits, 1));
+  c.push_back(control(62, ControlKind::kSegmentMeter, 10, 88, kLamp, 2));
+  c.back().ledCount = 3;
+  c.back().ledPitch = 5;
   c.push_back(control(60, ControlKind::kText, 10, 70, 0, 1));
   c.back().width = 40;
   c.back().height = 12;
