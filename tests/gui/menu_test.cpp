@@ -1,0 +1,211 @@
+#include <gtest/gtest.h>
+
+#include <cairo.h>
+
+#include <string>
+
+#include "framework/four_cc.h"
+#include "gui/epi_menu.h"
+#include "gui/epi_menu_bar.h"
+#include "window_test_support.h"
+
+namespace {
+
+using gui::epiMenu;
+using gui::epiMenuBar;
+using gui::Rect;
+using platform::InputEvent;
+using testsupport::RecordingWindow;
+
+// The host window's menus: the about command (no title), "File", the programs in four
+// submenus of 32, "Settings" with a separator as item 3.
+void addHostMenus(epiMenuBar& bar) {
+  bar.addMenu(0, "")->addItem("About");
+  bar.addMenu(1, "File")->addItem("Quit");
+  epiMenu* programs = bar.addMenu(2, "Programs");
+  const char* const banks[] = {"1..32", "33..64", "65..96", "97..128"};
+  for (int32_t bank = 0; bank < 4; ++bank) {
+    epiMenu* submenu = programs->addSubmenu(4 + bank, banks[bank]);
+    for (int32_t i = 1; i <= 32; ++i)
+      submenu->addItem("Program " + std::to_string(bank * 32 + i));
+  }
+  epiMenu* settings = bar.addMenu(3, "Settings");
+  for (const char* text : {"Audio setup...", "Tuner setup...", "", "Learn Preset Up CC/PC...",
+                           "Learn Preset Down CC/PC...", "Learn Volume CC...", "Learn Wah CC..."}) {
+    if (*text)
+      settings->addItem(text);
+    else
+      settings->addSeparator();
+  }
+}
+
+InputEvent pointer(InputEvent::Type type, const Rect& at) {
+  return {.type = type, .x = at.x + at.width / 2, .y = at.y + at.height / 2, .button = 1};
+}
+
+TEST(Menu, CommandsAreNumberedByGroupAndItem) {
+  epiMenuBar bar;
+  addHostMenus(bar);
+  struct Case {
+    int32_t group, item;
+    const char* text;
+    int32_t command;
+  };
+  const Case cases[] = {
+      {0, 1, "About", 40001},
+      {1, 1, "Quit", 40101},
+      {2, 2, "33..64", 40202},
+      {3, 2, "Tuner setup...", 40302},
+      {3, 4, "Learn Preset Up CC/PC...", 40304},
+      {3, 7, "Learn Wah CC...", 40307},
+      {4, 1, "Program 1", 40401},
+      {6, 5, "Program 69", 40605},
+      {7, 32, "Program 128", 40732},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    const epiMenu* menu = bar.menu(c.group);
+    ASSERT_NE(menu, nullptr);
+    ASSERT_NE(menu->item(c.item), nullptr);
+    EXPECT_EQ(menu->item(c.item)->text, c.text);
+    EXPECT_EQ(menu->commandOf(c.item), c.command);
+    EXPECT_EQ(epiMenu::groupOf(c.command), c.group);
+    EXPECT_EQ(epiMenu::itemOf(c.command), c.item);
+  }
+  EXPECT_TRUE(bar.menu(3)->item(3)->separator);
+  EXPECT_EQ(bar.menu(3)->item(8), nullptr);
+  EXPECT_EQ(bar.addMenu(3, "Again"), nullptr) << "a group is one menu";
+  EXPECT_TRUE(bar.titleArea(0).empty()) << "no title, no place in the bar";
+
+  epiMenu full(9, "Full");
+  for (int32_t i = 1; i <= 99; ++i)
+    ASSERT_EQ(full.addItem("x"), i);
+  EXPECT_EQ(full.addItem("one too many"), 0) << "item 100 would be the next group's item 0";
+}
+
+// Offline: the bar driven with events handed in, the open menu drawn into an image.
+TEST(Menu, CheckMarksAndNewNamesShowInTheOpenMenu) {
+  epiMenuBar bar;
+  addHostMenus(bar);
+  epiMenu& settings = *bar.menu(3);
+  ASSERT_TRUE(settings.check(2, true));
+  EXPECT_FALSE(settings.check(9, true));
+  bar.handle(pointer(InputEvent::Type::kButtonPress, bar.titleArea(3)), 500, 400);
+  ASSERT_TRUE(bar.tracking());
+
+  const auto inkInCheckColumn = [&](int32_t item) {
+    const auto& popup = bar.popups().front();
+    cairo_surface_t* image =
+        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, popup.area.width, popup.area.height);
+    cairo_t* cr = cairo_create(image);
+    bar.drawPopup(cr, popup);
+    cairo_destroy(cr);
+    cairo_surface_flush(image);
+    const Rect row = popup.items[size_t(item - 1)];
+    int dark = 0;
+    for (int32_t y = row.y; y < row.y + row.height; ++y) {
+      const auto* line = reinterpret_cast<const uint32_t*>(
+          cairo_image_surface_get_data(image) + y * cairo_image_surface_get_stride(image));
+      for (int32_t x = row.x; x < row.x + 20; ++x)
+        dark += (line[x] & 0xff) < 0x80;
+    }
+    cairo_surface_destroy(image);
+    return dark;
+  };
+  EXPECT_GT(inkInCheckColumn(2), 0);
+  EXPECT_EQ(inkInCheckColumn(1), 0);
+
+  const int32_t narrow = bar.itemArea(3, 1).width;
+  ASSERT_TRUE(settings.rename(1, "Audio hardware settings and a very long name..."));
+  EXPECT_EQ(settings.item(1)->text, "Audio hardware settings and a very long name...");
+  bar.relayout();
+  EXPECT_GT(bar.itemArea(3, 1).width, narrow) << "the open menu widens for the new name";
+  EXPECT_FALSE(settings.rename(0, "none"));
+}
+
+TEST(Menu, TallAndRightHandMenusStayInsideTheWindow) {
+  // Short: the submenu takes three columns; narrow: it goes left of its parent.
+  for (const auto& [width, height] : {std::pair{500, 300}, std::pair{300, 500}}) {
+    SCOPED_TRACE(width);
+    epiMenuBar bar;
+    addHostMenus(bar);
+    bar.handle(pointer(InputEvent::Type::kButtonPress, bar.titleArea(2)), width, height);
+    bar.handle(pointer(InputEvent::Type::kMotion, bar.itemArea(2, 4)), width, height);
+    ASSERT_EQ(bar.popups().size(), 2u) << "hovering over \"97..128\" opens it";
+    const Rect window{0, 0, width, height};
+    for (int32_t item = 1; item <= 32; ++item) {
+      const Rect area = bar.itemArea(7, item);
+      EXPECT_TRUE(window.contains(area.x, area.y) &&
+                  window.contains(area.x + area.width - 1, area.y + area.height - 1))
+          << "item " << item;
+    }
+    EXPECT_GT(bar.itemArea(7, 32).x, bar.itemArea(7, 1).x) << "laid out in columns";
+  }
+}
+
+class MenuTest : public testsupport::WindowTest {};
+
+TEST_F(MenuTest, ClickingAnItemRunsItsCommand) {
+  RecordingWindow window(engine_, framework::fourCC("hosw"));
+  addHostMenus(window.menuBar());
+  ASSERT_TRUE(window.enableMenuItem(3, 6, false));
+  ASSERT_TRUE(window.openTopLevel(480, 320, "menus"));
+  ASSERT_TRUE(onScreen(window));
+  const uint64_t id = window.nativeHandle();
+  epiMenuBar& bar = window.menuBar();
+  const auto centre = [](const Rect& area) {
+    return std::make_pair(area.x + area.width / 2, area.y + area.height / 2);
+  };
+  const auto clickAt = [&](const Rect& area) {
+    const auto [x, y] = centre(area);
+    click(window, x, y);
+  };
+  const auto openMenu = [&](int32_t group) {
+    clickAt(bar.titleArea(group));
+    return passUntil([&] { return bar.tracking() && engine_.menuWindow() == &window; });
+  };
+
+  SCOPED_TRACE("click a title, click an item");
+  ASSERT_TRUE(openMenu(3));
+  clickAt(bar.itemArea(3, 2));
+  ASSERT_TRUE(passUntil([&] { return !window.commands.empty(); }));
+  EXPECT_EQ(window.commands, (std::vector<int32_t>{40302}));
+  EXPECT_FALSE(bar.tracking());
+  EXPECT_EQ(engine_.menuWindow(), nullptr);
+
+  SCOPED_TRACE("press a title, drag to an item, release");
+  window.commands.clear();
+  auto [titleX, titleY] = centre(bar.titleArea(3));
+  input_->moveTo(id, titleX, titleY);
+  input_->press(1);
+  ASSERT_TRUE(passUntil([&] { return bar.tracking(); }));
+  auto [itemX, itemY] = centre(bar.itemArea(3, 1));
+  input_->moveTo(id, itemX, itemY - 4);
+  input_->moveTo(id, itemX, itemY);
+  input_->release(1);
+  ASSERT_TRUE(passUntil([&] { return !window.commands.empty(); }));
+  EXPECT_EQ(window.commands, (std::vector<int32_t>{40301}));
+
+  SCOPED_TRACE("a submenu opens under the pointer");
+  window.commands.clear();
+  ASSERT_TRUE(openMenu(2));
+  auto [bankX, bankY] = centre(bar.itemArea(2, 2));
+  input_->moveTo(id, bankX, bankY);
+  ASSERT_TRUE(passUntil([&] { return bar.popups().size() == 2; }));
+  clickAt(bar.itemArea(5, 5));
+  ASSERT_TRUE(passUntil([&] { return !window.commands.empty(); }));
+  EXPECT_EQ(window.commands, (std::vector<int32_t>{40505}));
+
+  SCOPED_TRACE("separators and disabled items choose nothing; a click outside closes");
+  window.commands.clear();
+  ASSERT_TRUE(openMenu(3));
+  clickAt(bar.itemArea(3, 3));
+  clickAt(bar.itemArea(3, 6));
+  settle();
+  EXPECT_TRUE(bar.tracking());
+  click(window, 400, 300);
+  ASSERT_TRUE(passUntil([&] { return !bar.tracking(); }));
+  EXPECT_TRUE(window.commands.empty());
+}
+
+}  // namespace

@@ -1,0 +1,197 @@
+#include <gtest/gtest.h>
+
+#include <cairo.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "framework/four_cc.h"
+#include "gui/epi_message_box.h"
+#include "panel_test_support.h"
+#include "window_test_support.h"
+
+// After gtest and our headers.
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+
+namespace {
+
+using framework::fourCC;
+using testsupport::RecordingWindow;
+
+constexpr uint32_t kMain = fourCC("main");
+constexpr uint32_t kHost = fourCC("hosw");
+
+class WindowTest : public testsupport::WindowTest {};
+
+// The test skin's panel in a window with a menu bar above it, the knob 16 at (10, 10) of the
+// panel showing frame `value`.
+struct PanelWindow {
+  explicit PanelWindow(gui::epiEngineClass& engine) : window(engine, kMain) {
+    testsupport::testSkin().fill(file);
+    auto panel = std::make_unique<gui::epiAlphaPanel>();
+    panel->build(testsupport::testPanel(), pictures);
+    window.addPanel(std::move(panel));
+    window.menuBar().addMenu(1, "File")->addItem("Quit");
+  }
+  framework::ResourceFile file;
+  gui::PictureCache pictures{file};
+  RecordingWindow window;
+};
+
+TEST_F(WindowTest, KnobDraggedWithTheMouseChangesItsValueAndTheScreenshotShowsIt) {
+  PanelWindow rig(engine_);
+  RecordingWindow& window = rig.window;
+  ASSERT_TRUE(window.openTopLevel(100, 100, "knob"));
+  ASSERT_TRUE(onScreen(window));
+  window.panel(0)->setActive(false);
+  window.setControlValue(0, 16, 110);  // at once, as on an inactive panel
+  window.showPanel(0);
+
+  // 100 px down at 2 px a step, below the bar (the screen has no room above the window).
+  const int32_t top = window.contentTop();
+  EXPECT_EQ(top, gui::epiMenuBar::kHeight);
+  input_->drag(window.nativeHandle(), 12, top + 12, 12, top + 12 + 100, 10);
+  ASSERT_TRUE(passUntil([&] { return window.getControlValue(0, 16) == 60; }))
+      << window.getControlValue(0, 16);
+  ASSERT_FALSE(window.changes.empty());
+  EXPECT_EQ(window.changes.back(), std::make_pair(0, 16));
+
+  const std::string path =
+      (std::filesystem::temp_directory_path() / ("window-" + std::to_string(getpid()) + ".png"))
+          .string();
+  ASSERT_TRUE(window.writePng(path));
+  cairo_surface_t* png = cairo_image_surface_create_from_png(path.c_str());
+  std::filesystem::remove(path);
+  ASSERT_EQ(cairo_surface_status(png), CAIRO_STATUS_SUCCESS);
+  EXPECT_EQ(cairo_image_surface_get_width(png), 100);
+  EXPECT_EQ(cairo_image_surface_get_height(png), 100 + top);
+  const auto* row =
+      cairo_image_surface_get_data(png) + (top + 12) * cairo_image_surface_get_stride(png);
+  const uint32_t pixel = reinterpret_cast<const uint32_t*>(row)[12];
+  cairo_surface_destroy(png);
+  EXPECT_EQ(pixel & 0xff, testsupport::TestSkin::kMarker);
+  EXPECT_EQ((pixel >> 16) & 0xff, 60u) << "the frame the knob shows";
+}
+
+TEST_F(WindowTest, MessagesReachTheWindowOfTheirIdentifierInTheNextPass) {
+  RecordingWindow main(engine_, kMain), host(engine_, kHost);
+  ASSERT_TRUE(main.openTopLevel(50, 50, "main"));
+  ASSERT_TRUE(host.openTopLevel(50, 50, "host"));
+  engine_.post({.target = kMain, .code = fourCC("save"), .value = 1, .text = "SAVED"});
+  engine_.post({.target = kHost, .code = fourCC("sepr"), .value = 67});
+  engine_.post({.target = fourCC("gone"), .code = fourCC("save")});
+  EXPECT_TRUE(main.messages.empty()) << "posted messages wait for the loop";
+  engine_.processEvents();
+  ASSERT_EQ(main.messages.size(), 1u);
+  EXPECT_EQ(main.messages[0].code, fourCC("save"));
+  EXPECT_EQ(main.messages[0].text, "SAVED");
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0].value, 67);
+
+  EXPECT_TRUE(engine_.send({.target = kHost, .code = fourCC("sepr"), .value = 3}));
+  EXPECT_EQ(host.messages.size(), 2u) << "sent at once";
+  EXPECT_FALSE(engine_.send({.target = fourCC("gone"), .code = fourCC("sepr")}));
+  EXPECT_EQ(engine_.findWindow(kHost), &host);
+  EXPECT_EQ(engine_.firstOpenWindow(), &main);
+
+  host.close();
+  EXPECT_EQ(host.closings, 1);
+  EXPECT_EQ(engine_.findWindow(kHost), nullptr);
+  engine_.post({.target = kHost, .code = fourCC("sepr")});
+  engine_.processEvents();
+  EXPECT_EQ(host.messages.size(), 2u) << "a closed window gets nothing";
+
+  engine_.closeAllWindows();
+  EXPECT_FALSE(main.isOpen());
+  EXPECT_EQ(main.closings, 1);
+  EXPECT_TRUE(engine_.windows().empty());
+}
+
+// The editor's way into a plug-in host: a link window learns the host's window from a WNDH
+// message, the editor opens inside it, and survives the host destroying it.
+TEST_F(WindowTest, EditorOpensInsideTheHostsWindowAndOutlivesIt) {
+  Display* host = input_->display();
+  const Window parent = XCreateSimpleWindow(host, DefaultRootWindow(host), 0, 0, 200, 150, 0, 0, 0);
+  XMapWindow(host, parent);
+  XSync(host, False);
+
+  RecordingWindow link(engine_, fourCC("link"));
+  EXPECT_TRUE(link.handleMessage({.code = gui::kMessageWindowHandle, .handle = parent}));
+  EXPECT_EQ(link.nativeHandle(), parent);
+
+  RecordingWindow editor(engine_, kMain);
+  ASSERT_TRUE(editor.openInside(link.nativeHandle(), 0, 0, 200, 150));
+  EXPECT_EQ(parentOf(editor), parent);
+  EXPECT_EQ(editor.contentTop(), 0) << "a child window has no menu bar";
+
+  XDestroyWindow(host, parent);
+  XSync(host, False);
+  ASSERT_TRUE(passUntil([&] { return !editor.isOpen(); }));
+  EXPECT_EQ(editor.closings, 1);
+  EXPECT_EQ(engine_.findWindow(kMain), nullptr);
+  engine_.processEvents();
+}
+
+TEST_F(WindowTest, TheKeyboardHookSeesKeysBeforeTheWindow) {
+  RecordingWindow window(engine_, kMain);
+  ASSERT_TRUE(window.openTopLevel(60, 60, "keys"));
+  ASSERT_TRUE(onScreen(window));
+  input_->focus(window.nativeHandle());
+  engine_.setRunning(true);
+  engine_.setKeyboardHook([&](gui::epiWindow& target, const platform::InputEvent& key) {
+    if (&target != &window || key.keysym != XK_q || !(key.modifiers & platform::kControl))
+      return false;
+    engine_.quit();
+    return true;
+  });
+  input_->keyDown(XK_Control_L);
+  input_->typeKey(XK_q);
+  input_->keyUp(XK_Control_L);
+  input_->typeText("aQ\n");
+  input_->typeKey(XK_BackSpace);
+  input_->typeKey(XK_Escape);
+  ASSERT_TRUE(passUntil([&] { return window.keys.size() == 5; }));
+  EXPECT_FALSE(engine_.running());
+  EXPECT_EQ(window.keys, (std::vector<int32_t>{'a', 'Q', 13, 8, 27}));
+}
+
+TEST_F(WindowTest, TheLoopIdlesEveryWindowOnEachPassUntilTheFlagIsCleared) {
+  RecordingWindow window(engine_, kMain);
+  ASSERT_TRUE(window.openTopLevel(40, 40, "loop"));
+  int passes = 0;
+  const uint64_t before = gui::eventLoopPasses().now();
+  window.onIdle = [&] {
+    if (++passes == 25) engine_.quit();
+  };
+  engine_.run();
+  EXPECT_EQ(passes, 25);
+  EXPECT_EQ(gui::eventLoopPasses().now() - before, 25u);
+}
+
+TEST(WindowWithoutDisplay, FailsCleanlyWithAMessage) {
+  const char* saved = std::getenv("DISPLAY");
+  const std::optional<std::string> display =
+      saved ? std::optional<std::string>(saved) : std::nullopt;
+  unsetenv("DISPLAY");
+  {
+    gui::epiEngineClass engine;
+    std::string error;
+    EXPECT_FALSE(engine.openDisplay(nullptr, error));
+    EXPECT_NE(error.find("DISPLAY"), std::string::npos) << error;
+    RecordingWindow window(engine, kMain);
+    EXPECT_FALSE(window.openTopLevel(50, 50, "none"));
+    EXPECT_FALSE(window.writePng("/nonexistent/none.png"));
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(gui::epiMessageBox::show(engine, "Failed !"), nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Attenzione: Failed !\n");
+    EXPECT_TRUE(engine.processEvents());
+  }
+  if (display) setenv("DISPLAY", display->c_str(), 1);
+}
+
+}  // namespace
