@@ -10,6 +10,7 @@
 #include "framework/epi_text.h"
 #include "framework/four_cc.h"
 #include "framework/resource_file.h"
+#include "gui/epi_alpha_control_text.h"
 #include "plugin/vlvr_processor.h"
 #include "skin/about_panel.h"
 #include "skin/front_panel.h"
@@ -45,6 +46,7 @@ int main(int argc, char** argv) {
   skin::SkinBook skin;
   skin::addFrontPanel(skin);
   skin::addAboutPanel(skin);
+  gui::releaseFontCaches();  // the drawing is done
 
   framework::ResourceFile resources;
   epiTextSettings defaults = defaultValues();

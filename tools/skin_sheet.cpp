@@ -11,6 +11,7 @@
 
 #include "framework/resource_file.h"
 #include "gui/epi_alpha_control_knob.h"
+#include "gui/epi_alpha_control_text.h"
 #include "gui/epi_alpha_panel.h"
 #include "gui/picture_cache.h"
 #include "plugin/parameter_descriptor.h"
@@ -142,9 +143,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "skin_sheet: %s holds no front panel\n", argv[1]);
     return 1;
   }
-  gui::PictureCache pictures(file);
-  const bool ok =
-      skin < 0 ? writeSheet(file, pictures, argv[2]) : writeOne(file, pictures, skin, argv[2]);
+  bool ok = false;
+  {
+    gui::PictureCache pictures(file);
+    ok = skin < 0 ? writeSheet(file, pictures, argv[2]) : writeOne(file, pictures, skin, argv[2]);
+  }
+  gui::releaseFontCaches();
   if (!ok) {
     std::fprintf(stderr, "skin_sheet: cannot draw the front panel into %s\n", argv[2]);
     return 1;

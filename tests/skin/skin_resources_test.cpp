@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "framework/resource_file.h"
+#include "gui/epi_alpha_control_text.h"
 #include "gui/epi_alpha_panel.h"
 #include "gui/panel_resource.h"
 #include "gui/picture_cache.h"
@@ -42,7 +43,10 @@ class SkinResources : public ::testing::Test {
     opened_ = file_.open(VALVORAMA_LIVE_RESOURCES);
     pictures_ = std::make_unique<gui::PictureCache>(file_);
   }
-  static void TearDownTestSuite() { pictures_.reset(); }
+  static void TearDownTestSuite() {
+    pictures_.reset();
+    gui::releaseFontCaches();
+  }
 
   void SetUp() override { ASSERT_TRUE(opened_); }
 

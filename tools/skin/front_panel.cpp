@@ -237,6 +237,9 @@ gui::PanelResource layout() {
                                selector.cy - selector.size / 2, selector.size, selector.size,
                                selector.picture, selector.frames));
     if (selector.kind == ControlKind::kListKnob) withDefault(controls.back());
+    // The tuner switch: a firm 10 pixels of drag per position.
+    if (selector.kind == ControlKind::kRotary)
+      controls.back().properties.push_back({framework::fourCC("roDi"), 10, 0});
   }
   for (const auto& toggle : kToggles) {
     controls.push_back(control(toggle.control, ControlKind::kCheckButton,

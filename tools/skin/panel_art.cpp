@@ -72,6 +72,7 @@ void drawScrew(cairo_t* cr, double x, double y, double angle) {
   cairo_pattern_add_color_stop_rgb(head, 1.0, 0.42, 0.43, 0.46);
   cairo_set_source(cr, head);
   cairo_fill(cr);
+  cairo_pattern_destroy(head);
   // Cross slot.
   cairo_set_line_width(cr, 1.2);
   for (double a : {angle, angle + M_PI / 2.0}) {
