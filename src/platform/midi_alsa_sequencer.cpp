@@ -21,6 +21,9 @@ constexpr int kPollMs = 50;
 constexpr long kDecodeBytes = 256;
 // The largest piece of a system-exclusive message sent as one event.
 constexpr size_t kEncodeBytes = 1024;
+// The kernel's loop-back client, present on every machine with a sequencer. It comes last, so
+// that a name not in the list ("Default") opens a controller when one is plugged in.
+constexpr const char* kThroughClientName = "Midi Through";
 
 struct SequencerCloser {
   void operator()(snd_seq_t* seq) const { snd_seq_close(seq); }
@@ -188,6 +191,7 @@ std::vector<MidiPortInfo> MidiAlsaSequencer::listPorts(bool isInput) {
   snd_seq_client_info_alloca(&client);
   snd_seq_port_info_alloca(&port);
   std::vector<MidiPortInfo> ports;
+  std::vector<MidiPortInfo> through;
   snd_seq_client_info_set_client(client, -1);
   while (snd_seq_query_next_client(seq.get(), client) >= 0) {
     const int id = snd_seq_client_info_get_client(client);
@@ -197,12 +201,13 @@ std::vector<MidiPortInfo> MidiAlsaSequencer::listPorts(bool isInput) {
     while (snd_seq_query_next_port(seq.get(), port) >= 0) {
       const unsigned caps = snd_seq_port_info_get_capability(port);
       if ((caps & wanted) != wanted || (caps & SND_SEQ_PORT_CAP_NO_EXPORT) != 0) continue;
-      ports.push_back(
-          {std::string(snd_seq_client_info_get_name(client)) + ":" +
-               snd_seq_port_info_get_name(port),
-           std::to_string(id) + ":" + std::to_string(snd_seq_port_info_get_port(port))});
+      const std::string clientName = snd_seq_client_info_get_name(client);
+      (clientName == kThroughClientName ? through : ports)
+          .push_back({clientName + ":" + snd_seq_port_info_get_name(port),
+                      std::to_string(id) + ":" + std::to_string(snd_seq_port_info_get_port(port))});
     }
   }
+  ports.insert(ports.end(), through.begin(), through.end());
   return ports;
 }
 
