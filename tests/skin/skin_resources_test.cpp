@@ -19,6 +19,7 @@
 #include "framework/resource_file.h"
 #include "gui/epi_alpha_control_text.h"
 #include "gui/epi_alpha_panel.h"
+#include "gui/epi_picture.h"
 #include "gui/panel_resource.h"
 #include "gui/picture_cache.h"
 #include "plugin/parameter_descriptor.h"
@@ -28,7 +29,7 @@ namespace {
 namespace fs = std::filesystem;
 using gui::ControlKind;
 
-constexpr uint32_t kFrontPanel = 10, kAboutPanel = 11, kMainPicture = 10;
+constexpr uint32_t kFrontPanel = 10, kAboutPanel = 11;
 constexpr int kSkins = 8;
 
 std::vector<char> slurp(const fs::path& path) {
@@ -226,13 +227,9 @@ TEST_F(SkinResources, PanelsLoadAndTheirControlsSitInsideWithoutOverlapping) {
 }
 
 TEST_F(SkinResources, MainPictureIsTheFrontPanelsSize) {
-  const auto png = file_.read(gui::kPictureType, kMainPicture);
-  ASSERT_TRUE(png);
-  const auto main = gui::decodePng(*png);
-  ASSERT_TRUE(main);
   const auto front = panel(kFrontPanel);
-  EXPECT_EQ(cairo_image_surface_get_width(main.get()), front.width);
-  EXPECT_EQ(cairo_image_surface_get_height(main.get()), front.height);
+  EXPECT_EQ(gui::pictureSize(file_, gui::kMainPictureId),
+            (gui::PictureSize{front.width, front.height}));
   EXPECT_EQ(panel(kAboutPanel).width, front.width);  // shown in its place
   EXPECT_EQ(panel(kAboutPanel).height, front.height);
 }

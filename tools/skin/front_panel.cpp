@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "framework/four_cc.h"
+#include "gui/epi_picture.h"
 #include "plugin/parameter_descriptor.h"
 #include "skin/control_art.h"
 #include "skin/panel_art.h"
@@ -384,7 +385,7 @@ void addFrontPanel(SkinBook& book) {
     drawFace(face, kSkins[size_t(s)], 1000u + uint32_t(s));
     cairo_set_source_surface(strip.cr(), face.surface(), 0, s * kHeight);
     cairo_paint(strip.cr());
-    if (s == 0) book.addPicture(kMainPictureId, face.png());
+    if (s == 0) book.addPicture(gui::kMainPictureId, face.png());
   }
   book.addPicture(kBackground, strip.png());
 
