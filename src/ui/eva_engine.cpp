@@ -7,6 +7,7 @@
 
 #include "framework/safe_file.h"
 #include "framework/settings_folder.h"
+#include "gui/epi_picture.h"
 #include "ui/eva_editor.h"
 
 namespace ui {
@@ -15,7 +16,7 @@ namespace {
 
 evaEngine* currentEngine = nullptr;
 
-// The front panel's size until the skin's main picture gives the real one.
+// The editor's size when the main picture cannot be read (an update file that dropped it).
 constexpr int16_t kPanelWidth = 800;
 constexpr int16_t kPanelHeight = 400;
 
@@ -143,7 +144,9 @@ void evaEngine::deleteEditor() {
 }
 
 plugin::ERect evaEngine::editorSize() const {
-  return plugin::ERect{0, 0, kPanelHeight, kPanelWidth};
+  const auto size = gui::pictureSize(resources_, static_cast<uint32_t>(mainPictureId()));
+  if (!size) return plugin::ERect{0, 0, kPanelHeight, kPanelWidth};
+  return plugin::ERect{0, 0, static_cast<int16_t>(size->height), static_cast<int16_t>(size->width)};
 }
 
 void evaEngine::attachToHost(void* parent) {

@@ -191,8 +191,9 @@ TEST(Engine, EditorOpensWithoutAWindow) {
   EXPECT_EQ(editor.getRect(&rect), 1);
   ASSERT_NE(rect, nullptr);
   EXPECT_EQ(ui::evaEngine::current(), &engine);
-  EXPECT_EQ(rect->right - rect->left, 800);
-  EXPECT_EQ(rect->bottom - rect->top, 400);
+  // The main picture's size.
+  EXPECT_EQ(rect->right - rect->left, 1100);
+  EXPECT_EQ(rect->bottom - rect->top, 480);
 
   int parent = 0;
   EXPECT_EQ(editor.open(&parent), 1);
