@@ -13,6 +13,7 @@ packages=(
   libbenchmark-dev
   libsndfile1-dev
   libcairo2-dev
+  fonts-dejavu-core
   libx11-dev
   libxtst-dev
   xvfb
