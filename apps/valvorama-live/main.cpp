@@ -6,6 +6,7 @@
 
 #include "framework/settings_folder.h"
 #include "headless_host.h"
+#include "platform/native_window.h"
 #include "ui/vlvr_midi_control.h"
 
 namespace {
@@ -74,6 +75,15 @@ int main(int argc, char** argv) {
     }
   }
   if (!headless) {
+    // The window needs a display; say so plainly rather than let X end the process.
+    std::string error;
+    if (!platform::NativeDisplay::open(nullptr, error)) {
+      std::fprintf(stderr,
+                   "valvorama-live: %s; run 'valvorama-live --headless' to play without a "
+                   "window\n",
+                   error.c_str());
+      return 2;
+    }
     std::fputs("valvorama-live: this version has no window yet; run 'valvorama-live --headless'\n",
                stderr);
     return 2;

@@ -93,7 +93,7 @@ TEST(LiveHost, CommandLine) {
     int status;
     const char* says;
   } cases[] = {
-      {{kLive}, 2, "no window yet"},
+      {{kLive}, 2, "run 'valvorama-live --headless'"},  // no display, or no window yet
       {{kLive, "--bogus"}, 2, "unknown argument --bogus"},
       {{kLive, "--headless", "--config"}, 2, "--config needs a folder"},
       {{kLive, "--version"}, 0, "valvorama-live 0.1.0"},
