@@ -17,6 +17,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/server_process.h"
+
 namespace testsupport {
 namespace {
 
@@ -28,11 +30,6 @@ constexpr auto kRetry = 20ms;
 
 constexpr const char* kVariables[] = {"JACK_DEFAULT_SERVER", "JACK_NO_START_SERVER",
                                       "ALSA_CONFIG_PATH"};
-
-bool exited(pid_t pid) {
-  int status = 0;
-  return waitpid(pid, &status, WNOHANG) == pid;
-}
 
 void quietJackErrors(const char*) {}
 
@@ -132,7 +129,7 @@ bool JackServer::waitUntilAnswering() {
   jack_set_info_function(&quietJackErrors);
   const auto deadline = std::chrono::steady_clock::now() + kStartLimit;
   while (std::chrono::steady_clock::now() < deadline) {
-    if (exited(pid_)) {
+    if (processExited(pid_)) {
       pid_ = -1;
       std::ifstream log(folder_ + "/jackd.log");
       error_ = "jackd ended at start (is it installed?):\n" +
@@ -161,14 +158,9 @@ void JackServer::kill() {
 
 void JackServer::stop() {
   if (pid_ <= 0) return;
-  ::kill(pid_, SIGTERM);
-  const auto deadline = std::chrono::steady_clock::now() + kStopLimit;
-  while (!exited(pid_)) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      kill();
-      return;
-    }
-    std::this_thread::sleep_for(kRetry);
+  if (!terminateWithin(pid_, kStopLimit)) {
+    kill();
+    return;
   }
   pid_ = -1;
 }

@@ -16,6 +16,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/server_process.h"
+
 namespace testsupport {
 namespace {
 
@@ -24,11 +26,6 @@ using namespace std::chrono_literals;
 constexpr auto kStartLimit = 10s;
 constexpr auto kStopLimit = 5s;
 constexpr auto kRetry = 20ms;
-
-bool exited(pid_t pid) {
-  int status = 0;
-  return waitpid(pid, &status, WNOHANG) == pid;
-}
 
 }  // namespace
 
@@ -115,7 +112,7 @@ bool XvfbServer::readDisplayNumber(int numberPipe) {
       }
       if (n == 0) break;  // the server closed the pipe without a number
     }
-    if (exited(pid_)) break;
+    if (processExited(pid_)) break;
   }
   error_ = "Xvfb gave no display number (is it installed?):\n" + log();
   stop();
@@ -129,7 +126,7 @@ bool XvfbServer::waitUntilAnswering() {
       XCloseDisplay(display);
       return true;
     }
-    if (exited(pid_)) {
+    if (processExited(pid_)) {
       pid_ = -1;
       break;
     }
@@ -159,14 +156,9 @@ void XvfbServer::kill() {
 
 void XvfbServer::stop() {
   if (pid_ <= 0) return;
-  ::kill(pid_, SIGTERM);
-  const auto deadline = std::chrono::steady_clock::now() + kStopLimit;
-  while (!exited(pid_)) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      kill();
-      return;
-    }
-    std::this_thread::sleep_for(kRetry);
+  if (!terminateWithin(pid_, kStopLimit)) {
+    kill();
+    return;
   }
   pid_ = -1;
 }
