@@ -41,7 +41,8 @@ tsan:
 
 test-tsan: tsan
 	@echo "== threaded tests, ThreadSanitizer build"
-	cd $(TSAN_DIR) && setarch $$(uname -m) -R ctest $(CTEST_FLAGS) -R Concurrency
+	cd $(TSAN_DIR) && TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp" \
+	  setarch $$(uname -m) -R ctest $(CTEST_FLAGS) -R Concurrency
 
 test-release: release
 	@echo "== tests, release build"
