@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -90,7 +91,11 @@ class AlsaMidiInput final : public MidiInput {
     if (!connection_.seq || !decoder_) return false;
     // Every decoded message carries its status byte.
     snd_midi_event_no_status(decoder_.get(), 1);
-    reader_ = std::thread(&AlsaMidiInput::read, this);
+    try {
+      reader_ = std::thread(&AlsaMidiInput::read, this);
+    } catch (const std::system_error&) {
+      return false;  // no thread to be had: no MIDI, the amp plays on
+    }
     return true;
   }
 
