@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -169,7 +170,17 @@ int runHeadlessHost(int learn) {
   plugin::evaProcessor* processor = engine->processor();
   processor->open();
   trace("processor open rack=%d", hasRack(processor));
-  processor->loadProgramBankFile(bankPath(*processor));
+  // A bank that is there but cannot be read (another version, damaged, not ours to read) stays
+  // as it is: writing the built-in programs over it at stop would lose the player's programs.
+  std::error_code noBank;
+  const bool bankThere = std::filesystem::exists(bankPath(*processor), noBank);
+  const bool keepBank = !processor->loadProgramBankFile(bankPath(*processor)) && bankThere;
+  if (keepBank) {
+    problem(
+        "cannot read the program bank %s: playing the built-in programs, the file is left "
+        "as it is",
+        bankPath(*processor).c_str());
+  }
 
   auto audio = std::make_unique<evaHostAudio>(*processor, SettingsFolder::path());
   startAudio(*audio);
@@ -211,7 +222,9 @@ int runHeadlessHost(int learn) {
 
   // The main window's close writes its files before anything stops.
   int status = saveWindowFiles(midi, preferences, *processor) ? 0 : 1;
-  if (!SettingsFolder::create() || !processor->saveProgramBankFile(bankPath(*processor))) {
+  if (keepBank) {
+    trace("bank kept");
+  } else if (!SettingsFolder::create() || !processor->saveProgramBankFile(bankPath(*processor))) {
     problem("cannot write the program bank %s", bankPath(*processor).c_str());
     status = 1;
   } else {

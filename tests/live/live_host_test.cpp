@@ -141,6 +141,26 @@ TEST(LiveHost, WithoutHardwareSettingsItRunsSilentAndStopsOnEitherSignal) {
   }
 }
 
+TEST(LiveHost, ABankItCannotReadIsLeftAsItIs) {
+  Folder folder;
+  const std::string config = folder.path("config");
+  const std::string bank = config + "/ValvoramaLive settings.dat";
+  fs::create_directories(config);
+  const std::string damaged = "not a program bank, but the player's file";
+  std::ofstream(bank) << damaged;
+
+  ChildProcess live({kLive, "--headless", "--config", config}, {"VALVORAMA_LIVE_TRACE=1"},
+                    folder.path("out.txt"), folder.path("err.txt"));
+  ASSERT_TRUE(live.waitForError("trace: audio started", kStartLimit))
+      << readText(folder.path("err.txt"));
+  live.signal(SIGTERM);
+  EXPECT_EQ(live.waitExit(kStopLimit), 0);
+  const std::string err = readText(folder.path("err.txt"));
+  EXPECT_NE(err.find("cannot read the program bank"), std::string::npos) << err;
+  EXPECT_NE(err.find("trace: bank kept"), std::string::npos) << err;
+  EXPECT_EQ(readText(bank), damaged);
+}
+
 // The frame count the host traced when it stopped the device.
 long long framesAtStop(const std::string& err) {
   const std::string mark = "trace: audio stopped running=0 frames=";
