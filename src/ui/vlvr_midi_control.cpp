@@ -1,7 +1,6 @@
 #include "ui/vlvr_midi_control.h"
 
 #include <algorithm>
-#include <fstream>
 #include <vector>
 
 #include "framework/safe_file.h"
@@ -20,6 +19,8 @@ constexpr int kWahPositionRow = 3;
 // A preset key sent as a controller steps only from this value up: a foot switch sends it on
 // press and 0 on release.
 constexpr int kPressed = 64;
+// Trailing bytes after the keys are ignored, but only up to this size.
+constexpr size_t kMappingsReadLimit = 64u << 10;
 
 // Controller numbers 0..63 → rack parameter ids; the rest are not mapped.
 constexpr int32_t kDefaultMap[64] = {
@@ -145,13 +146,12 @@ void vlvrMidiControl::loadMappings(const std::string& path) {
   for (int i = 0; i < kMapSize; ++i)
     controllerMap_[i].store(defaults[i], std::memory_order_relaxed);
 
-  // A short file gives what it holds; whatever follows the keys is not ours.
-  uint8_t bytes[kMappingsFileBytes];
-  std::ifstream in(path, std::ios::binary);
-  in.read(reinterpret_cast<char*>(bytes), sizeof bytes);
-  const size_t words = in ? sizeof bytes / 4 : static_cast<size_t>(in.gcount()) / 4;
+  // A short file gives what it holds; whatever follows the keys is not ours. readFile refuses
+  // a FIFO of this name (which would block start-up) and anything absurdly large.
+  const auto file = framework::readFile(path, kMappingsReadLimit);
+  const size_t words = file ? std::min(file->size(), kMappingsFileBytes) / 4 : 0;
   for (size_t i = 0; i < words; ++i) {
-    const uint32_t word = wordAt(bytes + 4 * i);
+    const uint32_t word = wordAt(file->data() + 4 * i);
     if (i < kMapSize) {
       controllerMap_[i].store(static_cast<int32_t>(word), std::memory_order_relaxed);
     } else {

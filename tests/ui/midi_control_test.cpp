@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdint>
 #include <string>
@@ -250,6 +251,16 @@ TEST(MidiControl, MappingsAreWrittenOnlyAfterALearnAndReadBack) {
   next.midi.loadMappings(path);
   EXPECT_EQ(next.midi.controller(0), 20);
   EXPECT_EQ(next.midi.controller(1), 5);
+}
+
+TEST(MidiControl, AFifoNamedLikeTheMappingsFileGivesTheDefaultsWithoutWaiting) {
+  uitest::TempFolder folder;
+  const std::string path = folder.path(vlvrMidiControl::kMappingsFileName);
+  ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+  MidiRig rig;
+  rig.midi.loadMappings(path);  // blocked for ever on the open before
+  EXPECT_EQ(rig.midi.controller(1), 5);
+  EXPECT_EQ(rig.midi.controller(0), vlvrMidiControl::kNotMapped);
 }
 
 }  // namespace
