@@ -1,5 +1,7 @@
 #include "gui/epi_widget_look.h"
 
+#include "gui/drawable_text.h"
+
 namespace gui::look {
 
 namespace {
@@ -33,6 +35,7 @@ void outline(cairo_t* cr, const Rect& area, const Colour& colour) {
 void text(cairo_t* cr, const std::string& text, const Rect& area, Align align,
           const Colour& colour) {
   if (text.empty() || area.empty()) return;
+  const std::string utf8 = drawableText(text);
   cairo_save(cr);
   cairo_rectangle(cr, area.x, area.y, area.width, area.height);
   cairo_clip(cr);
@@ -40,14 +43,14 @@ void text(cairo_t* cr, const std::string& text, const Rect& area, Align align,
   cairo_font_extents_t font;
   cairo_font_extents(cr, &font);
   cairo_text_extents_t extents;
-  cairo_text_extents(cr, text.c_str(), &extents);
+  cairo_text_extents(cr, utf8.c_str(), &extents);
   double x = area.x;
   if (align == Align::kCentre) x += (area.width - extents.x_advance) / 2.0;
   if (align == Align::kRight) x += area.width - extents.x_advance;
   const double y = area.y + (area.height - font.ascent - font.descent) / 2.0 + font.ascent;
   setColour(cr, colour);
   cairo_move_to(cr, x, y);
-  cairo_show_text(cr, text.c_str());
+  cairo_show_text(cr, utf8.c_str());
   cairo_restore(cr);
 }
 
@@ -57,7 +60,7 @@ double textWidth(const std::string& text) {
   cairo_t* cr = cairo_create(scratch);
   selectFont(cr);
   cairo_text_extents_t extents;
-  cairo_text_extents(cr, text.c_str(), &extents);
+  cairo_text_extents(cr, drawableText(text).c_str(), &extents);
   cairo_destroy(cr);
   return extents.x_advance;
 }

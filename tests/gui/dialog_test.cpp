@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -194,6 +195,21 @@ TEST_F(DialogTest, ListControlOpensChoosesAndReportsAChange) {
   click(dialog, box);
   settle();
   EXPECT_FALSE(list.isOpen()) << "a disabled list does not open";
+}
+
+TEST(WidgetLook, ALabelThatIsNotUtf8LeavesTheNextWidgetDrawn) {
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 100, 40);
+  cairo_t* cr = cairo_create(surface);
+  gui::epiLabel(1, Rect{0, 0, 100, 20}, "Preset \x80").draw(cr);
+  EXPECT_GT(gui::look::textWidth("Preset \x80"), gui::look::textWidth("Preset "));
+  gui::epiPushButton(2, Rect{0, 20, 100, 20}, "OK").draw(cr);
+  EXPECT_EQ(cairo_status(cr), CAIRO_STATUS_SUCCESS);
+  cairo_surface_flush(surface);
+  const auto* pixel = reinterpret_cast<const uint32_t*>(
+      cairo_image_surface_get_data(surface) + 25 * cairo_image_surface_get_stride(surface));
+  EXPECT_EQ(pixel[5] & 0xffffff, 0xffffffu) << "the button's face";
+  cairo_destroy(cr);
+  cairo_surface_destroy(surface);
 }
 
 }  // namespace
