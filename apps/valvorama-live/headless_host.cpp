@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -56,6 +57,14 @@ void writeLine(const char* prefix, const char* format, std::va_list args) {
 bool hasRack(plugin::evaProcessor* processor) {
   const auto* amp = dynamic_cast<plugin::vlvrProcessor*>(processor);
   return amp && amp->rack();
+}
+
+bool samePrograms(const plugin::evaProcessorPrograms& a, const plugin::evaProcessorPrograms& b) {
+  if (a.count() != b.count()) return false;
+  for (int i = 0; i < a.count(); ++i) {
+    if (std::memcmp(&a[i], &b[i], sizeof(plugin::evaProcessorProgram)) != 0) return false;
+  }
+  return true;
 }
 
 std::string bankPath(const plugin::evaProcessor& processor) {
@@ -175,6 +184,9 @@ int runHeadlessHost(int learn) {
   std::error_code noBank;
   const bool bankThere = std::filesystem::exists(bankPath(*processor), noBank);
   const bool keepBank = !processor->loadProgramBankFile(bankPath(*processor)) && bankThere;
+  // Nothing here stores programs, so the bank is written back only when they changed (or when
+  // there was none): a bank imported while the amp plays is not reverted at stop.
+  const plugin::evaProcessorPrograms loadedPrograms = processor->programs();
   if (keepBank) {
     problem(
         "cannot read the program bank %s: playing the built-in programs, the file is left "
@@ -224,6 +236,8 @@ int runHeadlessHost(int learn) {
   int status = saveWindowFiles(midi, preferences, *processor) ? 0 : 1;
   if (keepBank) {
     trace("bank kept");
+  } else if (bankThere && samePrograms(loadedPrograms, processor->programs())) {
+    trace("bank unchanged");
   } else if (!SettingsFolder::create() || !processor->saveProgramBankFile(bankPath(*processor))) {
     problem("cannot write the program bank %s", bankPath(*processor).c_str());
     status = 1;

@@ -20,10 +20,12 @@ StopSignal::StopSignal() {
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, &previousInt_);
   sigaction(SIGTERM, &action, &previousTerm_);
+  sigaction(SIGHUP, &action, &previousHup_);
   sigset_t stops;
   sigemptyset(&stops);
   sigaddset(&stops, SIGINT);
   sigaddset(&stops, SIGTERM);
+  sigaddset(&stops, SIGHUP);
   pthread_sigmask(SIG_BLOCK, &stops, &previousMask_);
 }
 
@@ -31,15 +33,17 @@ StopSignal::~StopSignal() {
   pthread_sigmask(SIG_SETMASK, &previousMask_, nullptr);
   sigaction(SIGINT, &previousInt_, nullptr);
   sigaction(SIGTERM, &previousTerm_, nullptr);
+  sigaction(SIGHUP, &previousHup_, nullptr);
 }
 
 bool StopSignal::wait(std::chrono::milliseconds timeout) {
   if (stopRequest) return true;
-  // ppoll unblocks the two signals only for the wait itself, so one that arrives just before
+  // ppoll unblocks the stop signals only for the wait itself, so one that arrives just before
   // it stays pending and ends the wait at once: nothing is lost between the test and the wait.
   sigset_t duringWait = previousMask_;
   sigdelset(&duringWait, SIGINT);
   sigdelset(&duringWait, SIGTERM);
+  sigdelset(&duringWait, SIGHUP);
   const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(timeout);
   const timespec span{static_cast<time_t>(seconds.count()),
                       static_cast<long>((timeout - seconds).count() * 1000000)};

@@ -4,9 +4,10 @@
 
 #include <chrono>
 
-// SIGINT and SIGTERM ask the headless host to stop. The handler only records the signal. Both
-// are blocked from construction on, so threads started afterwards (the audio threads) never
-// take them; the main thread receives them only while it waits.
+// SIGINT, SIGTERM and SIGHUP (the terminal closed) ask the headless host to stop, so it still
+// writes its files. The handler only records the signal. They are blocked from construction on, so
+// threads started afterwards (the audio threads) never take them; the main thread receives them
+// only while it waits.
 class StopSignal {
  public:
   StopSignal();
@@ -23,4 +24,5 @@ class StopSignal {
   sigset_t previousMask_{};
   struct sigaction previousInt_ {};
   struct sigaction previousTerm_ {};
+  struct sigaction previousHup_ {};
 };
