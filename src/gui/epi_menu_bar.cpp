@@ -86,7 +86,8 @@ int32_t epiMenuBar::titleAt(int32_t x) const {
 
 Rect epiMenuBar::itemArea(int32_t group, int32_t item) const {
   for (const Popup& popup : popups_) {
-    if (popup.menu->group() != group || item < 1 || item > popup.menu->itemCount()) continue;
+    // The layout is the one made when the menu opened; items added since have none yet.
+    if (popup.menu->group() != group || item < 1 || size_t(item) > popup.items.size()) continue;
     const Rect& local = popup.items[static_cast<size_t>(item - 1)];
     return {popup.area.x + local.x, popup.area.y + local.y, local.width, local.height};
   }
@@ -263,7 +264,8 @@ void epiMenuBar::drawPopup(cairo_t* cr, const Popup& popup) const {
   const Rect whole{0, 0, popup.area.width, popup.area.height};
   look::fill(cr, whole, look::kFace);
   look::outline(cr, whole, look::kFrame);
-  for (int32_t i = 1; i <= popup.menu->itemCount(); ++i) {
+  // Items added while the menu is open show once it is laid out again (relayout).
+  for (int32_t i = 1; size_t(i) <= popup.items.size(); ++i) {
     const epiMenu::Item& item = *popup.menu->item(i);
     const Rect row = popup.items[static_cast<size_t>(i - 1)];
     if (item.separator) {

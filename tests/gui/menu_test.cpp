@@ -123,6 +123,25 @@ TEST(Menu, CheckMarksAndNewNamesShowInTheOpenMenu) {
   EXPECT_FALSE(settings.rename(0, "none"));
 }
 
+TEST(Menu, ItemsAddedToAnOpenMenuWaitForTheNextLayout) {
+  epiMenuBar bar;
+  addHostMenus(bar);
+  epiMenu& settings = *bar.menu(3);
+  bar.handle(pointer(InputEvent::Type::kButtonPress, bar.titleArea(3)), 500, 400);
+  ASSERT_TRUE(bar.tracking());
+  settings.addSeparator();
+  settings.addItem("Reset mappings");
+  EXPECT_TRUE(bar.itemArea(3, 9).empty()) << "no layout read past the one made on opening";
+  cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 400, 400);
+  cairo_t* cr = cairo_create(image);
+  bar.drawPopup(cr, bar.popups().front());
+  EXPECT_EQ(cairo_status(cr), CAIRO_STATUS_SUCCESS);
+  cairo_destroy(cr);
+  cairo_surface_destroy(image);
+  bar.relayout();
+  EXPECT_GT(bar.itemArea(3, 9).y, bar.itemArea(3, 7).y);
+}
+
 TEST(Menu, TallAndRightHandMenusStayInsideTheWindow) {
   // Short: the submenu takes three columns; narrow: it goes left of its parent.
   for (const auto& [width, height] : {std::pair{500, 300}, std::pair{300, 500}}) {
