@@ -102,11 +102,9 @@ struct Expected {
 void expectControls(const gui::PanelResource& panel, const std::vector<Expected>& expected) {
   for (const auto& e : expected) {
     SCOPED_TRACE("control " + std::to_string(e.number));
-    const gui::ControlResource* found = nullptr;
-    for (const auto& c : panel.controls) {
-      if (c.number == e.number) found = &c;
-    }
-    ASSERT_NE(found, nullptr);
+    const auto found = std::find_if(panel.controls.begin(), panel.controls.end(),
+                                    [&](const auto& c) { return c.number == e.number; });
+    ASSERT_NE(found, panel.controls.end());
     EXPECT_EQ(found->kind, e.kind);
     EXPECT_GE(found->frames, e.minFrames);
     EXPECT_LE(found->frames, e.maxFrames);
@@ -132,28 +130,17 @@ TEST_F(SkinResources, FrontPanelHoldsEveryControlTheWindowAddresses) {
   constexpr int kMany = 4096;
   std::vector<Expected> expected = {
       {0, ControlKind::kImageSelector, kSkins, kSkins},  // one frame per skin
-      {4, ControlKind::kImageSelector, 2, 2},            // lamps
-      {5, ControlKind::kImageSelector, 2, 2},
-      {6, ControlKind::kImageSelector, 2, 2},
-      {7, ControlKind::kImageSelector, 2, 2},
-      {9, ControlKind::kImageSelector, 2, 2},
-      {14, ControlKind::kImageSelector, 2, 2},
-      {35, ControlKind::kImageSelector, 2, 2},
-      {10, ControlKind::kRotary, 3, 3},              // tuner switch
-      {34, ControlKind::kImageSelector, 8, 8},       // blank, then A..G
-      {48, ControlKind::kImageSelector, 21, kMany},  // 0..14, parked at 20
+      {10, ControlKind::kRotary, 3, 3},                  // tuner switch
+      {34, ControlKind::kImageSelector, 8, 8},           // blank, then A..G
+      {48, ControlKind::kImageSelector, 21, kMany},      // 0..14, parked at 20
       {59, ControlKind::kLedMeter, 1, 2},
-      {50, ControlKind::kButton, 2, 2},
-      {53, ControlKind::kButton, 2, 2},
-      {54, ControlKind::kButton, 2, 2},
-      {55, ControlKind::kButton, 2, 2},
-      {57, ControlKind::kButton, 2, 2},
-      {64, ControlKind::kButton, 2, 2},
-      {60, ControlKind::kText, 1, 1},
-      {61, ControlKind::kText, 1, 1},
-      {63, ControlKind::kText, 1, 1},
-      {65, ControlKind::kText, 1, 1},
   };
+  for (int lamp : {4, 5, 6, 7, 9, 14, 35})
+    expected.push_back({lamp, ControlKind::kImageSelector, 2, 2});
+  for (int button : {50, 53, 54, 55, 57, 64})
+    expected.push_back({button, ControlKind::kButton, 2, 2});
+  for (int text : {60, 61, 63, 65})
+    expected.push_back({text, ControlKind::kText, 1, 1});
   // The descriptor rows' controls: list knobs must reach position 120 (lists 1 and 2) or 2
   // (list 3); 0..127 knobs show the control values 0..128 one frame each; on/off rows switch.
   for (const auto& row : plugin::kParameterDescriptors) {
@@ -169,24 +156,17 @@ TEST_F(SkinResources, FrontPanelHoldsEveryControlTheWindowAddresses) {
   const auto front = panel(kFrontPanel);
   expectControls(front, expected);
   for (const auto& c : front.controls) {
-    if (c.number == 59) {
-      EXPECT_EQ(c.ledCount, 4);  // input level steps 0..3
-    }
-    if (c.number == 65) {
-      EXPECT_EQ(c.text, ".");
-    }
+    EXPECT_TRUE(c.number != 59 || c.ledCount == 4) << "input level steps 0..3";
+    EXPECT_TRUE(c.number != 65 || c.text == ".") << c.text;
   }
 }
 
 TEST_F(SkinResources, AboutPanelHoldsItsNeedlesCreditsAndTexts) {
-  std::vector<Expected> expected = {
-      {0, ControlKind::kImageSelector, kSkins, kSkins},
-      {8, ControlKind::kImageSelector, kSkins, kSkins},
-      {7, ControlKind::kScrollingText, 1, 1},
-      {9, ControlKind::kText, 1, 1},
-      {10, ControlKind::kText, 1, 1},
-      {11, ControlKind::kText, 1, 1},
-  };
+  std::vector<Expected> expected = {{0, ControlKind::kImageSelector, kSkins, kSkins},
+                                    {8, ControlKind::kImageSelector, kSkins, kSkins},
+                                    {7, ControlKind::kScrollingText, 1, 1}};
+  for (int text : {9, 10, 11})
+    expected.push_back({text, ControlKind::kText, 1, 1});
   for (int needle = 1; needle <= 6; ++needle)
     expected.push_back({needle, ControlKind::kMeter, 64, 64});  // random values 0..63
   const auto about = panel(kAboutPanel);
