@@ -42,11 +42,6 @@ class RegistryOfTheBuild {
   }
 };
 
-class AsioJack : public testsupport::JackServerTest {
- protected:
-  RegistryOfTheBuild registry_;
-};
-
 void useJack(host::HardwareSettings& settings) {
   settings.audioTechnology = "Asio";
   settings.curInDeviceName = kDriverName;
@@ -75,6 +70,22 @@ void engageEveryStage(plugin::vlvrProcessor& processor) {
     processor.setParameterPlain(row, float(value));
   }
 }
+
+class AsioJack : public testsupport::JackServerTest {
+ protected:
+  // The host, set up for the JACK driver with every stage of the amp on; not started yet.
+  evaHostAudio& createHost() {
+    engageEveryStage(amp_);
+    audio_ = std::make_unique<evaHostAudio>(amp_, "");
+    useJack(audio_->settings());
+    audio_->create();
+    return *audio_;
+  }
+
+  RegistryOfTheBuild registry_;
+  plugin::vlvrProcessor amp_;
+  std::unique_ptr<evaHostAudio> audio_;
+};
 
 TEST_F(AsioJack, DeviceListsNameTheJackDriver) {
   host::MPAudio audio;
@@ -151,11 +162,7 @@ TEST_F(AsioJack, TheAmpSoundsThroughJackAsItRendersOffline) {
 }
 
 TEST_F(AsioJack, TheHostReopensAtTheNewPeriodAfterAReset) {
-  plugin::vlvrProcessor amp;
-  engageEveryStage(amp);
-  evaHostAudio audio(amp, "");
-  useJack(audio.settings());
-  audio.create();
+  evaHostAudio& audio = createHost();
   ASSERT_EQ(audio.start(), State::kRunning);
   JackProbeClient probe("probe", 0, 0, 0);
   ASSERT_TRUE(probe.ok());
@@ -170,11 +177,7 @@ TEST_F(AsioJack, TheHostReopensAtTheNewPeriodAfterAReset) {
 }
 
 TEST_F(AsioJack, TheHostOutlivesTheServer) {
-  plugin::vlvrProcessor amp;
-  engageEveryStage(amp);
-  evaHostAudio audio(amp, "");
-  useJack(audio.settings());
-  audio.create();
+  evaHostAudio& audio = createHost();
   ASSERT_EQ(audio.start(), State::kRunning);
   ASSERT_TRUE(waitUntil([&] { return audio.audio()->getSamplePosition() > 0; }, kLimit));
   server_->kill();

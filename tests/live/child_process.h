@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -99,5 +101,39 @@ class ChildProcess {
   std::optional<int> status_;
   std::string errPath_;
 };
+
+// A temporary folder of the test's own, removed with everything in it.
+class Folder {
+ public:
+  Folder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "valvo-live-XXXXXX").string();
+    path_ = ::mkdtemp(pattern.data()) ? pattern : "";
+  }
+  ~Folder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  std::string path(const std::string& name = "") const {
+    return name.empty() ? path_ : path_ + "/" + name;
+  }
+
+ private:
+  std::string path_;
+};
+
+struct Outcome {
+  std::optional<int> status;
+  std::string out, err;
+};
+
+// Runs a program to its end, its output in the folder.
+inline Outcome run(const Folder& folder, std::vector<std::string> arguments,
+                   std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+  ChildProcess child(arguments, {}, folder.path("out.txt"), folder.path("err.txt"));
+  Outcome result{child.waitExit(limit), {}, {}};
+  result.out = readText(folder.path("out.txt"));
+  result.err = readText(folder.path("err.txt"));
+  return result;
+}
 
 }  // namespace livetest

@@ -19,7 +19,10 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using livetest::ChildProcess;
+using livetest::Folder;
+using livetest::Outcome;
 using livetest::readText;
+using livetest::run;
 
 constexpr const char* kLive = VALVORAMA_LIVE_BINARY;
 constexpr const char* kTool = VALVORAMA_BINARY;
@@ -27,37 +30,12 @@ constexpr const char* kTool = VALVORAMA_BINARY;
 constexpr auto kStartLimit = 20s;
 constexpr auto kStopLimit = 2s;
 
-class Folder {
- public:
-  Folder() {
-    std::string pattern = (fs::temp_directory_path() / "valvo-live-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data()) ? pattern : "";
-  }
-  ~Folder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  std::string path(const std::string& name = "") const {
-    return name.empty() ? path_ : path_ + "/" + name;
-  }
-
- private:
-  std::string path_;
+// The headless amp with tracing on, its output in the folder.
+struct TracedLive : ChildProcess {
+  TracedLive(const Folder& folder, const std::string& config)
+      : ChildProcess({kLive, "--headless", "--config", config}, {"VALVORAMA_LIVE_TRACE=1"},
+                     folder.path("out.txt"), folder.path("err.txt")) {}
 };
-
-struct Outcome {
-  std::optional<int> status;
-  std::string out, err;
-};
-
-// Runs a program to its end.
-Outcome run(const Folder& folder, std::vector<std::string> arguments) {
-  ChildProcess child(arguments, {}, folder.path("out.txt"), folder.path("err.txt"));
-  Outcome result{child.waitExit(kStartLimit), {}, {}};
-  result.out = readText(folder.path("out.txt"));
-  result.err = readText(folder.path("err.txt"));
-  return result;
-}
 
 // The trace lines in the order the host wrote them, without their prefix.
 std::vector<std::string> traceOf(const std::string& err) {
@@ -118,8 +96,7 @@ TEST(LiveHost, WithoutHardwareSettingsItRunsSilentAndStopsOnAnyStopSignal) {
     fs::create_directories(config);
     ASSERT_TRUE(processor.saveProgramBankFile(config + "/ValvoramaLive settings.dat"));
 
-    ChildProcess live({kLive, "--headless", "--config", config}, {"VALVORAMA_LIVE_TRACE=1"},
-                      folder.path("out.txt"), folder.path("err.txt"));
+    TracedLive live(folder, config);
     ASSERT_TRUE(live.waitForError("trace: audio started", kStartLimit))
         << readText(folder.path("err.txt"));
     live.signal(signal);
@@ -149,8 +126,7 @@ TEST(LiveHost, ABankItCannotReadIsLeftAsItIs) {
   const std::string damaged = "not a program bank, but the player's file";
   std::ofstream(bank) << damaged;
 
-  ChildProcess live({kLive, "--headless", "--config", config}, {"VALVORAMA_LIVE_TRACE=1"},
-                    folder.path("out.txt"), folder.path("err.txt"));
+  TracedLive live(folder, config);
   ASSERT_TRUE(live.waitForError("trace: audio started", kStartLimit))
       << readText(folder.path("err.txt"));
   live.signal(SIGTERM);
@@ -170,8 +146,7 @@ TEST(LiveHost, ABankChangedWhileItPlaysIsNotReverted) {
   writer.initialize();
   ASSERT_TRUE(writer.saveProgramBankFile(bank));
 
-  ChildProcess live({kLive, "--headless", "--config", config}, {"VALVORAMA_LIVE_TRACE=1"},
-                    folder.path("out.txt"), folder.path("err.txt"));
+  TracedLive live(folder, config);
   ASSERT_TRUE(live.waitForError("trace: audio started", kStartLimit))
       << readText(folder.path("err.txt"));
   writer.setProgram(2);
@@ -209,8 +184,7 @@ class LiveLoopback : public testsupport::JackServerTest {};
 TEST_F(LiveLoopback, PlaysUntilSigtermThenStopsInOrder) {
   Folder folder;
   const std::string config = loopbackSettings(folder);
-  ChildProcess live({kLive, "--headless", "--config", config}, {"VALVORAMA_LIVE_TRACE=1"},
-                    folder.path("out.txt"), folder.path("err.txt"));
+  TracedLive live(folder, config);
   ASSERT_TRUE(live.waitForError("trace: audio flowing", kStartLimit))
       << readText(folder.path("out.txt")) << readText(folder.path("err.txt"));
   live.signal(SIGTERM);
@@ -232,8 +206,7 @@ TEST_F(LiveLoopback, PlaysUntilSigtermThenStopsInOrder) {
 TEST_F(LiveLoopback, ADeviceThatGoesAwayIsReportedAndTheHostStillStops) {
   Folder folder;
   const std::string config = loopbackSettings(folder);
-  ChildProcess live({kLive, "--headless", "--config", config}, {"VALVORAMA_LIVE_TRACE=1"},
-                    folder.path("out.txt"), folder.path("err.txt"));
+  TracedLive live(folder, config);
   ASSERT_TRUE(live.waitForError("trace: audio flowing", kStartLimit))
       << readText(folder.path("err.txt"));
   server_->kill();

@@ -24,6 +24,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using livetest::ChildProcess;
+using livetest::Folder;
 using livetest::readText;
 
 constexpr const char* kLive = VALVORAMA_LIVE_BINARY;
@@ -31,22 +32,6 @@ constexpr const char* kTool = VALVORAMA_BINARY;
 constexpr const char* kAmpMidiPort = "Valvorama Live MIDI:midi_in";
 constexpr auto kLimit = 20s;  // start-up and answers on a loaded machine
 constexpr auto kStopLimit = 2s;
-
-class Folder {
- public:
-  Folder() {
-    std::string pattern = (fs::temp_directory_path() / "valvo-midi-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data()) ? pattern : "";
-  }
-  ~Folder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  std::string path(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
 
 size_t countOf(const std::string& text, const std::string& part) {
   size_t count = 0;
