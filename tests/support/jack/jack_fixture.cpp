@@ -1,8 +1,6 @@
 #include "support/jack/jack_fixture.h"
 
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -101,25 +99,7 @@ bool JackServer::launch() {
                                          std::to_string(sampleRate_),
                                          "-p",
                                          std::to_string(period_)};
-  std::vector<char*> argv;
-  for (const std::string& arg : args)
-    argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
-  const pid_t parent = getpid();
-  pid_ = fork();
-  if (pid_ == 0) {
-    // Only async-signal-safe calls until exec. The server goes when the test process goes, by
-    // SIGTERM, so that it leaves JACK's server registry (eight places per user) as it found it.
-    prctl(PR_SET_PDEATHSIG, SIGTERM);
-    if (getppid() != parent) _exit(127);
-    const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (out >= 0) {
-      dup2(out, STDOUT_FILENO);
-      dup2(out, STDERR_FILENO);
-    }
-    execvp("jackd", argv.data());
-    _exit(127);
-  }
+  pid_ = spawnServer(args, log);
   if (pid_ < 0) error_ = "cannot fork for jackd";
   return error_.empty();
 }

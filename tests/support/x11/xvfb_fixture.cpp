@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -70,25 +69,7 @@ bool XvfbServer::launch(int numberPipe) {
       "Xvfb",      "-displayfd", std::to_string(numberPipe),
       "-screen",   "0",          "1280x1024x" + std::to_string(depth_),
       "-nolisten", "tcp",        "-noreset"};
-  std::vector<char*> argv;
-  for (const std::string& arg : args)
-    argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
-  const pid_t parent = getpid();
-  pid_ = fork();
-  if (pid_ == 0) {
-    // Only async-signal-safe calls until exec.
-    prctl(PR_SET_PDEATHSIG, SIGTERM);
-    if (getppid() != parent) _exit(127);
-    fcntl(numberPipe, F_SETFD, 0);  // the server writes its display number here
-    const int out = ::open(logPath_.c_str(), O_WRONLY | O_TRUNC);
-    if (out >= 0) {
-      dup2(out, STDOUT_FILENO);
-      dup2(out, STDERR_FILENO);
-    }
-    execvp("Xvfb", argv.data());
-    _exit(127);
-  }
+  pid_ = spawnServer(args, logPath_, numberPipe);  // Xvfb writes its display number there
   if (pid_ < 0) error_ = "cannot fork for Xvfb";
   return error_.empty();
 }
