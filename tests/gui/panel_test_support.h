@@ -28,6 +28,19 @@ class ManualClock : public gui::TimerClock {
   uint64_t now_ = 0;
 };
 
+inline Bytes pngBytes(cairo_surface_t* image) {
+  Bytes png;
+  cairo_surface_write_to_png_stream(
+      image,
+      [](void* closure, const unsigned char* data, unsigned int length) {
+        auto* out = static_cast<Bytes*>(closure);
+        out->insert(out->end(), data, data + length);
+        return CAIRO_STATUS_SUCCESS;
+      },
+      &png);
+  return png;
+}
+
 // Strip pictures whose frames say which they are: frame f is filled with red = f & 0xff,
 // green = f >> 8 and the marker blue 0x5a, so a pixel read back from a drawing names the frame
 // drawn there (-1: no frame).
@@ -45,17 +58,8 @@ class TestSkin {
       cairo_fill(cr);
     }
     cairo_destroy(cr);
-    Bytes png;
-    cairo_surface_write_to_png_stream(
-        strip,
-        [](void* closure, const unsigned char* data, unsigned int length) {
-          auto* out = static_cast<Bytes*>(closure);
-          out->insert(out->end(), data, data + length);
-          return CAIRO_STATUS_SUCCESS;
-        },
-        &png);
+    entries_[{gui::kPictureType, id}] = pngBytes(strip);
     cairo_surface_destroy(strip);
-    entries_[{gui::kPictureType, id}] = std::move(png);
   }
   void addEntry(uint32_t type, uint32_t id, Bytes bytes) { entries_[{type, id}] = bytes; }
 

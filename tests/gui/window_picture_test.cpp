@@ -2,28 +2,19 @@
 
 #include <cairo.h>
 
-#include <vector>
-
 #include "framework/resource_file.h"
 #include "framework/scratch_folder.h"
 #include "gui/epi_picture.h"
 #include "gui/panel_resource.h"
+#include "panel_test_support.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using testsupport::Bytes;
 
 Bytes pngOf(int32_t width, int32_t height) {
   cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
-  Bytes png;
-  cairo_surface_write_to_png_stream(
-      image,
-      [](void* closure, const unsigned char* data, unsigned int length) {
-        static_cast<Bytes*>(closure)->insert(static_cast<Bytes*>(closure)->end(), data,
-                                             data + length);
-        return CAIRO_STATUS_SUCCESS;
-      },
-      &png);
+  Bytes png = testsupport::pngBytes(image);
   cairo_surface_destroy(image);
   return png;
 }

@@ -385,8 +385,6 @@ TEST(X11Display, LostServerBreaksTheConnectionOnly) {
   window->presentAll();
   window->resize(50, 50);
   EXPECT_FALSE(display->createTopLevel(10, 10, "late"));
-  window.reset();
-  display.reset();
 }
 
 }  // namespace
