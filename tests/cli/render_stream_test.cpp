@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "render.h"
+#include "support/every_stage.h"
 #include "support/signals.h"
 
 namespace {
@@ -14,22 +15,10 @@ namespace {
 constexpr int kRate = 44100;
 constexpr long kLatency = 64;
 
-// Gate, automatic wah, stomp delay, overdrive, the lead amp, cabinet, spring reverb: every
-// stage that keeps state across blocks.
 void engageEveryStage(ProcessorSession& session) {
   session.start(kRate, 0);
-  for (auto [row, value] : {std::pair{0, 64},
-                            {2, 2},
-                            {9, 1},
-                            {12, 60},
-                            {8, 1},
-                            {5, 90},
-                            {20, 1},
-                            {19, 1},
-                            {21, 1},
-                            {4, 100}}) {
+  for (auto [row, value] : testsupport::kEveryStageSettings)
     session.setPlain(row, float(value));
-  }
 }
 
 // All input and tail in memory, processed in 1024-frame calls from the first frame, the

@@ -3,8 +3,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +10,7 @@
 #include "framework/resource_file.h"
 #include "plugin/processor_engine.h"
 #include "plugin/vlvr_processor.h"
+#include "support/file_bytes.h"
 
 namespace plugintest {
 
@@ -57,14 +56,7 @@ class TempDir {
   std::string path_;
 };
 
-inline std::vector<uint8_t> readBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
+using testsupport::readBytes;
+using testsupport::writeBytes;
 
 }  // namespace plugintest

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -12,6 +11,7 @@
 #include "plugin/vlvr_processor.h"
 #include "ui/eva_editor.h"
 #include "ui/vlvr_engine.h"
+#include "ui_test_support.h"
 
 namespace {
 
@@ -44,22 +44,10 @@ class TestEngine : public ui::vlvrEngine {
   std::string program_;
 };
 
-class Folder {
- public:
-  Folder() {
-    std::string pattern = (fs::temp_directory_path() / "valvo-ui-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data()) ? pattern : "";
-    framework::SettingsFolder::setOverride(path_ + "/settings");
-  }
-  ~Folder() {
-    framework::SettingsFolder::setOverride("");
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  std::string path(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
+// A fresh folder whose "settings" stands in for the user's settings folder.
+struct Folder : uitest::TempFolder {
+  Folder() { framework::SettingsFolder::setOverride(path("settings")); }
+  ~Folder() { framework::SettingsFolder::setOverride(""); }
 };
 
 const fs::path kBuiltResources = VALVORAMA_LIVE_RESOURCES;

@@ -4,14 +4,13 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "plugin/vlvr_processor.h"
+#include "support/file_bytes.h"
 #include "ui/lcd_display.h"
 #include "ui/program_stepper.h"
 #include "ui/vlvr_midi_control.h"
@@ -67,15 +66,8 @@ class TempFolder {
   std::string path_;
 };
 
-inline std::vector<uint8_t> readBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
+using testsupport::readBytes;
+using testsupport::writeBytes;
 
 // `value` as four bytes, little-endian or big-endian.
 inline void appendWord(std::vector<uint8_t>& bytes, uint32_t value, bool bigEndian = false) {
