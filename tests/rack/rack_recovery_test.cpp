@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "rack/finite_samples.h"
@@ -57,26 +58,29 @@ TEST(RackRecovery, ABadBlockIsSilencedAndTheSoundComesBack) {
   const int at = kRate / 4;
   for (int amp : {0, 2}) {
     std::vector<float> reference(clean.size());
-    render(*playingRack(amp), clean, reference);
+    auto cleanRack = playingRack(amp);
+    render(*cleanRack, clean, reference);
+    EXPECT_EQ(cleanRack->silencedBlocks(), 0u);
     float peak = 0;
     for (float x : reference)
       peak = std::max(peak, std::fabs(x));
     for (float bad :
          {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
           -std::numeric_limits<float>::infinity()}) {
+      SCOPED_TRACE("amp " + std::to_string(amp) + " sample " + std::to_string(bad));
       std::vector<float> in = clean, out(clean.size());
       in[at] = bad;
       auto rack = playingRack(amp);
       render(*rack, in, out);
-      EXPECT_EQ(rack->silencedBlocks(), 1u) << "amp " << amp << " sample " << bad;
+      EXPECT_EQ(rack->silencedBlocks(), 1u);
       float late = 0;
       for (size_t i = 0; i < out.size(); ++i) {
-        ASSERT_TRUE(std::isfinite(out[i])) << "amp " << amp << " sample " << bad << " at " << i;
-        ASSERT_LE(std::fabs(out[i]), peak) << "amp " << amp << " sample " << bad << " at " << i;
+        ASSERT_TRUE(std::isfinite(out[i])) << i;
+        ASSERT_LE(std::fabs(out[i]), peak) << i;
         // A quarter of a second on, the notes sound as they would have.
         if (i >= size_t(at + kRate / 4)) late = std::max(late, std::fabs(out[i] - reference[i]));
       }
-      EXPECT_LT(late, 0.002f * peak) << "amp " << amp << " sample " << bad;
+      EXPECT_LT(late, 0.002f * peak);
     }
   }
 }
@@ -102,13 +106,6 @@ TEST(FiniteSamples, OnlyNaNAndInfinitiesAreReplaced) {
     EXPECT_TRUE(rack::allFinite(block.data(), 63));
   }
   EXPECT_EQ(count, 5u);
-}
-
-TEST(RackRecovery, CleanInputSilencesNothing) {
-  auto rack = playingRack(1);
-  std::vector<float> out(notes().size());
-  render(*rack, notes(), out);
-  EXPECT_EQ(rack->silencedBlocks(), 0u);
 }
 
 }  // namespace
