@@ -34,7 +34,18 @@ constexpr auto kStopLimit = 2s;
 struct TracedLive : ChildProcess {
   TracedLive(const Folder& folder, const std::string& config)
       : ChildProcess({kLive, "--headless", "--config", config}, {"VALVORAMA_LIVE_TRACE=1"},
-                     folder.path("out.txt"), folder.path("err.txt")) {}
+                     folder.path("out.txt"), folder.path("err.txt")),
+        err(folder.path("err.txt")) {}
+  // `mark` written within the start-up limit; else fails with what the amp wrote.
+  testing::AssertionResult reaches(const std::string& mark) {
+    if (waitForError(mark, kStartLimit)) return testing::AssertionSuccess();
+    return testing::AssertionFailure() << readText(err);
+  }
+  std::optional<int> stopBy(int stopSignal) {
+    signal(stopSignal);
+    return waitExit(kStopLimit);
+  }
+  const std::string err;
 };
 
 // The trace lines in the order the host wrote them, without their prefix.
@@ -97,10 +108,8 @@ TEST(LiveHost, WithoutHardwareSettingsItRunsSilentAndStopsOnAnyStopSignal) {
     ASSERT_TRUE(processor.saveProgramBankFile(config + "/ValvoramaLive settings.dat"));
 
     TracedLive live(folder, config);
-    ASSERT_TRUE(live.waitForError("trace: audio started", kStartLimit))
-        << readText(folder.path("err.txt"));
-    live.signal(signal);
-    EXPECT_EQ(live.waitExit(kStopLimit), 0);
+    ASSERT_TRUE(live.reaches("trace: audio started"));
+    EXPECT_EQ(live.stopBy(signal), 0);
 
     const std::string err = readText(folder.path("err.txt"));
     EXPECT_NE(err.find("valvorama-live: no audio technology selected: run valvorama devices / "
@@ -127,10 +136,8 @@ TEST(LiveHost, ABankItCannotReadIsLeftAsItIs) {
   std::ofstream(bank) << damaged;
 
   TracedLive live(folder, config);
-  ASSERT_TRUE(live.waitForError("trace: audio started", kStartLimit))
-      << readText(folder.path("err.txt"));
-  live.signal(SIGTERM);
-  EXPECT_EQ(live.waitExit(kStopLimit), 0);
+  ASSERT_TRUE(live.reaches("trace: audio started"));
+  EXPECT_EQ(live.stopBy(SIGTERM), 0);
   const std::string err = readText(folder.path("err.txt"));
   EXPECT_NE(err.find("cannot read the program bank"), std::string::npos) << err;
   EXPECT_NE(err.find("trace: bank kept"), std::string::npos) << err;
@@ -147,13 +154,11 @@ TEST(LiveHost, ABankChangedWhileItPlaysIsNotReverted) {
   ASSERT_TRUE(writer.saveProgramBankFile(bank));
 
   TracedLive live(folder, config);
-  ASSERT_TRUE(live.waitForError("trace: audio started", kStartLimit))
-      << readText(folder.path("err.txt"));
+  ASSERT_TRUE(live.reaches("trace: audio started"));
   writer.setProgram(2);
   writer.setProgramName("Imported");  // as `valvorama bank import` does meanwhile
   ASSERT_TRUE(writer.saveProgramBankFile(bank));
-  live.signal(SIGTERM);
-  EXPECT_EQ(live.waitExit(kStopLimit), 0);
+  EXPECT_EQ(live.stopBy(SIGTERM), 0);
 
   plugin::vlvrProcessor reader;
   reader.initialize();
@@ -185,10 +190,8 @@ TEST_F(LiveLoopback, PlaysUntilSigtermThenStopsInOrder) {
   Folder folder;
   const std::string config = loopbackSettings(folder);
   TracedLive live(folder, config);
-  ASSERT_TRUE(live.waitForError("trace: audio flowing", kStartLimit))
-      << readText(folder.path("out.txt")) << readText(folder.path("err.txt"));
-  live.signal(SIGTERM);
-  EXPECT_EQ(live.waitExit(kStopLimit), 0);
+  ASSERT_TRUE(live.reaches("trace: audio flowing"));
+  EXPECT_EQ(live.stopBy(SIGTERM), 0);
 
   const std::string device = testsupport::JackServer::kLoopbackDeviceName;
   EXPECT_EQ(readText(folder.path("out.txt"))
@@ -207,13 +210,10 @@ TEST_F(LiveLoopback, ADeviceThatGoesAwayIsReportedAndTheHostStillStops) {
   Folder folder;
   const std::string config = loopbackSettings(folder);
   TracedLive live(folder, config);
-  ASSERT_TRUE(live.waitForError("trace: audio flowing", kStartLimit))
-      << readText(folder.path("err.txt"));
+  ASSERT_TRUE(live.reaches("trace: audio flowing"));
   server_->kill();
-  EXPECT_TRUE(live.waitForError("the device went away or stopped answering", kStartLimit))
-      << readText(folder.path("err.txt"));
-  live.signal(SIGTERM);
-  EXPECT_EQ(live.waitExit(kStopLimit), 0);
+  EXPECT_TRUE(live.reaches("the device went away or stopped answering"));
+  EXPECT_EQ(live.stopBy(SIGTERM), 0);
   expectShutdownOrder(readText(folder.path("err.txt")), SIGTERM);
 }
 
