@@ -153,9 +153,9 @@ class LiveMidi : public testsupport::JackServerTest {
   // the test leaves the shared machine's cores to the server.
   std::string writeSettings(const Folder& folder) {
     const std::string config = folder.path("config");
-    ChildProcess tool({kTool, "hardware", "--config", config, "CurMidiInName=JACK MIDI"}, {},
-                      folder.path("tool.out"), folder.path("tool.err"));
-    EXPECT_EQ(tool.waitExit(kLimit), 0) << readText(folder.path("tool.err"));
+    const auto set =
+        livetest::run(folder, {kTool, "hardware", "--config", config, "CurMidiInName=JACK MIDI"});
+    EXPECT_EQ(set.status, 0) << set.err;
     return config;
   }
 };
@@ -207,11 +207,9 @@ TEST_F(LiveMidi, PedalsLearnedWithoutAScreenStepProgramsAndMoveKnobs) {
 TEST(LiveMidiCommandLine, LearnNamesOneOfTheFourPedals) {
   Folder folder;
   for (const char* bad : {"tempo", ""}) {
-    ChildProcess live({kLive, "--headless", "--learn", bad}, {}, folder.path("out.txt"),
-                      folder.path("err.txt"));
-    EXPECT_EQ(live.waitExit(kLimit), 2);
-    EXPECT_NE(readText(folder.path("err.txt")).find("--learn cannot learn"), std::string::npos)
-        << readText(folder.path("err.txt"));
+    const auto r = livetest::run(folder, {kLive, "--headless", "--learn", bad});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("--learn cannot learn"), std::string::npos) << r.err;
   }
 }
 
