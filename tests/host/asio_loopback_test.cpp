@@ -10,9 +10,9 @@
 #include <functional>
 #include <thread>
 
-#include "asio_test_registry.h"
 #include "host/eva_host_audio.h"
 #include "host/mp_audio_asio.h"
+#include "host_test_support.h"
 #include "plugin/eva_processor.h"
 #include "plugin/sample_rate.h"
 
@@ -21,16 +21,6 @@ namespace {
 using host::kFirstDevice;
 using host::MPAudioAsio;
 using namespace platform;
-
-// Polls until `done` holds; the deadline only keeps a broken run from hanging.
-bool waitFor(const std::function<bool()>& done) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
 
 float pattern(int64_t block, int32_t frame) {
   return static_cast<float>((block * 7 + frame) % 200 - 100) / 128.0f;
@@ -69,7 +59,7 @@ class AsioConcurrency : public ::testing::Test {
     }
     plugin::setProcessSampleRate(44100.0f);
   }
-  testsupport::AsioTestRegistry registry_;
+  hosttest::AsioTestRegistry registry_;
 };
 
 TEST_F(AsioConcurrency, OnlyTheGenericDriversGiveEmptyListsAndNoOpen) {
@@ -100,7 +90,7 @@ TEST_F(AsioConcurrency, BlocksFlowAtTheDriversSizeInEverySampleType) {
     EXPECT_EQ(asio.getBufferSize(), 256);
     EXPECT_EQ(asio.outputLatency(), 256);
     ASSERT_TRUE(asio.start());
-    ASSERT_TRUE(waitFor([&] { return asio.blocks.load() >= 12; }));
+    ASSERT_TRUE(hosttest::eventually([&] { return asio.blocks.load() >= 12; }));
     EXPECT_GE(asio.getSamplePosition(), 12 * 256);
     EXPECT_EQ(asio.getSamplePosition() % 256, 0);
 
@@ -189,7 +179,7 @@ TEST_F(AsioConcurrency, TheHostRunsAtTheDriversSizeAndReopensOnAResetRequest) {
   EXPECT_FALSE(audio.serviceReset());
 
   // After the request no block reaches the processor until the host reopens the driver.
-  ASSERT_TRUE(waitFor([&] { return audio.audio()->resetRequested(); }));
+  ASSERT_TRUE(hosttest::eventually([&] { return audio.audio()->resetRequested(); }));
   const int64_t frames = processor.frames();
   EXPECT_EQ(frames, 10 * 256);
   ::unsetenv("LOOPBACK_RESET_AFTER");
@@ -203,7 +193,7 @@ TEST_F(AsioConcurrency, TheHostRunsAtTheDriversSizeAndReopensOnAResetRequest) {
   EXPECT_EQ(audio.settings().selectedBufSize, "128");
   EXPECT_EQ(audio.settings().selectedFrequencies, "44100");
   EXPECT_EQ(plugin::processSampleRate(), 44100.0f);
-  ASSERT_TRUE(waitFor([&] { return processor.frames() >= frames + 10 * 128; }));
+  ASSERT_TRUE(hosttest::eventually([&] { return processor.frames() >= frames + 10 * 128; }));
   audio.stop();
 }
 

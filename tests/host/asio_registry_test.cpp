@@ -4,7 +4,7 @@
 #include <fstream>
 #include <string>
 
-#include "asio_test_registry.h"
+#include "host_test_support.h"
 #include "platform/asio_driver_list.h"
 #include "platform/asio_registry.h"
 
@@ -89,7 +89,7 @@ TEST(AsioRegistry, TheVariableNamesTheOnlyFilesRead) {
 }
 
 TEST(AsioDriverList, ListsOnlyDriversWithAClassIdAndAnExistingLibrary) {
-  testsupport::AsioTestRegistry files;
+  hosttest::AsioTestRegistry files;
   files.addDriver("Loop", "Loopback");
   files.addDriver("NoLibrary", "Missing", files.path("missing.so"),
                   "{00000000-0000-0000-0000-00000000000A}");
@@ -111,7 +111,7 @@ TEST(AsioDriverList, ListsOnlyDriversWithAClassIdAndAnExistingLibrary) {
 }
 
 TEST(AsioDriverList, CutsLongNamesAndRefusesBadRequests) {
-  testsupport::AsioTestRegistry files;
+  hosttest::AsioTestRegistry files;
   files.addDriver("Loop", std::string(300, 'x'));
   files.addDriver("Other", "Wrong class", LOOPBACK_DRIVER_PATH,
                   "{00000000-0000-0000-0000-000000000001}");

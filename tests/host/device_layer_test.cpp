@@ -4,8 +4,8 @@
 #include <limits>
 #include <vector>
 
-#include "fake_audio_driver.h"
 #include "host/mp_audio.h"
+#include "host_test_support.h"
 
 namespace {
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "host/mp_audio.h"
+#include "host_test_support.h"
 #include "platform/event_group.h"
 #include "platform/pcm_loop_buffer.h"
 #include "plugin/sample_rate.h"
@@ -27,6 +28,7 @@ namespace host {
 namespace {
 
 using namespace std::chrono_literals;
+using hosttest::eventually;
 using testsupport::JackServer;
 using testsupport::JackServerTest;
 
@@ -110,17 +112,6 @@ class Recorder : public MPAudio {
   std::optional<testsupport::AllocationCounter> allocations_;
   std::optional<size_t> blockAllocations_;
 };
-
-// Waits, with a generous bound, for a state the device reaches on its own.
-template <typename Condition>
-bool eventually(Condition condition, std::chrono::seconds limit = 20s) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(5ms);
-  }
-  return true;
-}
 
 // What came back on a channel that carried the counter.
 struct CounterCheck {

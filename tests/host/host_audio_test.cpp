@@ -3,8 +3,8 @@
 #include <cmath>
 #include <vector>
 
-#include "fake_audio_driver.h"
 #include "host/eva_host_audio.h"
+#include "host_test_support.h"
 #include "plugin/eva_processor.h"
 #include "plugin/sample_rate.h"
 #include "plugin/vlvr_processor.h"

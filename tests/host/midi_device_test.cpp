@@ -6,12 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "fake_audio_driver.h"
 #include "host/audio_device_config.h"
 #include "host/eva_host_audio.h"
 #include "host/eva_mp_midi.h"
 #include "host/mp_midi_win_multimedia.h"
-#include "midi_test_support.h"
+#include "host_test_support.h"
 #include "platform/midi_alsa_sequencer.h"
 #include "platform/midi_parser.h"
 #include "plugin/eva_processor.h"
@@ -19,9 +18,9 @@
 
 namespace {
 
-using miditest::Bytes;
-using miditest::FakeMidiBackend;
-using miditest::RecordingHandler;
+using hosttest::Bytes;
+using hosttest::FakeMidiBackend;
+using hosttest::RecordingHandler;
 
 std::shared_ptr<FakeMidiBackend::State> twoPedals() {
   auto state = std::make_shared<FakeMidiBackend::State>();

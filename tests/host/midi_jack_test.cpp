@@ -15,8 +15,8 @@
 
 #include "host/eva_host_audio.h"
 #include "host/mp_midi_win_multimedia.h"
+#include "host_test_support.h"
 #include "live/child_process.h"
-#include "midi_test_support.h"
 #include "platform/midi_jack.h"
 #include "plugin/eva_processor.h"
 #include "support/jack/jack_fixture.h"
@@ -24,20 +24,11 @@
 namespace {
 
 using namespace std::chrono_literals;
-using miditest::Bytes;
-using miditest::RecordingHandler;
+using hosttest::Bytes;
+using hosttest::RecordingHandler;
 using Event = std::vector<uint8_t>;
 
 constexpr auto kLimit = 10s;
-
-bool waitUntil(const std::function<bool()>& done) {
-  const auto deadline = std::chrono::steady_clock::now() + kLimit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(5ms);
-  }
-  return true;
-}
 
 const std::string kAmpInput =
     std::string(platform::MidiJack::kInputClientName) + ":" + platform::MidiJack::kInputPortName;
@@ -78,7 +69,7 @@ class MidiTestClient {
   bool play(std::vector<Event> events) {
     pending_ = std::move(events);
     playing_.store(true, std::memory_order_release);
-    return waitUntil([this] { return !playing_.load(std::memory_order_acquire); });
+    return hosttest::eventually([this] { return !playing_.load(std::memory_order_acquire); });
   }
   void stream(bool on) { streaming_.store(on, std::memory_order_relaxed); }
 
@@ -193,7 +184,7 @@ TEST_F(JackMidi, AControllerReachesTheHandlerThroughTheHost) {
   const std::vector<Bytes> expected = {{0xB2, 0x07, 0x64}, {0xC0, 0x05, 0x00}, {0xF8, 0x00, 0x00},
                                        {0x90, 0x3C, 0x64}, {0x90, 0x3E, 0x50}, {0xFA, 0x00, 0x00},
                                        {0xB1, 0x0B, 0x20}};
-  ASSERT_TRUE(waitUntil([&] { return handler_.count() >= expected.size(); }));
+  ASSERT_TRUE(hosttest::eventually([&] { return handler_.count() >= expected.size(); }));
   EXPECT_EQ(handler_.messages(), expected);
 
   audio_.stop();
@@ -217,14 +208,15 @@ TEST_F(JackMidi, SendsShortAndLongMessagesThroughTheOutput) {
   EXPECT_FALSE(midi.send(noStatus));
   const std::vector<Event> expected = {
       {0xB0, 0x07, 0x7F}, {0xC0, 0x03}, {0xF0, 0x7D, 0x01, 0x02, 0x03, 0xF7}};
-  ASSERT_TRUE(waitUntil([&] { return controller_->received().size() >= expected.size(); }));
+  ASSERT_TRUE(
+      hosttest::eventually([&] { return controller_->received().size() >= expected.size(); }));
   EXPECT_EQ(controller_->received(), expected);
 }
 
 TEST_F(JackMidi, ClosingReturnsWhenTheServerDiesMidStream) {
   startHost();
   controller_->stream(true);
-  ASSERT_TRUE(waitUntil([&] { return handler_.count() > 8; }));
+  ASSERT_TRUE(hosttest::eventually([&] { return handler_.count() > 8; }));
   server_->kill();
   // libjack deletes every client still open to a dead server at the next client open, so the
   // test's goes first; the amp's own stays open through a new listing.
@@ -248,7 +240,7 @@ TEST_F(JackMidi, Concurrency) {
   startHost(false);
   // Middle C, on for 25 ms of every 50 ms.
   const auto sequencer = runJackTool({sequencerTool, "valvo-seq", "2400", "0", "60", "1200"});
-  ASSERT_TRUE(waitUntil([&] {
+  ASSERT_TRUE(hosttest::eventually([&] {
     return runJackTool({"/usr/bin/jack_connect", "valvo-seq:out", kAmpInput})->waitExit(kLimit) ==
            0;
   }));
@@ -264,7 +256,7 @@ TEST_F(JackMidi, Concurrency) {
     ASSERT_TRUE(audio_.midi()->isOpen());
   }
   const size_t before = handler_.count();
-  ASSERT_TRUE(waitUntil([&] { return handler_.count() > before + 2; })) << "reconnected";
+  ASSERT_TRUE(hosttest::eventually([&] { return handler_.count() > before + 2; })) << "reconnected";
   audio_.stop();
   sequencer->signal(SIGTERM);
   EXPECT_TRUE(sequencer->waitExit(kLimit));
