@@ -3,10 +3,8 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <stdlib.h>
 
 #include <cmath>
-#include <filesystem>
 #include <string>
 
 #include "host/hardware_settings.h"
@@ -17,7 +15,6 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using jacktest::JackProbeClient;
 using jacktest::waitUntil;
@@ -28,27 +25,16 @@ constexpr auto kLimit = 20s;
 
 class LiveJack : public testsupport::JackServerTest {
  protected:
-  void SetUp() override {
-    JackServerTest::SetUp();
-    std::string pattern = (fs::temp_directory_path() / "valvo-livejack-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    folder_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    if (!folder_.empty()) fs::remove_all(folder_, ignored);
-    JackServerTest::TearDown();
-  }
-  std::string path(const char* name) const { return folder_ + "/" + name; }
+  std::string path(const char* name) const { return folder_.path(name); }
 
-  std::string folder_;
+  livetest::Folder folder_;
 };
 
 TEST_F(LiveJack, DevicesListTheJackDriver) {
-  ChildProcess tool({VALVORAMA_BINARY, "devices", "--config", folder_}, {}, path("out.txt"),
-                    path("err.txt"));
-  ASSERT_EQ(tool.waitExit(kLimit), 0) << readText(path("err.txt"));
-  const std::string out = readText(path("out.txt"));
+  const auto tool =
+      livetest::run(folder_, {VALVORAMA_BINARY, "devices", "--config", folder_.path()});
+  ASSERT_EQ(tool.status, 0) << tool.err;
+  const std::string& out = tool.out;
   const size_t asio = out.find("\nAsio\n");
   ASSERT_NE(asio, std::string::npos) << out;
   EXPECT_NE(out.find("\"JACK (Valvorama Live)\"\n      channels: system:capture_1", asio),
@@ -57,15 +43,15 @@ TEST_F(LiveJack, DevicesListTheJackDriver) {
 }
 
 TEST_F(LiveJack, HeadlessAmpPlaysOnTheServerAndFollowsItsPeriod) {
-  host::HardwareSettings settings(folder_);
+  host::HardwareSettings settings(folder_.path());
   settings.audioTechnology = "Asio";
   settings.curInDeviceName = settings.curOuDeviceName = "JACK (Valvorama Live)";
   settings.selectedFrequencies = "48000";
   settings.selectedBufSize = "1024";
   ASSERT_TRUE(settings.write());
 
-  ChildProcess live({VALVORAMA_LIVE_BINARY, "--headless", "--config", folder_}, {}, path("out.txt"),
-                    path("err.txt"));
+  ChildProcess live({VALVORAMA_LIVE_BINARY, "--headless", "--config", folder_.path()}, {},
+                    path("out.txt"), path("err.txt"));
   ASSERT_TRUE(
       waitUntil([&] { return readText(path("out.txt")).find('\n') != std::string::npos; }, kLimit))
       << readText(path("err.txt"));
