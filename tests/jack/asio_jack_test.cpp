@@ -106,12 +106,9 @@ TEST_F(AsioJack, DeviceListsNameTheJackDriver) {
 }
 
 TEST_F(AsioJack, TheAmpSoundsThroughJackAsItRendersOffline) {
-  plugin::vlvrProcessor live, offline;
-  engageEveryStage(live);
+  plugin::vlvrProcessor offline;
   engageEveryStage(offline);
-  evaHostAudio audio(live, "");
-  useJack(audio.settings());
-  audio.create();
+  evaHostAudio& audio = createHost();
   ASSERT_EQ(audio.start(), State::kRunning);
   const int32_t period = server_->period();
   EXPECT_EQ(audio.bufferFrames(), period) << "the server's period, not the 1024 asked for";
