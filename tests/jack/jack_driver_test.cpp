@@ -256,9 +256,7 @@ TEST_F(JackDriver, RunsTheSwitchInEachCycleOnAlternatingHalves) {
   std::vector<float> ramp(8 * size_t(server_->period()));
   for (size_t i = 0; i < ramp.size(); ++i)
     ramp[i] = float(i + 1) / float(ramp.size());
-  ASSERT_EQ(jack_connect(probe, player.outputName(0).c_str(), "Valvorama Live:in_1"), 0);
-  ASSERT_EQ(jack_connect(probe, "Valvorama Live:out_1", recorder.inputName(0).c_str()), 0);
-  ASSERT_EQ(jack_connect(probe, "Valvorama Live:out_2", recorder.inputName(1).c_str()), 0);
+  ASSERT_TRUE(jacktest::connectAround(player, recorder));
   ASSERT_TRUE(switchesPass(2));
   recorder.record();
   player.play(ramp);

@@ -97,6 +97,13 @@ int JackProbeClient::onProcess(jack_nframes_t frames, void* self) {
   return 0;
 }
 
+bool connectAround(const JackProbeClient& player, const JackProbeClient& recorder) {
+  jack_client_t* client = player.client();
+  return jack_connect(client, player.outputName(0).c_str(), "Valvorama Live:in_1") == 0 &&
+         jack_connect(client, "Valvorama Live:out_1", recorder.inputName(0).c_str()) == 0 &&
+         jack_connect(client, "Valvorama Live:out_2", recorder.inputName(1).c_str()) == 0;
+}
+
 bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
   const auto end = std::chrono::steady_clock::now() + limit;
   while (!done()) {

@@ -65,9 +65,7 @@ TEST_F(LiveJack, HeadlessAmpPlaysOnTheServerAndFollowsItsPeriod) {
   JackProbeClient recorder("recorder", 0, 2, note.size());
   ASSERT_TRUE(player.ok() && recorder.ok());
   jack_client_t* probe = player.client();
-  ASSERT_EQ(jack_connect(probe, player.outputName(0).c_str(), "Valvorama Live:in_1"), 0);
-  ASSERT_EQ(jack_connect(probe, "Valvorama Live:out_1", recorder.inputName(0).c_str()), 0);
-  ASSERT_EQ(jack_connect(probe, "Valvorama Live:out_2", recorder.inputName(1).c_str()), 0);
+  ASSERT_TRUE(jacktest::connectAround(player, recorder));
   recorder.record();
   player.play(note);
   ASSERT_TRUE(recorder.waitRecorded(kLimit));
