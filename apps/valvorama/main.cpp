@@ -1,8 +1,12 @@
 // valvorama: the command-line face of the amp.
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <new>
 #include <string>
 
@@ -16,9 +20,15 @@ constexpr const char* kVersion = "valvorama 0.1.0";
 
 struct Command {
   const char* name;
-  int (*run)(Arguments&);
+  int (*run)(Arguments&);  // null: the companion program runs this command
   const char* usage;
 };
+
+#ifdef VALVORAMA_COMPANION
+#define COMPANION(run) run
+#else
+#define COMPANION(run) nullptr
+#endif
 
 const Command kCommands[] = {
     {"render", runRender,
@@ -57,16 +67,16 @@ const Command kCommands[] = {
      "  Runs one catalogue effect over a file in stereo, in 64-frame blocks; OUTPUT's format\n"
      "  as for render.\n"},
     {"effects", runEffects, "valvorama effects\n  Lists the effect catalogue.\n"},
-    {"demo", runDemo,
+    {"demo", COMPANION(runDemo),
      "valvorama demo [DIR]\n"
      "  Renders the built-in phrase through the three amps into DIR (default demo/), prints\n"
      "  their levels and draws DIR/levels.png.\n"},
-    {"devices", runDevices,
+    {"devices", COMPANION(runDevices),
      "valvorama devices [--config DIR]\n"
      "  The audio technologies, then per technology the input and output devices with the\n"
      "  channels, sample rates and buffer sizes the live amp can use; the devices of the\n"
      "  hardware settings are marked.\n"},
-    {"hardware", runHardware,
+    {"hardware", COMPANION(runHardware),
      "valvorama hardware [--config DIR] [KEY=VALUE ...]\n"
      "  Shows the live amp's hardware settings (VRLiveHardware.prf in the settings folder), or\n"
      "  sets the given keys and writes the file. A new AudioTechnology starts from 44100 Hz and\n"
@@ -84,6 +94,27 @@ void printUsage(std::FILE* out) {
       "\nOptions may come before or after the other arguments; '--' ends them.\n"
       "'valvorama COMMAND --help' describes one command; --version prints the version.\n",
       out);
+}
+
+// Replaces this process with the companion program, which takes the same arguments. It sits
+// next to this program in the build tree and in libexec once installed.
+int runInCompanion(const char* command, char** argv) {
+  std::error_code ec;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  const std::filesystem::path here = ec ? std::filesystem::path(".") : self.parent_path();
+  for (const std::filesystem::path& companion :
+       {here / "valvorama-extra", here / "../libexec/valvorama-live/valvorama-extra"}) {
+    if (::access(companion.c_str(), X_OK) != 0) continue;
+    std::string path = companion.lexically_normal().string();
+    argv[0] = path.data();
+    ::execv(path.c_str(), argv);
+    std::fprintf(stderr, "valvorama %s: cannot run %s: %s\n", command, path.c_str(),
+                 std::strerror(errno));
+    return 2;
+  }
+  std::fprintf(stderr, "valvorama %s: the program valvorama-extra is missing next to %s\n",
+               command, here.c_str());
+  return 2;
 }
 
 }  // namespace
@@ -109,6 +140,7 @@ int main(int argc, char** argv) {
       std::fputs(c.usage, stdout);
       return 0;
     }
+    if (!c.run) return runInCompanion(c.name, argv);
     try {
       return c.run(args);
     } catch (const CliError& e) {

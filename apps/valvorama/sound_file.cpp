@@ -1,6 +1,8 @@
 #include "sound_file.h"
 
 #include <sndfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -94,6 +96,75 @@ int outputFormat(const std::string& path, int sampleRate, int channels) {
   return info.format;
 }
 
+// libsndfile writes in pieces of a few KiB, a system call each; this gathers them into large
+// writes to a regular file. Every seek or read (the header, at the end) writes out first.
+class GatheredOutput {
+ public:
+  explicit GatheredOutput(int fd) : fd_(fd) { pending_.reserve(kGather); }
+
+  SF_VIRTUAL_IO* io() {
+    static SF_VIRTUAL_IO calls{&GatheredOutput::length, &GatheredOutput::seek,
+                               &GatheredOutput::read, &GatheredOutput::write,
+                               &GatheredOutput::tell};
+    return &calls;
+  }
+
+  bool flush() {
+    size_t done = 0;
+    while (done < pending_.size()) {
+      const ssize_t n = ::pwrite(fd_, pending_.data() + done, pending_.size() - done,
+                                 static_cast<off_t>(start_ + static_cast<sf_count_t>(done)));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;
+      done += static_cast<size_t>(n);
+    }
+    start_ += static_cast<sf_count_t>(done);
+    pending_.clear();
+    return true;
+  }
+
+ private:
+  static constexpr size_t kGather = 1 << 18;
+
+  static GatheredOutput& of(void* self) { return *static_cast<GatheredOutput*>(self); }
+  sf_count_t position() const { return start_ + static_cast<sf_count_t>(pending_.size()); }
+
+  static sf_count_t length(void* self) {
+    struct stat st {};
+    if (::fstat(of(self).fd_, &st) != 0) return -1;
+    return std::max<sf_count_t>(st.st_size, of(self).position());
+  }
+  static sf_count_t seek(sf_count_t offset, int whence, void* self) {
+    GatheredOutput& out = of(self);
+    const sf_count_t base = whence == SEEK_SET   ? 0
+                            : whence == SEEK_CUR ? out.position()
+                                                 : length(self);
+    if (!out.flush() || base < 0 || base + offset < 0) return -1;
+    out.start_ = base + offset;
+    return out.start_;
+  }
+  static sf_count_t read(void* ptr, sf_count_t count, void* self) {
+    GatheredOutput& out = of(self);
+    if (!out.flush()) return 0;
+    const ssize_t n = ::pread(out.fd_, ptr, static_cast<size_t>(count), out.start_);
+    if (n <= 0) return 0;
+    out.start_ += n;
+    return n;
+  }
+  static sf_count_t write(const void* ptr, sf_count_t count, void* self) {
+    GatheredOutput& out = of(self);
+    const char* bytes = static_cast<const char*>(ptr);
+    out.pending_.insert(out.pending_.end(), bytes, bytes + count);
+    if (out.pending_.size() >= kGather && !out.flush()) return 0;
+    return count;
+  }
+  static sf_count_t tell(void* self) { return of(self).position(); }
+
+  int fd_;
+  sf_count_t start_ = 0;  // where the pending bytes go in the file
+  std::vector<char> pending_;
+};
+
 }  // namespace
 
 struct SoundFileReader::Handle {
@@ -151,6 +222,7 @@ long SoundFileReader::read(float* interleaved, long frames) {
 
 struct SoundFileWriter::Handle {
   framework::ReplacementFile file;  // dropped after the encoder that writes to it
+  std::unique_ptr<GatheredOutput> gathered;  // for a regular file
   SNDFILE* sound = nullptr;
   ~Handle() {
     if (sound) sf_close(sound);
@@ -170,7 +242,15 @@ SoundFileWriter::SoundFileWriter(const std::string& path, int sampleRate, int ch
     throw CliError("cannot write '" + path + "': " + std::strerror(errno));
   }
   errno = 0;
-  handle_->sound = sf_open_fd(handle_->file.descriptor(), SFM_WRITE, &info, SF_FALSE);
+  const int fd = handle_->file.descriptor();
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    handle_->gathered = std::make_unique<GatheredOutput>(fd);
+    handle_->sound = sf_open_virtual(handle_->gathered->io(), SFM_WRITE, &info,
+                                     handle_->gathered.get());
+  } else {
+    handle_->sound = sf_open_fd(fd, SFM_WRITE, &info, SF_FALSE);
+  }
   if (!handle_->sound) throw CliError("cannot write '" + path + "': " + reason(nullptr));
   // Beyond full scale the integer formats would wrap around; clip like a converter does.
   sf_command(handle_->sound, SFC_SET_CLIPPING, nullptr, SF_TRUE);
@@ -201,8 +281,9 @@ void SoundFileWriter::flush() {
 void SoundFileWriter::commit() {
   flush();
   errno = 0;
-  const int closed = sf_close(handle_->sound);
+  int closed = sf_close(handle_->sound);
   handle_->sound = nullptr;
+  if (handle_->gathered && !handle_->gathered->flush()) closed = -1;
   if (closed != 0 || !handle_->file.commit()) {
     handle_->file.discard();
     throw CliError("cannot write '" + path_ +

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 #include "dsp/denormal.h"
 #include "dsp/effect_descriptors.h"
@@ -19,7 +20,8 @@ constexpr double kLevelExponent = static_cast<double>(1.7f);
 
 TStereoEcho::TStereoEcho(EffectObserver* owner, uint32_t flags)
     : TAutomatedEffect(owner, &descriptors::kStereoEcho, flags),
-      ring_(std::make_unique<float[]>(2 * kRingFrames)) {
+      ring_(static_cast<float*>(std::calloc(2 * kRingFrames, sizeof(float)))) {
+  if (!ring_) throw std::bad_alloc();
   parametersChanged();
 }
 
@@ -47,7 +49,7 @@ void TStereoEcho::setInputChannels(int channels) {
 void TStereoEcho::reset() {
   std::lock_guard<std::mutex> guard(effectLock());
   if (clean_) return;
-  std::fill_n(ring_.get(), 2 * kRingFrames, 0.0f);
+  if (written_) std::fill_n(ring_.get(), 2 * kRingFrames, 0.0f);
   state_[0] = state_[1] = FilterState{};
   clean_ = 1;
 }
@@ -188,6 +190,7 @@ float TStereoEcho::filterFeedback(FilterState& s, float r) const {
 }
 
 int TStereoEcho::processBlock(float* out, const float* in, int frames) {
+  written_ = true;
   if (outputChannels() == 1) {
     processMono(out, in, frames);
   } else {

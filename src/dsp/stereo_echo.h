@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdlib>
 #include <memory>
 
 #include "dsp/automated_effect.h"
@@ -47,8 +48,16 @@ class TStereoEcho : public TAutomatedEffect {
   void processMonoInRuns(float* out, const float* in, int frames);
   void processStereo(float* out, const float* in, int frames);
 
+  struct FreeRing {
+    void operator()(float* ring) const { std::free(ring); }
+  };
+
   int clean_ = 0;  // guarded by the effect lock
-  std::unique_ptr<float[]> ring_;
+  // A fresh ring comes from calloc: zero pages the kernel has not handed out yet. Until the
+  // first block writes it, clearing it is left out, so a render only pays for the part of
+  // the ring its delay reaches.
+  bool written_ = false;  // guarded by the effect lock
+  std::unique_ptr<float[], FreeRing> ring_;
   int mode_ = 0;
   int writePos_ = 0;
   int tap1_ = 0, tap2_ = 0, tap3_ = 0;

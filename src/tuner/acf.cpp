@@ -8,6 +8,32 @@
 namespace pseudoutils {
 namespace {
 
+// Sum of cos(w*u + phase) for u = u0 .. u1 (0 < w < 2*pi).
+double cosineSum(double w, double phase, int u0, int u1) {
+  if (u1 < u0) return 0.0;
+  const double count = u1 - u0 + 1;
+  return std::sin(w * count / 2) / std::sin(w / 2) * std::cos(phase + w * (u0 + u1) / 2);
+}
+
+// Sum of h(u) * h(u + d) for u = u0 .. u1 with h(u) = 0.5 + 0.5 cos(t*u).
+double raisedCosineProduct(double t, int d, int u0, int u1) {
+  if (u1 < u0) return 0.0;
+  const double count = u1 - u0 + 1;
+  const double shift = t * d;
+  return 0.25 * count + 0.25 * cosineSum(t, 0.0, u0, u1) + 0.25 * cosineSum(t, shift, u0, u1) +
+         0.125 * (count * std::cos(shift) + cosineSum(2 * t, shift, u0, u1));
+}
+
+// Circular correlation at `lag` of the frame window w[i] = h(i - n/2), t = pi/(n/2 + 1):
+// frames i >= lag meet w[i - lag], the first `lag` meet the end of the previous frame.
+double windowCorrelation(int n, int lag) {
+  const int half = n / 2;
+  const double t = std::numbers::pi / (half + 1);
+  return raisedCosineProduct(t, -lag, lag - half, n - 1 - half) +
+         raisedCosineProduct(t, n - lag, -half, lag - 1 - half);
+}
+
+
 class CACF final : public IACF {
  public:
   void release() override { delete this; }
@@ -31,14 +57,11 @@ class CACF final : public IACF {
     for (int i = 0; i < n; ++i)
       window_[i] = 0.5f + 0.5f * std::cos((i - half) * std::numbers::pi_v<float> / float(half + 1));
     // The window's circular correlation: lags reaching back before the frame meet the
-    // previous frame's window.
+    // previous frame's window. Summed in closed form (O(1) per lag).
     lagWeights_.resize(half);
-    std::vector<double> correlation(half, 0.0);
-    for (int lag = 0; lag < half; ++lag) {
-      for (int i = 0; i < n; ++i)
-        correlation[lag] += double(window_[i]) * window_[i >= lag ? i - lag : i + n - lag];
-      lagWeights_[lag] = static_cast<float>(correlation[0] / correlation[lag]);
-    }
+    const double zero = windowCorrelation(n, 0);
+    for (int lag = 0; lag < half; ++lag)
+      lagWeights_[lag] = static_cast<float>(zero / windowCorrelation(n, lag));
     minLag_ = std::min(minLag_, half);
     reset();
   }
