@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/jack_messages.h"
+
 namespace platform {
 
 namespace {
@@ -68,6 +70,7 @@ AsioResult AsioDriverList::open(int32_t driverId, AsioDriver** driver) {
   Entry& entry = entries_[static_cast<size_t>(driverId)];
   if (entry.driver) return kAlreadyOpen;
   *driver = nullptr;
+  silenceJackMessages();
   // Never unmapped: a driver library's threads or exit handlers may outlive its driver object.
   void* handle = ::dlopen(entry.library.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
   if (!handle) return kCannotCreate;

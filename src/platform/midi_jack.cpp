@@ -6,9 +6,9 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <utility>
 
+#include "platform/jack_messages.h"
 #include "platform/midi_parser.h"
 
 namespace platform {
@@ -22,19 +22,9 @@ constexpr size_t kOutputQueueBytes = 65536;
 // outlives its server, no client is opened: the JACK devices are absent until it is closed.
 std::atomic<int> gOrphanedClients{0};
 
-// libjack reports a missing server on stderr; a missing server only means no JACK devices.
-void quiet(const char*) {}
-void silenceJackErrors() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    jack_set_error_function(&quiet);
-    jack_set_info_function(&quiet);
-  });
-}
-
 jack_client_t* openClient(const char* name) {
   if (gOrphanedClients.load(std::memory_order_relaxed) > 0) return nullptr;
-  silenceJackErrors();
+  silenceJackMessages();
   jack_status_t status{};
   return jack_client_open(name, JackNoStartServer, &status);
 }

@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "platform/alsa_errors.h"
+#include "platform/jack_messages.h"
 
 namespace platform {
 namespace {
@@ -172,6 +173,7 @@ void addCardDevices(PcmDirection direction, std::vector<PcmDeviceInfo>& list) {
 
 std::vector<PcmDeviceInfo> listPcmDevices(PcmDirection direction) {
   silenceAlsaErrors();
+  silenceJackMessages();
   std::vector<PcmDeviceInfo> list;
   addNamedDevices(direction, list);
   addCardDevices(direction, list);
