@@ -1,9 +1,18 @@
 #include "ui/eva_editor.h"
 
+#include <string>
+
 #include "plugin/eva_processor.h"
 #include "ui/eva_engine.h"
+#include "ui/eva_window.h"
 
 namespace ui {
+
+evaEditor::evaEditor() = default;
+
+evaEditor::~evaEditor() {
+  close();
+}
 
 void evaEditor::setProcessor(plugin::evaProcessor* processor) {
   processor_ = processor;
@@ -23,17 +32,37 @@ intptr_t evaEditor::getRect(plugin::ERect** rect) {
 
 intptr_t evaEditor::open(void* parent) {
   if (!engine_) return 0;
+  if (open_) close();
   engine_->makeCurrent();
   engine_->setHasWindow(true);
   parent_ = parent;
   engine_->attachToHost(parent);
-  // The main window joins here once windows exist; the editor is open without one until then.
+  openWindow(parent);
   open_ = true;
   return 1;
 }
 
+void evaEditor::openWindow(void* parent) {
+  if (!parent || !processor_) return;
+  std::string error;
+  if (!engine_->display() && !engine_->openDisplay(nullptr, error)) return;
+  std::unique_ptr<evaWindow> window = engine_->createWindow();
+  if (!window) return;
+  const plugin::ERect size = engine_->editorSize();
+  if (!window->openInside(reinterpret_cast<uintptr_t>(parent), 0, 0, size.right - size.left,
+                          size.bottom - size.top)) {
+    return;
+  }
+  window_ = std::move(window);
+  window_->openWindow();
+}
+
 void evaEditor::close() {
   if (!open_) return;
+  if (window_) {
+    window_->close();  // its last words write the files
+    window_.reset();
+  }
   engine_->detachFromHost();
   engine_->setHasWindow(false);
   parent_ = nullptr;
@@ -43,20 +72,21 @@ void evaEditor::close() {
 void evaEditor::idle() {
   if (!engine_) return;
   engine_->makeCurrent();
-  engine_->processEvents();
+  engine_->processEvents(0);
   if (updatePending_) update();
 }
 
 void evaEditor::update() {
   updatePending_ = false;
+  if (window_) window_->invalidate();
 }
 
 void evaEditor::postUpdate() {
   updatePending_ = true;
 }
 
-void evaEditor::parameterDisplayChanged(int32_t, float) {
-  // The main window's control follows the value; with no window there is nothing to move.
+void evaEditor::parameterDisplayChanged(int32_t index, float value) {
+  if (window_) window_->updateControlForParameter(index, value);
 }
 
 }  // namespace ui

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "plugin/aeff_editor.h"
 #include "plugin/aeffect.h"
@@ -12,20 +13,24 @@ class evaProcessor;
 namespace ui {
 
 class evaEngine;
+class evaWindow;
 
-// The processor's editor: the object a host (or the stand-alone host window) opens to show
-// the main window. The engine owns it; the processor only points to it.
+// The processor's editor: the object a host (or the stand-alone host window) opens to show the
+// main window inside a window of its own. The engine owns it; the processor only points to it.
 //
-// Until the window system arrives it opens without a window: it remembers its parent, and
-// update and parameter notifications have nothing to draw. Keys are left to the host (the
-// base answers "not handled").
+// open() takes the host's X11 window id cast to a pointer. Without a display, or with a parent
+// that is null or refuses a child, the editor is open without a window: update and parameter
+// notifications then have nothing to draw. Keys are left to the host (the base answers "not
+// handled").
 class evaEditor : public plugin::AEffEditor {
  public:
-  evaEditor() = default;
+  evaEditor();
+  ~evaEditor() override;
 
   intptr_t getRect(plugin::ERect** rect) override;
   intptr_t open(void* parent) override;
   void close() override;
+  // One pass of the engine's event processing that never waits, then the update asked for.
   void idle() override;
   void update() override;
   void postUpdate() override;
@@ -38,14 +43,19 @@ class evaEditor : public plugin::AEffEditor {
   bool isOpen() const { return open_; }
   void* parent() const { return parent_; }
   bool updatePending() const { return updatePending_; }
+  // The main window while the editor is open with one; null otherwise.
+  evaWindow* window() const { return window_.get(); }
 
  private:
+  void openWindow(void* parent);
+
   evaEngine* engine_ = nullptr;
   plugin::evaProcessor* processor_ = nullptr;
   void* parent_ = nullptr;
   bool open_ = false;
   bool updatePending_ = false;
   plugin::ERect rect_{};
+  std::unique_ptr<evaWindow> window_;
 };
 
 }  // namespace ui

@@ -9,6 +9,7 @@
 #include "framework/settings_folder.h"
 #include "gui/epi_picture.h"
 #include "ui/eva_editor.h"
+#include "ui/eva_window.h"
 
 namespace ui {
 
@@ -48,6 +49,12 @@ const framework::ResourceFile* evaEngine::resourceFile() const {
   return resourcesInUse_ ? &resources_ : nullptr;
 }
 
+gui::PictureCache* evaEngine::pictures() {
+  if (!resourcesInUse_) return nullptr;
+  if (!pictures_) pictures_ = std::make_unique<gui::PictureCache>(resources_);
+  return pictures_.get();
+}
+
 bool evaEngine::releaseForProcessor() {
   if (!ownedByProcessor_) return false;
   // The processor is being destroyed: it only needs to lose its editor.
@@ -56,6 +63,10 @@ bool evaEngine::releaseForProcessor() {
   if (resourcesInUse_) framework::ResourceFile::setApplication(nullptr);
   resourcesInUse_ = false;
   return true;
+}
+
+std::unique_ptr<evaWindow> evaEngine::createWindow() {
+  return std::make_unique<evaWindow>(*this);
 }
 
 evaEditor* evaEngine::createEditor() {
@@ -155,6 +166,11 @@ void evaEngine::attachToHost(void* parent) {
 
 void evaEngine::detachFromHost() {
   hostParent_ = nullptr;
+}
+
+plugin::MidiHandler* evaEngine::midiHandler() const {
+  evaWindow* window = editor_ ? editor_->window() : nullptr;
+  return window && window->isOpen() ? window->midiHandler() : nullptr;
 }
 
 }  // namespace ui

@@ -1,23 +1,32 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "framework/resource_file.h"
+#include "gui/epi_engine_class.h"
+#include "gui/picture_cache.h"
 #include "plugin/aeffect.h"
 #include "plugin/eva_processor.h"
+#include "plugin/midi_handler.h"
 #include "plugin/processor_engine.h"
 
 namespace ui {
 
 class evaEditor;
+class evaWindow;
 
-// The application object: one per process, the owner of the processor and of the editor that
-// carries the main window, and the keeper of the application's resource file. evaEngine is
-// product-independent; a product's engine overrides the factory operations.
+// The application object: the owner of the processor and of the editor that carries the main
+// window, the keeper of the application's resource file, and the framework's application (its
+// display, windows, posted messages and event loop). evaEngine is product-independent; a
+// product's engine overrides the factory operations.
+//
+// One engine per stand-alone process; a plug-in host may load several, each with its own display
+// connection, so nothing but the current-engine pointer is shared between them.
 //
 // Ownership: until init() succeeds the engine owns what it created. From then on the processor
 // owns the engine: deleting the processor releases the engine's resources and deletes it.
-class evaEngine : public plugin::ProcessorEngine {
+class evaEngine : public plugin::ProcessorEngine, public gui::epiEngineClass {
  public:
   static constexpr const char* kUpdateFileName = "ValvoramaUpdate.xrs";
 
@@ -32,7 +41,9 @@ class evaEngine : public plugin::ProcessorEngine {
   plugin::audioMasterCallback hostCallback() const override { return hostCallback_; }
   bool releaseForProcessor() override;
 
-  // The engine's operations, in slot order.
+  // The engine's operations, in slot order. The window is the editor's main window, made for
+  // this engine's editor and processor.
+  virtual std::unique_ptr<evaWindow> createWindow();
   virtual evaEditor* createEditor();
   virtual plugin::evaProcessor* createProcessor();
   virtual int mainPictureId() const { return 10; }
@@ -49,8 +60,10 @@ class evaEngine : public plugin::ProcessorEngine {
   virtual plugin::ERect editorSize() const;
   virtual void attachToHost(void* parent);
   virtual void detachFromHost();
-  // One pass of the framework's event processing (the editor's idle calls it).
-  virtual void processEvents() {}
+  // One pass of the framework's event processing is the framework's processEvents(0).
+
+  // Where MIDI input goes: the open main window's MIDI handling; null while no window is open.
+  plugin::MidiHandler* midiHandler() const;
 
   // The host main's settings, made before init().
   void setHostCallback(plugin::audioMasterCallback callback) { hostCallback_ = callback; }
@@ -63,6 +76,9 @@ class evaEngine : public plugin::ProcessorEngine {
   // The files init() opened or tried to open (for the host's message when it failed).
   const std::string& resourcePath() const { return resourcePath_; }
   const std::string& updatePath() const { return updatePath_; }
+  // The skin's pictures from the resource file, decoded once for every window of this engine;
+  // null while no resource file is open.
+  gui::PictureCache* pictures();
   bool attachedToHost() const { return hostParent_ != nullptr; }
   void setHasWindow(bool hasWindow) { hasWindow_ = hasWindow; }
   bool hasWindow() const { return hasWindow_; }
@@ -81,6 +97,7 @@ class evaEngine : public plugin::ProcessorEngine {
   evaEditor* editor_ = nullptr;
   plugin::evaProcessor* processor_ = nullptr;
   framework::ResourceFile resources_;
+  std::unique_ptr<gui::PictureCache> pictures_;
   bool resourcesInUse_ = false;
   bool ownedByProcessor_ = false;
   bool standAlone_ = false;

@@ -11,4 +11,10 @@ void ProgramStepper::changeProgram(int step) {
   lcd_.showProgram(program, processor_.programName(program));
 }
 
+void ProgramStepper::selectProgram(int program) {
+  if (program < 0 || program >= kProgramCount) return;
+  processor_.setProgram(program);
+  lcd_.showProgram(program, processor_.programName(program));
+}
+
 }  // namespace ui

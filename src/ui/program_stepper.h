@@ -9,8 +9,8 @@ class evaProcessor;
 
 namespace ui {
 
-// Program stepping without a window: the processor's program moves round the 128 programs
-// (128 up gives 1, 1 down gives 128) and the LCD shows the new one.
+// Program selection without a window: the processor's program moves round the 128 programs
+// (128 up gives 1, 1 down gives 128) or is set directly, and the LCD shows the new one.
 class ProgramStepper : public ProgramChanger {
  public:
   static constexpr int kProgramCount = 128;
@@ -19,6 +19,7 @@ class ProgramStepper : public ProgramChanger {
       : processor_(processor), lcd_(lcd) {}
 
   void changeProgram(int step) override;
+  void selectProgram(int program) override;
 
  private:
   plugin::evaProcessor& processor_;

@@ -3,8 +3,13 @@
 #include <new>
 
 #include "plugin/vlvr_processor.h"
+#include "ui/vlvr_window.h"
 
 namespace ui {
+
+std::unique_ptr<evaWindow> vlvrEngine::createWindow() {
+  return std::make_unique<vlvrWindow>(*this);
+}
 
 plugin::evaProcessor* vlvrEngine::createProcessor() {
   try {

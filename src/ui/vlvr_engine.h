@@ -4,9 +4,10 @@
 
 namespace ui {
 
-// This product's engine: "ValvoramaLive" with the amp's processor.
+// This product's engine: "ValvoramaLive" with the amp's processor and main window.
 class vlvrEngine : public evaEngine {
  public:
+  std::unique_ptr<evaWindow> createWindow() override;
   plugin::evaProcessor* createProcessor() override;
   void setApplicationName() override;
 };

@@ -67,6 +67,7 @@ void vlvrMidiControl::onMidiMessage(const uint8_t bytes[3]) {
 
   // A volume pedal on channel n acts as controller n, so pedals on several channels can be
   // told apart.
+  const int programNumber = bytes[1] & 0x7F;
   uint8_t data1 = bytes[1];
   if (data1 == kVolumeController) data1 = status & 0x0F;
   const int number = data1 & 0x7F;
@@ -96,9 +97,13 @@ void vlvrMidiControl::onMidiMessage(const uint8_t bytes[3]) {
     }
   }
 
-  // A program change that is no preset key selects nothing: through the map it would zero
-  // whatever knob its program number happens to be mapped to.
-  if (!programChange) setFromController(number, value);
+  // A program change that is no preset key selects its program; through the map it would only
+  // zero whatever knob its program number happens to be mapped to.
+  if (!programChange) {
+    setFromController(number, value);
+  } else if (mode == 0) {
+    pendingProgram_.store(programNumber, std::memory_order_relaxed);
+  }
 }
 
 void vlvrMidiControl::setFromController(int number, int value) {
@@ -136,9 +141,15 @@ void vlvrMidiControl::startLearn(int mode) {
 void vlvrMidiControl::idle() {
   const int step = pendingStep_.exchange(0, std::memory_order_relaxed);
   const bool learned = keyLearned_.exchange(false, std::memory_order_relaxed);
-  if (step == 0 && !learned) return;
-  programs_.changeProgram(step);
-  endPresetLearn();
+  const int program = pendingProgram_.exchange(-1, std::memory_order_relaxed);
+  if (step != 0 || learned) {
+    programs_.changeProgram(step);
+    endPresetLearn();
+  }
+  if (program >= 0) {
+    programs_.selectProgram(program);
+    endPresetLearn();
+  }
 }
 
 void vlvrMidiControl::loadMappings(const std::string& path) {

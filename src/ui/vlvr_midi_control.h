@@ -17,14 +17,14 @@ class evaProcessor;
 namespace ui {
 
 // The main window's MIDI handling: the controller map that binds controller numbers to rack
-// parameter ids, the two learnable preset keys that step programs, and MIDI learn. The window
-// owns it; without a window the headless host does.
+// parameter ids, the two learnable preset keys that step programs, program selection by
+// Program Change, and MIDI learn. The window owns it; without a window the headless host does.
 //
 // Threads: onMidiMessage runs on the MIDI back end's thread; everything else on the
 // user-interface thread. What they share is atomic words. The MIDI thread stores parameter
 // values through the processor's setParameterPlain (atomic, and safe beside the audio thread)
-// and never steps a program or touches the display: a preset key leaves a pending step, and a
-// learned key a display refresh, both taken by idle().
+// and never selects a program or touches the display: a preset key leaves a pending step, a
+// Program Change a pending program, and a learned key a display refresh, all taken by idle().
 class vlvrMidiControl : public plugin::MidiHandler {
  public:
   static constexpr const char* kMappingsFileName = "valvoramaMappings.dat";
@@ -49,8 +49,8 @@ class vlvrMidiControl : public plugin::MidiHandler {
   // controller learn chosen again keeps waiting. One learn waits at a time: choosing another
   // replaces it, so one pedal never ends up learned twice.
   void startLearn(int mode);
-  // The idle tick: steps the program a preset key asked for, or shows the program again after
-  // a preset key was learned.
+  // The idle tick: steps the program a preset key asked for, selects the program a Program
+  // Change named, or shows the program again after a preset key was learned.
   void idle();
   // Every program change ends a preset learn (the window calls this from its changeProgram).
   void endPresetLearn() { learnMode_.store(0, std::memory_order_relaxed); }
@@ -84,6 +84,7 @@ class vlvrMidiControl : public plugin::MidiHandler {
   std::atomic<bool> learnParameter_{false};
   std::atomic<int> learnRow_{-1};
   std::atomic<int> pendingStep_{0};
+  std::atomic<int> pendingProgram_{-1};
   std::atomic<bool> keyLearned_{false};
 };
 

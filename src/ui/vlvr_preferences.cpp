@@ -56,12 +56,16 @@ bool vlvrPreferences::save(const std::string& path, int32_t program) const {
 }
 
 void vlvrPreferences::apply(plugin::evaProcessor& processor) const {
+  applyTunerReference(processor);
+  processor.setProgram(lastProgram_);
+}
+
+void vlvrPreferences::applyTunerReference(plugin::evaProcessor& processor) const {
   // Not through the product-level setter, where 54 is the stomp delay's switch.
   const auto* amp = dynamic_cast<plugin::vlvrProcessor*>(&processor);
   if (rack::Gorbel* rack = amp ? amp->rack() : nullptr) {
     rack->setParameter(kTunerReferenceParameter, tunerHz());
   }
-  processor.setProgram(lastProgram_);
 }
 
 }  // namespace ui

@@ -28,6 +28,8 @@ class vlvrPreferences {
   // The rack's tuner gets the reference in whole hertz and the last program becomes the
   // current one; showing it is the caller's (the window's changeProgram(0)).
   void apply(plugin::evaProcessor& processor) const;
+  // Only the reference, in whole hertz, to the rack's tuner (when the rack exists).
+  void applyTunerReference(plugin::evaProcessor& processor) const;
 
   float tunerReference() const { return tunerReference_; }
   // A reference the tuner cannot use is ignored.
