@@ -1,16 +1,16 @@
 #include "headless_host.h"
 
 #include <chrono>
-#include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
 
+#include "audio_report.h"
 #include "audio_watch.h"
 #include "console_lcd.h"
+#include "console_log.h"
 #include "framework/safe_file.h"
 #include "framework/settings_folder.h"
 #include "host/eva_host_audio.h"
@@ -29,30 +29,6 @@ using host::evaHostAudio;
 // How often the loop wakes while it waits for a stop signal: the window's idle tick, which
 // takes the program steps of the preset keys, so a step follows its pedal at once.
 constexpr std::chrono::milliseconds kLoopPeriod{20};
-
-const bool tracing = std::getenv("VALVORAMA_LIVE_TRACE") != nullptr;
-
-// One line in one write, so lines of the audio libraries' threads cannot cut into it.
-void writeLine(const char* prefix, const char* format, std::va_list args) {
-  char text[2048];  // two device names at most
-  std::vsnprintf(text, sizeof text, format, args);
-  std::fprintf(stderr, "%s%s\n", prefix, text);
-}
-
-[[gnu::format(printf, 1, 2)]] void trace(const char* format, ...) {
-  if (!tracing) return;
-  std::va_list args;
-  va_start(args, format);
-  writeLine("trace: ", format, args);
-  va_end(args);
-}
-
-[[gnu::format(printf, 1, 2)]] void problem(const char* format, ...) {
-  std::va_list args;
-  va_start(args, format);
-  writeLine("valvorama-live: ", format, args);
-  va_end(args);
-}
 
 bool hasRack(plugin::evaProcessor* processor) {
   const auto* amp = dynamic_cast<plugin::vlvrProcessor*>(processor);
@@ -73,7 +49,7 @@ std::string bankPath(const plugin::evaProcessor& processor) {
 
 // The window's refresh of the controls that follow changed parameters, as trace lines.
 void traceChangedParameters(plugin::evaProcessor& processor) {
-  if (!tracing || !processor.anyParameterChanged()) return;
+  if (!tracing() || !processor.anyParameterChanged()) return;
   processor.clearAnyParameterChanged();
   plugin::evaProcessorParameters& parameters = processor.parameters();
   for (int i = 0; i < parameters.count(); ++i) {
@@ -101,45 +77,6 @@ bool saveWindowFiles(ui::vlvrMidiControl& midi, const ui::vlvrPreferences& prefe
   }
   trace("window files written ok=%d", ok);
   return ok;
-}
-
-// One line for the user on what the audio device does.
-void reportAudio(const evaHostAudio& audio, evaHostAudio::State state) {
-  const evaHostAudio::Status status = audio.status();
-  const host::HardwareSettings& settings = audio.settings();
-  switch (state) {
-    case evaHostAudio::State::kRunning:
-      std::printf("audio: %s, in \"%s\", out \"%s\", %g Hz, %d frames, latency %.1f ms\n",
-                  status.technology.c_str(),
-                  status.inputDevice.empty() ? "(none)" : status.inputDevice.c_str(),
-                  status.outputDevice.empty() ? "(none)" : status.outputDevice.c_str(),
-                  static_cast<double>(status.sampleRate), status.blockSize, status.latencyMs);
-      std::fflush(stdout);
-      break;
-    case evaHostAudio::State::kNoTechnology:
-      if (settings.audioTechnology.empty()) {
-        problem("no audio technology selected: run valvorama devices / valvorama hardware");
-      } else {
-        problem(
-            "audio technology \"%s\" is not available: run valvorama devices / valvorama "
-            "hardware",
-            settings.audioTechnology.c_str());
-      }
-      break;
-    case evaHostAudio::State::kNoSampleRate:
-      problem("no sample rate selected: set SelectedFrequencies with valvorama hardware");
-      break;
-    case evaHostAudio::State::kOpenFailed:
-      problem("cannot open the audio devices (in \"%s\", out \"%s\", %s Hz, %s frames)",
-              settings.curInDeviceName.c_str(), settings.curOuDeviceName.c_str(),
-              settings.selectedFrequencies.c_str(), settings.selectedBufSize.c_str());
-      break;
-    case evaHostAudio::State::kStartFailed:
-      problem("the audio device opened but did not start");
-      break;
-    case evaHostAudio::State::kStopped:
-      break;
-  }
 }
 
 // The host window's audio step, without a window: the host audio object reads the hardware
