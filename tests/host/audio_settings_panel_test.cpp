@@ -77,35 +77,31 @@ class AudioSettingsDialog : public hosttest::HostWindowTest {
 TEST_F(AudioSettingsDialog, ATechnologyChangeResetsRateAndSizeAndTheJackDriverServesBothSides) {
   Panel& panel = openOnLoopback();
   const host::HardwareSettings& live = window_->hostAudio()->settings();
-  EXPECT_EQ(panel.list(Panel::kTechnology).selectedText(), "DirectX");
   EXPECT_EQ(panel.list(Panel::kInputDevice).selectedText(), kLoopback);
-  EXPECT_EQ(panel.list(Panel::kOutputDevice).selectedText(), kLoopback);
   EXPECT_EQ(panel.list(Panel::kBufferSize).selectedText(), "256");
   EXPECT_EQ(panel.list(Panel::kBufferSize).entry(0), "128") << "64 and up, as the device offers";
-  for (int32_t control : {Panel::kOutputDevice, Panel::kBufferSize, Panel::kInputChannel})
-    EXPECT_TRUE(enabled(panel, control)) << control;
-  EXPECT_FALSE(enabled(panel, Panel::kControlPanel));
+  EXPECT_TRUE(enabled(panel, Panel::kOutputDevice) && enabled(panel, Panel::kBufferSize));
   EXPECT_EQ(window_->hostAudio()->status().state, State::kStopped) << "the dialog has the device";
 
   choose(panel, Panel::kTechnology, "Asio");
-  EXPECT_EQ(live.audioTechnology, "Asio");
   EXPECT_EQ(live.selectedFrequencies, "44100");
   EXPECT_EQ(live.selectedBufSize, "1024");
-  EXPECT_EQ(panel.list(Panel::kInputDevice).selectedText(), kJackDriver);
   EXPECT_EQ(panel.list(Panel::kOutputDevice).selectedText(), kJackDriver) << "follows the input";
   EXPECT_EQ(panel.list(Panel::kBufferSize).selectedText(), std::to_string(jack_->period()));
-  EXPECT_EQ(panel.list(Panel::kSampleRate).selectedText(), "48000") << "the rate the server has";
+  EXPECT_EQ(panel.list(Panel::kSampleRate).selectedText(), "48000") << "the server's rate";
   for (int32_t control : {Panel::kOutputDevice, Panel::kBufferSize, Panel::kSampleRate})
     EXPECT_FALSE(enabled(panel, control)) << control;
   EXPECT_TRUE(enabled(panel, Panel::kControlPanel));
-  EXPECT_EQ(panel.list(Panel::kOutputLeft).selection(), 0);
   EXPECT_EQ(panel.list(Panel::kOutputRight).selection(), 1)
       << "JACK's ports are not called Left and Right: the stored positions choose";
 
   choose(panel, Panel::kTechnology, "DirectX");
   EXPECT_EQ(live.selectedFrequencies, "44100") << "reset even where 48000 would do";
   EXPECT_EQ(panel.list(Panel::kBufferSize).selectedText(), "1024");
-  EXPECT_TRUE(enabled(panel, Panel::kOutputDevice));
+
+  window_->stopAudio();
+  EXPECT_EQ(engine_.findWindow(Panel::kIdentifier), nullptr)
+      << "the dialog does not outlive the audio object it edits";
 }
 
 TEST_F(AudioSettingsDialog, CancelAfterATechnologyChangeReopensTheOldDevices) {
@@ -137,18 +133,14 @@ TEST_F(AudioSettingsDialog, OkWritesEveryKeyAndRestartsWithTheNewChannels) {
   const auto& expected = host::HardwareSettings::keys();
   EXPECT_EQ(keys, std::vector<std::string>(expected.begin(), expected.end()));
 
-  const host::HardwareSettings written = readSettings();
-  EXPECT_EQ(written.audioTechnology, "DirectX");
-  EXPECT_EQ(written.curInDeviceName, kLoopback);
-  EXPECT_EQ(written.curOuDeviceName, kLoopback);
-  EXPECT_EQ(written.selectedFrequencies, "48000");
-  EXPECT_EQ(written.selectedBufSize, "256");
-  EXPECT_EQ(written.curInChannelName, "Right");
-  EXPECT_EQ(written.curInChannelIndex, 1);
-  EXPECT_EQ(written.curOuChannelLeftName, "Left");
-  EXPECT_EQ(written.curOuChannelRightName, "Left");
-  EXPECT_EQ(written.curOuChannelLeftIndex, 0);
-  EXPECT_EQ(written.curOuChannelRightIndex, 0);
+  const host::HardwareSettings w = readSettings();
+  EXPECT_EQ(w.curOuDeviceName, kLoopback);
+  EXPECT_EQ(w.selectedFrequencies, "48000");
+  EXPECT_EQ(w.selectedBufSize, "256");
+  EXPECT_EQ(w.curInChannelName, "Right");
+  EXPECT_EQ(w.curInChannelIndex, 1);
+  EXPECT_EQ(w.curOuChannelRightName, "Left");
+  EXPECT_EQ(w.curOuChannelRightIndex, 0);
 
   const host::MPAudioDriver* driver = window_->hostAudio()->audio()->driver();
   ASSERT_NE(driver, nullptr);
@@ -157,7 +149,8 @@ TEST_F(AudioSettingsDialog, OkWritesEveryKeyAndRestartsWithTheNewChannels) {
   EXPECT_EQ(driver->config().outputChannels[1].deviceChannel, 0);
 }
 
-// The first start: no file, the dialog opens by itself, and choosing the JACK driver plays.
+// The first start: no settings file, the dialog opens by itself, and choosing the JACK driver
+// plays.
 TEST_F(AudioSettingsDialog, ChoosingATechnologyAtTheFirstStartStartsAudio) {
   createWindow();
   Panel& panel = shownDialog();

@@ -1,37 +1,28 @@
-// Shared by the host window and audio settings dialog tests: a stand-in editor, a processor that
-// counts its blocks, and the window on the private X server with a settings folder of its own.
+// Shared by the host window and audio settings dialog tests.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdint>
 #include <functional>
 #include <memory>
-#include <string>
 
-#include "framework/four_cc.h"
 #include "gui/window_test_support.h"
 #include "host/eva_host_window.h"
-#include "host/hardware_settings.h"
-#include "plugin/aeff_editor.h"
 #include "plugin/plugin_test_support.h"
 #include "plugin/sample_rate.h"
-#include "plugin/vlvr_processor.h"
 #include "support/jack/jack_fixture.h"
 
 namespace hosttest {
 
-// The editor's part, without the real main window: a window "main" inside the parent that
-// records the commands it is given.
+// The editor without the real main window: a window "main" inside the parent that records the
+// commands it is given.
 class FakeEditor : public plugin::AEffEditor {
  public:
   static constexpr int16_t kWidth = 400, kHeight = 200;
-
   explicit FakeEditor(gui::epiEngineClass& engine) : engine_(engine) {}
 
   intptr_t getRect(plugin::ERect** rect) override {
-    rect_ = {0, 0, kHeight, kWidth};
     *rect = &rect_;
     return 1;
   }
@@ -49,23 +40,22 @@ class FakeEditor : public plugin::AEffEditor {
 
  private:
   gui::epiEngineClass& engine_;
-  plugin::ERect rect_{};
+  plugin::ERect rect_{0, 0, kHeight, kWidth};
 };
 
-// Counts the blocks that reach it, and those that come once it is closed.
+// Counts its blocks, and those that come once it is closed.
 class CountingProcessor : public plugin::vlvrProcessor {
  public:
   void processReplacing(float** inputs, float** outputs, int32_t frames) override {
-    if (!isOpen()) blocksAfterClose.fetch_add(1, std::memory_order_relaxed);
-    blocks.fetch_add(1, std::memory_order_relaxed);
+    if (!isOpen()) ++blocksAfterClose;
+    ++blocks;
     vlvrProcessor::processReplacing(inputs, outputs, frames);
   }
-  std::atomic<int64_t> blocks{0};
-  std::atomic<int64_t> blocksAfterClose{0};
+  std::atomic<int64_t> blocks{0}, blocksAfterClose{0};
 };
 
-// The host window with the fake editor on the private X server. Nothing plays unless a test
-// starts the JACK server (its ALSA loopback device, its JACK driver).
+// The host window with the fake editor on the private X server and a settings folder of its
+// own. Nothing plays unless a test starts the JACK server.
 class HostWindowTest : public testsupport::WindowTest {
  protected:
   void SetUp() override {
@@ -104,7 +94,6 @@ class HostWindowTest : public testsupport::WindowTest {
     EXPECT_TRUE(onScreen(*window_));
     return *window_;
   }
-  // Clicks the middle of `area` of `window`.
   void clickAt(const gui::epiWindow& window, const gui::Rect& area) {
     click(window, area.x + area.width / 2, area.y + area.height / 2);
   }
@@ -116,7 +105,7 @@ class HostWindowTest : public testsupport::WindowTest {
   std::unique_ptr<host::evaHostWindow> window_;
 };
 
-// The loopback device of the JACK fixture under "DirectX", at the server's rate.
+// The JACK fixture's ALSA loopback device under "DirectX", at the server's rate.
 inline void useLoopback(host::HardwareSettings& s) {
   s.audioTechnology = "DirectX";
   s.curInDeviceName = s.curOuDeviceName = testsupport::JackServer::kLoopbackDeviceName;
