@@ -126,10 +126,30 @@ struct Outcome {
   std::string out, err;
 };
 
+// The trace lines a program wrote (VALVORAMA_LIVE_TRACE), in order, without their prefix.
+inline std::vector<std::string> traceOf(const std::string& err) {
+  std::vector<std::string> lines;
+  std::istringstream in(err);
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("trace: ", 0) == 0) lines.push_back(line.substr(7));
+  }
+  return lines;
+}
+
+// How many of `steps` (each the start of a trace line) the trace shows one after the other.
+inline size_t stepsInOrder(const std::string& err, const std::vector<std::string>& steps) {
+  size_t at = 0;
+  for (const std::string& line : traceOf(err)) {
+    if (at < steps.size() && line.rfind(steps[at], 0) == 0) ++at;
+  }
+  return at;
+}
+
 // Runs a program to its end, its output in the folder.
 inline Outcome run(const Folder& folder, std::vector<std::string> arguments,
-                   std::chrono::milliseconds limit = std::chrono::seconds(20)) {
-  ChildProcess child(arguments, {}, folder.path("out.txt"), folder.path("err.txt"));
+                   std::chrono::milliseconds limit = std::chrono::seconds(20),
+                   const std::vector<std::string>& env = {}) {
+  ChildProcess child(arguments, env, folder.path("out.txt"), folder.path("err.txt"));
   Outcome result{child.waitExit(limit), {}, {}};
   result.out = readText(folder.path("out.txt"));
   result.err = readText(folder.path("err.txt"));

@@ -48,32 +48,17 @@ struct TracedLive : ChildProcess {
   const std::string err;
 };
 
-// The trace lines in the order the host wrote them, without their prefix.
-std::vector<std::string> traceOf(const std::string& err) {
-  std::vector<std::string> lines;
-  std::istringstream in(err);
-  for (std::string line; std::getline(in, line);) {
-    if (line.rfind("trace: ", 0) == 0) lines.push_back(line.substr(7));
-  }
-  return lines;
-}
-
 // The shutdown steps keep their order: the bank is written while everything still exists, the
 // device stops and goes before the processor deletes its rack, the engine goes with the
 // processor.
 void expectShutdownOrder(const std::string& err, int signal) {
-  const std::vector<std::string> steps = traceOf(err);
   const std::vector<std::string> expected = {"stop signal " + std::to_string(signal),
                                              "bank ",  // written, or unchanged
                                              "audio stopped running=0",
                                              "audio deleted",
                                              "processor closed rack=0",
                                              "processor deleted engine=0"};
-  size_t at = 0;
-  for (const std::string& step : steps) {
-    if (at < expected.size() && step.rfind(expected[at], 0) == 0) ++at;
-  }
-  EXPECT_EQ(at, expected.size()) << err;
+  EXPECT_EQ(livetest::stepsInOrder(err, expected), expected.size()) << err;
 }
 
 TEST(LiveHost, CommandLine) {
@@ -82,14 +67,19 @@ TEST(LiveHost, CommandLine) {
     int status;
     const char* says;
   } cases[] = {
-      {{kLive}, 2, "run 'valvorama-live --headless'"},  // no display, or no window yet
+      {{kLive}, 2, "run 'valvorama-live --headless'"},  // no display (DISPLAY is emptied)
       {{kLive, "--bogus"}, 2, "unknown argument --bogus"},
       {{kLive, "--headless", "--config"}, 2, "--config needs a folder"},
       {{kLive, "--version"}, 0, "valvorama-live 0.1.0"},
+      {{kLive, "--headless", "--screenshot", "a.png"}, 2, "--screenshot needs the window"},
+      {{kLive, "--after", "3"}, 2, "--after goes with --screenshot"},
+      {{kLive, "--screenshot", "a.png", "--after", "soon"}, 2, "--after takes seconds"},
+      {{kLive, "--screenshot", "a.png", "--after", "-1"}, 2, "--after takes seconds"},
+      {{kLive, "--learn", "wah"}, 2, "--learn is for --headless"},
   };
   for (const auto& c : cases) {
     Folder folder;
-    const Outcome r = run(folder, c.arguments);
+    const Outcome r = run(folder, c.arguments, 20s, {"DISPLAY="});
     EXPECT_EQ(r.status, c.status) << c.arguments.back();
     EXPECT_NE((r.out + r.err).find(c.says), std::string::npos) << r.out << r.err;
   }

@@ -1,0 +1,364 @@
+// valvorama-live in its window, run as a user runs it: on a private X server, driven by real
+// clicks and keys (XTest), its windows and pixels read back from the server, and sound played
+// into it on a private JACK server.
+
+#include <X11/keysym.h>
+#include <cairo.h>
+#include <gtest/gtest.h>
+#include <jack/jack.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "child_process.h"
+#include "framework/resource_file.h"
+#include "gui/epi_menu_bar.h"
+#include "gui/panel_resource.h"
+#include "host/eva_audio_settings_panel.h"
+#include "host/hardware_settings.h"
+#include "jack/jack_probe_client.h"
+#include "support/jack/jack_fixture.h"
+#include "support/x11/xtest_input.h"
+#include "support/x11/xvfb_fixture.h"
+#include "ui/vlvr_preferences.h"
+#include "window_probe.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using livetest::ChildProcess;
+using livetest::Folder;
+using livetest::readText;
+using livetest::WindowProbe;
+
+constexpr const char* kLive = VALVORAMA_LIVE_BINARY;
+constexpr const char* kTitle = "Valvorama Live";
+constexpr auto kLimit = 20s;  // start-up and answers on a loaded machine
+
+// The front panel as the skin lays it out, from the resource file built beside the program.
+gui::PanelResource frontPanel() {
+  framework::ResourceFile resources;
+  const std::string path = fs::path(kLive).parent_path() / "ValvoramaLive.xrs";
+  EXPECT_TRUE(resources.open(path)) << path;
+  const auto bytes = resources.read(gui::kPanelType, 10);
+  const auto panel = bytes ? gui::parsePanel(*bytes) : std::nullopt;
+  EXPECT_TRUE(panel.has_value());
+  return panel.value_or(gui::PanelResource{});
+}
+
+WindowProbe::Area areaOf(const gui::PanelResource& panel, int32_t number) {
+  for (const auto& c : panel.controls) {
+    if (c.number != number) continue;
+    // An LED meter's (x, y) is the top of its column of LEDs.
+    const int32_t height = c.ledCount > 1 ? (c.ledCount - 1) * c.ledPitch + c.height : c.height;
+    return {c.x, c.y, c.width, height};
+  }
+  ADD_FAILURE() << "no control " << number;
+  return {};
+}
+
+int luminance(uint32_t rgb) {
+  return int((rgb >> 16) & 0xff) * 3 + int((rgb >> 8) & 0xff) * 6 + int(rgb & 0xff);
+}
+
+// Where the pixels that lit up lie, as a fraction of the width (0 left, 1 right); -1 when too
+// few lit up to tell.
+double litCentre(const std::vector<uint32_t>& before, const std::vector<uint32_t>& after,
+                 int32_t width) {
+  double sum = 0;
+  int count = 0;
+  for (size_t i = 0; i < std::min(before.size(), after.size()); ++i) {
+    if (luminance(after[i]) > luminance(before[i]) + 300) {
+      sum += double(int32_t(i) % width);
+      ++count;
+    }
+  }
+  return count < 10 ? -1.0 : sum / count / width;
+}
+
+// Shares one X server across the suite; a JACK server of its own for each test.
+class LiveWindow : public testsupport::JackServerTest {
+ protected:
+  static void SetUpTestSuite() { xvfb_ = std::make_unique<testsupport::XvfbServer>(); }
+  static void TearDownTestSuite() { xvfb_.reset(); }
+
+  void SetUp() override {
+    JackServerTest::SetUp();
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(xvfb_->running()) << xvfb_->error();
+    input_ = std::make_unique<testsupport::XTestInput>();
+    ASSERT_TRUE(input_->available()) << input_->error();
+    probe_ = std::make_unique<WindowProbe>(input_->display());
+  }
+
+  // A settings folder for the JACK driver on the test's server.
+  static std::string jackConfig(const Folder& folder) {
+    const std::string config = folder.path("config");
+    host::HardwareSettings settings(config);
+    settings.audioTechnology = "Asio";
+    settings.curInDeviceName = settings.curOuDeviceName = "JACK (Valvorama Live)";
+    settings.selectedFrequencies = "48000";
+    fs::create_directories(config);
+    EXPECT_TRUE(settings.write());
+    return config;
+  }
+
+  // The amp in its window with tracing on, its output in the folder.
+  static std::unique_ptr<ChildProcess> start(const Folder& folder, const std::string& config,
+                                             std::vector<std::string> more = {},
+                                             std::vector<std::string> env = {}) {
+    std::vector<std::string> arguments = {kLive, "--config", config};
+    arguments.insert(arguments.end(), more.begin(), more.end());
+    env.push_back("VALVORAMA_LIVE_TRACE=1");
+    return std::make_unique<ChildProcess>(arguments, env, folder.path("out.txt"),
+                                          folder.path("err.txt"));
+  }
+
+  // The amp's window once its loop is about to run; 0 (after a failure) when it does not come.
+  uint64_t hostWindow(ChildProcess& amp, const Folder& folder) {
+    // The trace first: a window of an earlier run may not have left the screen yet.
+    if (!amp.waitForError("trace: host window created", kLimit)) {
+      ADD_FAILURE() << readText(folder.path("err.txt"));
+      return 0;
+    }
+    const uint64_t window = probe_->waitForTopLevel(kTitle, kLimit);
+    EXPECT_NE(window, 0u) << readText(folder.path("err.txt"));
+    return window;
+  }
+
+  // The main window: inside the frame that is the host window's first child.
+  uint64_t editorWindow(uint64_t host) {
+    if (!probe_->waitForChildren(host, 1, kLimit)) return 0;
+    const uint64_t frame = probe_->children(host).front();
+    return probe_->waitForChildren(frame, 1, kLimit) ? probe_->children(frame).front() : 0;
+  }
+
+  void click(uint64_t window, int32_t x, int32_t y) {
+    input_->moveTo(window, x, y);
+    input_->press(1);
+    input_->release(1);
+  }
+
+  void typeWithControl(uint64_t window, uint32_t keysym) {
+    input_->focus(window);
+    input_->keyDown(XK_Control_L);
+    input_->typeKey(keysym);
+    input_->keyUp(XK_Control_L);
+  }
+
+  static inline std::unique_ptr<testsupport::XvfbServer> xvfb_;
+  std::unique_ptr<testsupport::XTestInput> input_;
+  std::unique_ptr<WindowProbe> probe_;
+};
+
+TEST_F(LiveWindow, QuitsInOrderByKeyStopSignalOrCloseButton) {
+  enum class Way { kControlQ, kSigterm, kCloseButton };
+  for (const Way way : {Way::kControlQ, Way::kSigterm, Way::kCloseButton}) {
+    SCOPED_TRACE(int(way));
+    Folder folder;
+    const std::string config = jackConfig(folder);
+    auto amp = start(folder, config);
+    const uint64_t host = hostWindow(*amp, folder);
+    ASSERT_NE(host, 0u);
+    switch (way) {
+      case Way::kControlQ:
+        typeWithControl(host, XK_q);
+        break;
+      case Way::kSigterm:
+        amp->signal(SIGTERM);
+        break;
+      case Way::kCloseButton:
+        probe_->askToClose(host);
+        break;
+    }
+    EXPECT_EQ(amp->waitExit(kLimit), 0);
+
+    // Audio ran and stops before the rack goes; the main window writes its files as the host
+    // window closes, and the engine goes with the processor.
+    const std::string err = readText(folder.path("err.txt"));
+    std::vector<std::string> steps = {"host window created audio=5",
+                                      "loop ended",
+                                      "audio stopped frames=",
+                                      "processor closed rack=0",
+                                      "host window closed preferences=1 bank=1",
+                                      "windows closed",
+                                      "processor deleted engine=0"};
+    if (way == Way::kSigterm) steps.insert(steps.begin() + 1, "stop signal 15");
+    EXPECT_EQ(livetest::stepsInOrder(err, steps), steps.size()) << err;
+  }
+}
+
+TEST_F(LiveWindow, StartFailuresShowTheWarningBoxUntilItIsDismissed) {
+  const struct {
+    const char* failing;
+    const char* text;
+    bool byClick;  // else by Enter
+  } cases[] = {{"engine", "Create engine failed !", false}, {"init", "Failed !", true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.failing);
+    Folder folder;
+    auto amp =
+        start(folder, folder.path("config"), {}, {std::string("VALVORAMA_LIVE_FAIL=") + c.failing});
+    const uint64_t box = probe_->waitForTopLevel("Attenzione", kLimit);
+    ASSERT_NE(box, 0u) << readText(folder.path("err.txt"));
+    EXPECT_NE(readText(folder.path("err.txt")).find(c.text), std::string::npos);
+    ASSERT_TRUE(amp->waitForError("trace: message box shown", kLimit));
+    if (c.byClick) {
+      // OK sits centred at the bottom, 16 pixels from the edge and 28 high.
+      const WindowProbe::Area area = probe_->area(box);
+      click(box, area.width / 2, area.height - 16 - 14);
+    } else {
+      input_->focus(box);
+      input_->typeKey(XK_Return);
+    }
+    EXPECT_EQ(amp->waitExit(kLimit), 1);
+    EXPECT_FALSE(fs::exists(folder.path("config")));  // nothing written
+  }
+}
+
+TEST_F(LiveWindow, AProgramMenuItemSelectsAndMarksItsProgramAndPageUpStepsOn) {
+  Folder folder;
+  const std::string config = jackConfig(folder);
+  auto amp = start(folder, config);
+  const uint64_t host = hostWindow(*amp, folder);
+  ASSERT_NE(host, 0u);
+  ASSERT_NE(editorWindow(host), 0u);
+
+  // "Programs" follows "File" in the bar; open menus are the host window's children after the
+  // editor's frame, and their items are rows from the top.
+  gui::epiMenuBar layout;
+  layout.addMenu(1, "File");
+  layout.addMenu(2, "Programs");
+  const gui::Rect title = layout.titleArea(2);
+  const auto row = [](int32_t item) {
+    return WindowProbe::Area{gui::epiMenuBar::kBorder,
+                             gui::epiMenuBar::kBorder + (item - 1) * gui::epiMenuBar::kItemHeight,
+                             22, gui::epiMenuBar::kItemHeight};
+  };
+  const auto centre = [](const WindowProbe::Area& a) { return a.y + a.height / 2; };
+  // Opens "Programs" > "65..96" (its third item) and returns that submenu.
+  const auto openThirdBank = [&]() -> uint64_t {
+    click(host, title.x + title.width / 2, gui::epiMenuBar::kHeight / 2);
+    if (!probe_->waitForChildren(host, 2, kLimit)) return 0;
+    input_->moveTo(probe_->children(host)[1], 40, centre(row(3)));
+    return probe_->waitForChildren(host, 3, kLimit) ? probe_->children(host)[2] : 0;
+  };
+
+  uint64_t bank = openThirdBank();
+  ASSERT_NE(bank, 0u);
+  click(bank, 40, centre(row(5)));  // item 5 of menu 6: program 2 × 32 + 4 = 68
+  ASSERT_TRUE(jacktest::waitUntil([&] { return probe_->children(host).size() == 1; }, kLimit));
+
+  // The check mark is on item 5 now, and on none beside it.
+  bank = openThirdBank();
+  ASSERT_NE(bank, 0u);
+  const auto ink = [&](int32_t item) {
+    const auto pixels = probe_->pixels(bank, row(item));
+    return std::count_if(pixels.begin(), pixels.end(),
+                         [&](uint32_t p) { return luminance(p) + 300 < luminance(pixels[0]); });
+  };
+  EXPECT_GT(ink(5), 10);
+  EXPECT_EQ(ink(4), 0);
+  EXPECT_EQ(ink(6), 0);
+  click(host, title.x + title.width / 2, gui::epiMenuBar::kHeight / 2);  // closes the menus
+  ASSERT_TRUE(jacktest::waitUntil([&] { return probe_->children(host).size() == 1; }, kLimit));
+
+  input_->focus(host);
+  input_->typeKey(XK_Page_Up);
+  typeWithControl(host, XK_q);
+  EXPECT_EQ(amp->waitExit(kLimit), 0);
+  ui::vlvrPreferences preferences;
+  ASSERT_TRUE(preferences.load(config + "/" + ui::vlvrPreferences::kFileName));
+  EXPECT_EQ(preferences.lastProgram(), 69);
+}
+
+TEST_F(LiveWindow, TunerReadsA445HzToneSharpAndTheLevelLedRises) {
+  Folder folder;
+  const std::string config = jackConfig(folder);
+  auto amp = start(folder, config);
+  const uint64_t host = hostWindow(*amp, folder);
+  ASSERT_NE(host, 0u);
+  const uint64_t editor = editorWindow(host);
+  ASSERT_NE(editor, 0u);
+  const gui::PanelResource panel = frontPanel();
+  const WindowProbe::Area tunerSwitch = areaOf(panel, 10), needle = areaOf(panel, 48),
+                          led = areaOf(panel, 59);
+
+  // Drawn once the switch shows more than a flat fill; then up one position: tuner on.
+  const auto colours = [](const std::vector<uint32_t>& p) { return std::set(p.begin(), p.end()); };
+  ASSERT_TRUE(jacktest::waitUntil(
+      [&] { return colours(probe_->pixels(editor, tunerSwitch)).size() > 10; }, kLimit));
+  const auto switchOff = probe_->pixels(editor, tunerSwitch);
+  const int32_t cx = tunerSwitch.x + tunerSwitch.width / 2;
+  const int32_t cy = tunerSwitch.y + tunerSwitch.height / 2;
+  input_->drag(editor, cx, cy, cx, cy - 15, 5);
+  ASSERT_TRUE(jacktest::waitUntil([&] { return probe_->pixels(editor, tunerSwitch) != switchOff; },
+                                  kLimit));
+  const auto needleQuiet = probe_->pixels(editor, needle);
+  const auto ledQuiet = probe_->pixels(editor, led);
+
+  // A steady A a little sharp of 440 Hz into the amp's input in place of the silent capture.
+  std::vector<float> tone(size_t(30 * server_->sampleRate()));
+  for (size_t i = 0; i < tone.size(); ++i)
+    tone[i] = 0.3f * float(std::sin(2.0 * M_PI * 445.0 * double(i) / server_->sampleRate()));
+  jacktest::JackProbeClient player("tone", 1, 0, 0);
+  ASSERT_TRUE(player.ok());
+  jack_client_t* client = player.client();
+  const char* ampIn = "Valvorama Live:in_1";
+  ASSERT_TRUE(jacktest::waitUntil([&] { return jack_port_by_name(client, ampIn); }, kLimit));
+  jack_disconnect(client, "system:capture_1", ampIn);
+  ASSERT_EQ(jack_connect(client, player.outputName(0).c_str(), ampIn), 0);
+  player.play(tone);
+
+  // The needle settles right of the centre (+20 cents), and the LED lights.
+  EXPECT_TRUE(jacktest::waitUntil(
+      [&] { return litCentre(needleQuiet, probe_->pixels(editor, needle), needle.width) > 0.55; },
+      kLimit))
+      << litCentre(needleQuiet, probe_->pixels(editor, needle), needle.width);
+  EXPECT_GE(litCentre(ledQuiet, probe_->pixels(editor, led), led.width), 0.0);
+
+  amp->signal(SIGTERM);
+  EXPECT_EQ(amp->waitExit(kLimit), 0);
+}
+
+TEST_F(LiveWindow, AudioSetupOpensByItselfWithoutHardwareSettings) {
+  Folder folder;
+  auto amp = start(folder, folder.path("config"));
+  EXPECT_NE(probe_->waitForTopLevel(host::evaAudioSettingsPanel::kTitle, kLimit), 0u)
+      << readText(folder.path("err.txt"));
+  amp->signal(SIGTERM);
+  EXPECT_EQ(amp->waitExit(kLimit), 0);
+}
+
+TEST_F(LiveWindow, ScreenshotIsTheWholeWindowWithTheFrontPanel) {
+  Folder folder;
+  const std::string shot = folder.path("shot.png");
+  auto amp = start(folder, jackConfig(folder), {"--screenshot", shot, "--after", "0.5"});
+  ASSERT_EQ(amp->waitExit(kLimit), 0) << readText(folder.path("err.txt"));
+
+  cairo_surface_t* picture = cairo_image_surface_create_from_png(shot.c_str());
+  ASSERT_EQ(cairo_surface_status(picture), CAIRO_STATUS_SUCCESS);
+  const gui::PanelResource panel = frontPanel();
+  const int32_t width = cairo_image_surface_get_width(picture);
+  const int32_t height = cairo_image_surface_get_height(picture);
+  EXPECT_EQ(width, panel.width);
+  EXPECT_EQ(height, gui::epiMenuBar::kHeight + panel.height);
+  // The panel's own pixels below the bar, not the host window's empty frame.
+  std::set<uint32_t> colours;
+  const unsigned char* data = cairo_image_surface_get_data(picture);
+  const int stride = cairo_image_surface_get_stride(picture);
+  for (int32_t y = gui::epiMenuBar::kHeight; y < height; ++y)
+    for (int32_t x = 0; x < width; ++x)
+      colours.insert(*reinterpret_cast<const uint32_t*>(data + y * stride + x * 4));
+  EXPECT_GT(colours.size(), 1000u);
+  cairo_surface_destroy(picture);
+}
+
+}  // namespace
