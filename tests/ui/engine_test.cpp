@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -183,11 +185,25 @@ TEST(Engine, EditorOpensWithoutAWindow) {
   EXPECT_EQ(rect->right - rect->left, 1100);
   EXPECT_EQ(rect->bottom - rect->top, 480);
 
-  int parent = 0;
-  EXPECT_EQ(editor.open(&parent), 1);
-  EXPECT_TRUE(engine.attachedToHost() && engine.hasWindow());
-  editor.close();
-  EXPECT_FALSE(engine.attachedToHost() || engine.hasWindow() || editor.isOpen());
+  // No display to open the window on, or no parent to open it in: the editor is open without
+  // one, and what would draw does nothing.
+  const char* display = std::getenv("DISPLAY");
+  const std::string saved = display ? display : "";
+  ::unsetenv("DISPLAY");
+  for (void* parent : {reinterpret_cast<void*>(uintptr_t{0x400001}), static_cast<void*>(nullptr)}) {
+    EXPECT_EQ(editor.open(parent), 1);
+    EXPECT_TRUE(engine.hasWindow());
+    EXPECT_EQ(engine.attachedToHost(), parent != nullptr);
+    EXPECT_EQ(editor.window(), nullptr);
+    EXPECT_EQ(engine.midiHandler(), nullptr);
+    editor.postUpdate();
+    editor.idle();
+    editor.parameterDisplayChanged(13, 5.0f);
+    EXPECT_FALSE(editor.updatePending());
+    editor.close();
+    EXPECT_FALSE(engine.attachedToHost() || engine.hasWindow() || editor.isOpen());
+  }
+  if (display) ::setenv("DISPLAY", saved.c_str(), 1);
 }
 
 }  // namespace

@@ -68,7 +68,7 @@ TEST(MidiControl, MessagesThatReachNothingChangeNothing) {
       {0xB0, 10, 90},  // 255: not mapped
       {0x90, 23, 90},  // a note
       {0xE0, 1, 90},   // pitch bend
-      {0xC0, 30, 0},   // a program change that is no preset key
+      {0xC0, 30, 0},   // a program change: no knob, and no program before the idle tick
   };
   for (const auto& m : messages)
     rig.send(m[0], m[1], m[2]);
@@ -209,6 +209,30 @@ TEST(MidiControl, ALearnedProgramChangeStepsOnEveryMessage) {
     rig.midi.idle();
     EXPECT_EQ(rig.processor->getProgram(), program);
   }
+}
+
+TEST(MidiControl, AProgramChangeSelectsItsProgramOnTheIdleTick) {
+  MidiRig rig;
+  rig.send(0xC5, 7);  // program 8 on any channel: 7 here is no volume controller
+  EXPECT_EQ(rig.processor->getProgram(), 0);
+  EXPECT_FALSE(anyChanged(*rig.processor)) << "no knob through the map";
+  rig.midi.idle();
+  EXPECT_EQ(rig.processor->getProgram(), 7);
+  EXPECT_EQ(rig.lcd.last(), shown("008", "PROGRAM 8"));
+  rig.send(0xC0, 126);
+  rig.send(0xC0, 127);  // the last one wins
+  rig.midi.idle();
+  EXPECT_EQ(rig.processor->getProgram(), 127);
+
+  // While a preset learn waits, a Program Change becomes the key and selects nothing.
+  rig.midi.startLearn(vlvrMidiControl::kLearnPresetUp);
+  rig.send(0xC0, 3);
+  rig.midi.idle();
+  EXPECT_EQ(rig.midi.presetUpKey(), 0xC003u);
+  EXPECT_EQ(rig.processor->getProgram(), 127);
+  rig.send(0xC0, 3);  // from now on it steps
+  rig.midi.idle();
+  EXPECT_EQ(rig.processor->getProgram(), 0);
 }
 
 TEST(MidiControl, MappingsAreWrittenOnlyAfterALearnAndReadBack) {
