@@ -14,6 +14,7 @@ CTEST_FLAGS := --output-on-failure --timeout 600 -j $(JOBS)
 demo: deps release
 	$(RELEASE_DIR)/apps/valvorama/valvorama demo demo
 	$(RELEASE_DIR)/tools/skin_sheet $(RELEASE_DIR)/apps/valvorama-live/ValvoramaLive.xrs demo/skins.png
+	scripts/live-demo.sh $(RELEASE_DIR) demo
 
 test: deps
 	$(MAKE) fuzz

@@ -87,7 +87,11 @@ config="$work/config"
 amp=$!
 pids+=("$amp")
 
-"$player" "$out/live.wav" 2>>"$work/valvorama-live.log" || fail "the live path did not play"
+# In the background, so that a signal to this script is taken at once and not after the phrase.
+"$player" "$out/live.wav" 2>>"$work/live_demo.log" &
+player_pid=$!
+pids+=("$player_pid")
+wait "$player_pid" || fail "the live path did not play"
 
 # The amp quits by itself after its screenshot.
 for _ in $(seq 200); do

@@ -9,6 +9,7 @@
 #include <jack/jack.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -55,18 +56,26 @@ bool ampThere(jack_client_t* client) {
          jack_port_by_name(client, kAmpOut[1]);
 }
 
-// The amp joined its input to a physical port; the demo takes its place.
+bool joined(jack_client_t* client, const std::string& from, const std::string& to) {
+  const int result = jack_connect(client, from.c_str(), to.c_str());
+  return result == 0 || result == EEXIST;
+}
+
+// The amp joined its input to a physical port; the demo takes its place. The amp's ports exist
+// a moment before its client is active and takes connections.
 bool connectAround(const DemoJackClient& player, const DemoJackClient& recorder) {
   jack_client_t* client = player.client();
+  if (!joined(client, player.outputName(0), kAmpIn) ||
+      !joined(client, kAmpOut[0], recorder.inputName(0)) ||
+      !joined(client, kAmpOut[1], recorder.inputName(1)))
+    return false;
   if (const char** sources =
           jack_port_get_all_connections(client, jack_port_by_name(client, kAmpIn))) {
     for (const char** source = sources; *source; ++source)
-      jack_disconnect(client, *source, kAmpIn);
+      if (player.outputName(0) != *source) jack_disconnect(client, *source, kAmpIn);
     jack_free(sources);
   }
-  return jack_connect(client, player.outputName(0).c_str(), kAmpIn) == 0 &&
-         jack_connect(client, kAmpOut[0], recorder.inputName(0).c_str()) == 0 &&
-         jack_connect(client, kAmpOut[1], recorder.inputName(1).c_str()) == 0;
+  return true;
 }
 
 // The worst latency of the first physical port in that direction; 0 when there is none.
@@ -117,12 +126,11 @@ int main(int argc, char** argv) {
   if (!recorder.ok()) return fail(recorder.error());
 
   const auto deadline = std::chrono::steady_clock::now() + kAmpWait;
-  while (!ampThere(client)) {
+  while (!ampThere(client) || !connectAround(player, recorder)) {
     if (std::chrono::steady_clock::now() > deadline)
-      return fail("valvorama-live's ports did not appear on the JACK server within 20 s");
+      return fail("cannot connect to valvorama-live's ports on the JACK server within 20 s");
     std::this_thread::sleep_for(20ms);
   }
-  if (!connectAround(player, recorder)) return fail("cannot connect to valvorama-live's ports");
 
   recorder.record();
   player.play(signal);
