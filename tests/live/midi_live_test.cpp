@@ -200,6 +200,8 @@ TEST_F(LiveMidi, PedalsLearnedWithoutAScreenStepProgramsAndMoveKnobs) {
   ASSERT_TRUE(waitForText(out, "lcd: 128 PROGRAM 128\n", kLimit)) << readText(out);
   pedals.send({0xB0, 64, 127});
   ASSERT_TRUE(waitForText(out, "lcd: 001 PROGRAM 1\n", kLimit, 2)) << readText(out);
+  pedals.send({0xC0, 41});  // any other program change selects its program
+  EXPECT_TRUE(waitForText(out, "lcd: 042 PROGRAM 42\n", kLimit)) << readText(out);
   live.signal(SIGTERM);
   EXPECT_EQ(live.waitExit(kStopLimit), 0) << readText(err);
 }
