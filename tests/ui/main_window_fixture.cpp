@@ -1,10 +1,12 @@
 #include "main_window_fixture.h"
 
 #include <X11/Xlib.h>
-#include <X11/keysym.h>
+
+#include <chrono>
+#include <cmath>
+#include <vector>
 
 #include "gui/epi_alpha_control_text.h"
-#include "gui/epi_alpha_panel.h"
 
 namespace uitest {
 
@@ -24,10 +26,7 @@ void MainWindowTest::SetUp() {
 
 void MainWindowTest::TearDown() {
   if (engine_) closeAmp();
-  if (parent_) {
-    XDestroyWindow(input_->display(), parent_);
-    XSync(input_->display(), False);
-  }
+  if (parent_) XDestroyWindow(input_->display(), parent_);
   input_.reset();
   framework::SettingsFolder::setOverride("");
   folder_.reset();
@@ -37,7 +36,6 @@ void MainWindowTest::openAmp() {
   engine_ = new WindowEngine({&milliseconds_, &meter_, &passes_});
   ASSERT_TRUE(engine_->init());
   processor().open();
-  // The host main reads the bank before the window opens.
   processor().loadProgramBankFile(framework::SettingsFolder::file(processor().bankFileName()));
   ASSERT_EQ(engine_->editor()->open(reinterpret_cast<void*>(parent_)), 1);
   ASSERT_NE(engine_->editor()->window(), nullptr);
@@ -69,22 +67,18 @@ bool MainWindowTest::passUntil(const std::function<bool()>& done) {
   return true;
 }
 
-std::pair<int, int> MainWindowTest::centre(int control, int panel) const {
-  const gui::Rect area = bounds(control, panel);
-  return {area.x + area.width / 2, area.y + area.height / 2};
-}
-
 bool MainWindowTest::click(int control, int panel) {
-  const auto [x, y] = centre(control, panel);
+  const gui::Rect area = bounds(control, panel);
   window().noteControl(-1, -1);
-  input_->moveTo(window().nativeHandle(), x, y);
+  input_->moveTo(window().nativeHandle(), area.x + area.width / 2, area.y + area.height / 2);
   input_->press(1);
   input_->release(1);
   return passUntil([&] { return window().lastControl() >= 0; });
 }
 
 bool MainWindowTest::drag(int control, int dy) {
-  const auto [x, y] = centre(control);
+  const gui::Rect area = bounds(control);
+  const int x = area.x + area.width / 2, y = area.y + area.height / 2;
   window().noteControl(-1, -1);
   input_->drag(window().nativeHandle(), x, y, x, y + dy, 4);
   return passUntil([&] { return window().lastControl() == control; });
@@ -109,14 +103,13 @@ std::string MainWindowTest::text(int item) const {
 }
 
 void MainWindowTest::play(double hz, float amplitude, double seconds, int block) {
-  constexpr double kRate = 44100.0;
   std::vector<float> in(static_cast<size_t>(block)), left(in.size()), right(in.size());
   float* inputs[2] = {in.data(), nullptr};
   float* outputs[2] = {left.data(), right.data()};
-  for (int done = 0; done < int(seconds * kRate); done += block) {
+  for (int done = 0; done < int(seconds * 44100.0); done += block) {
     for (float& sample : in) {
       sample = amplitude * float(std::sin(phase_));
-      phase_ += 2.0 * M_PI * hz / kRate;
+      phase_ += 2.0 * M_PI * hz / 44100.0;
     }
     processor().processReplacing(inputs, outputs, block);
   }
@@ -126,11 +119,8 @@ void MainWindowTest::tunedTicks(double hz, int count) {
   constexpr double kOneBlock = 64 / 44100.0;
   for (int tick = 0; tick < count; ++tick) {
     play(hz, 0.5f, kOneBlock, 64);
-    for (int i = 0; i < 1000; ++i) {
-      const pseudoutils::TunerReading reading = rack().reading();
-      if (reading.valid && !reading.noPitch) break;
+    for (int i = 0; i < 1000 && !(rack().reading().valid && !rack().reading().noPitch); ++i)
       play(hz, 0.5f, kOneBlock, 64);
-    }
     idle(ui::vlvrWindow::kMeterMs);
   }
 }

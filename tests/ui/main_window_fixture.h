@@ -2,16 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cmath>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
+#include <thread>
 
 #include "framework/settings_folder.h"
-#include "gui/epi_alpha_control.h"
 #include "gui/timer_clock.h"
 #include "plugin/vlvr_processor.h"
 #include "support/x11/xtest_input.h"
@@ -24,7 +21,6 @@
 
 namespace uitest {
 
-// A clock the test moves by hand.
 class ManualClock : public gui::TimerClock {
  public:
   uint64_t now() const override { return now_; }
@@ -39,8 +35,7 @@ class WindowEngine : public ui::vlvrEngine {
  public:
   explicit WindowEngine(const ui::WindowClocks& clocks) : clocks_(clocks) {}
   bool applicationFilePath(std::string& path) const override {
-    path =
-        (std::filesystem::path(VALVORAMA_LIVE_RESOURCES).parent_path() / "valvorama-live").string();
+    path = (std::filesystem::path(VALVORAMA_LIVE_RESOURCES).parent_path() / "amp").string();
     return true;
   }
   std::unique_ptr<ui::evaWindow> createWindow() override {
@@ -52,8 +47,7 @@ class WindowEngine : public ui::vlvrEngine {
 };
 
 // The amp as the stand-alone host runs it, its editor opened inside a host's X window on the
-// private server, a settings folder of its own, hand-moved clocks, and a user's mouse and
-// keyboard.
+// private server, with its own settings folder, hand-moved clocks and a user's mouse and keys.
 class MainWindowTest : public testsupport::XvfbTest {
  protected:
   static constexpr int kFront = ui::vlvrWindow::kFrontPanel;
@@ -62,10 +56,9 @@ class MainWindowTest : public testsupport::XvfbTest {
 
   void SetUp() override;
   void TearDown() override;
-
-  // A new engine and window over the same settings folder; false when it did not open.
+  // A new engine, processor and window on the same settings folder, and their end (the window
+  // writes its files).
   void openAmp();
-  // Closes the editor (the window writes its files) and deletes processor and engine.
   void closeAmp();
 
   ui::vlvrWindow& window() const {
@@ -76,24 +69,25 @@ class MainWindowTest : public testsupport::XvfbTest {
   }
   rack::VRmore& rack() const { return *processor().rack(); }
 
-  // One pass of the editor's idle; `ms` first moves the millisecond clocks on.
+  // One pass of the editor's idle after the millisecond clocks moved on by `ms`.
   void idle(uint64_t ms = 0);
-  // `count` ticks of the 40 ms meter timer.
   void meterTicks(int count) {
     for (int i = 0; i < count; ++i)
       idle(ui::vlvrWindow::kMeterMs);
   }
-  // Passes until `done` holds; false after 5 s.
   bool passUntil(const std::function<bool()>& done);
-  // The control's centre, in the window.
-  std::pair<int, int> centre(int control, int panel = kFront) const;
-  // A click on the control; returns once the window heard of it.
+  // Real input on a control of the shown panel; each returns once the window heard of it.
   bool click(int control, int panel = kFront);
-  // A vertical drag from the control's centre by `dy` pixels (up is negative).
-  bool drag(int control, int dy);
-  // Typed keys; returns once `done` holds.
+  bool drag(int control, int dy);  // up is negative
   bool type(const std::string& text, const std::function<bool()>& done);
   bool typeKey(uint32_t keysym, const std::function<bool()>& done);
+  void sendMidi(uint8_t status, uint8_t data1, uint8_t data2 = 0) {
+    std::thread midi([&] {  // the MIDI back end's own thread
+      const uint8_t bytes[3] = {status, data1, data2};
+      window().midiHandler()->onMidiMessage(bytes);
+    });
+    midi.join();
+  }
 
   int value(int control, int panel = kFront) const {
     return window().getControlValue(panel, control);
@@ -103,10 +97,10 @@ class MainWindowTest : public testsupport::XvfbTest {
   gui::Rect bounds(int control, int panel = kFront) const {
     return window().panel(panel)->control(control)->bounds();
   }
-  // A sine of `hz` through the processor, on this thread, in blocks of `block` frames.
+  // A sine through the processor on this thread, in blocks of `block` frames.
   void play(double hz, float amplitude, double seconds, int block = 512);
-  // The tone played until the tuner has just read a pitch, then a meter tick shows it; as with
-  // live audio, the reading of the last block is the one the tick finds.
+  // Meter ticks, each after the tone played until the tuner had just read a pitch: with live
+  // audio the tick finds the reading of the last block.
   void tunedTicks(double hz, int count);
 
   ManualClock milliseconds_, meter_, passes_;
