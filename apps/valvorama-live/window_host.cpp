@@ -75,11 +75,11 @@ int runWindowHost(const std::optional<LiveHostWindow::Screenshot>& screenshot) {
   engine->setHostCallback(nullptr);
   engine->setStandAlone(true);
   if (failureAsked("init") || !engine->init()) {
-    showStartFailure(*engine, stop, "Failed !");
     if (!failureAsked("init")) {
       problem("cannot read the resource file %s (or its update file %s)",
               engine->resourcePath().c_str(), engine->updatePath().c_str());
     }
+    showStartFailure(*engine, stop, "Failed !");
     delete engine;
     return 1;
   }

@@ -18,6 +18,7 @@
 
 #include "child_process.h"
 #include "framework/resource_file.h"
+#include "gui/epi_alpha_control_text.h"
 #include "gui/epi_menu_bar.h"
 #include "gui/panel_resource.h"
 #include "host/eva_audio_settings_panel.h"
@@ -82,6 +83,13 @@ double litCentre(const std::vector<uint32_t>& before, const std::vector<uint32_t
   }
   return count < 10 ? -1.0 : sum / count / width;
 }
+
+// The menu bar's layout measures text: the font caches go before the leak check.
+class FontCaches : public ::testing::Environment {
+ public:
+  void TearDown() override { gui::releaseFontCaches(); }
+};
+const auto* const fontCaches = ::testing::AddGlobalTestEnvironment(new FontCaches);
 
 // Shares one X server across the suite; a JACK server of its own for each test.
 class LiveWindow : public testsupport::JackServerTest {
