@@ -1,6 +1,8 @@
 #include "host/eva_host_window.h"
 
 #include <algorithm>
+#include <cctype>
+#include <string>
 #include <utility>
 
 #include "gui/epi_engine_class.h"
@@ -186,9 +188,18 @@ bool evaHostWindow::handleMessage(const gui::epiMessage& message) {
     if (message.value != 0) {
       processor_.setProgramName(message.text.c_str());
       renamePrograms();
-      // The main window shows the new name as it shows a chosen program.
-      if (gui::epiWindow* main = mainWindow())
-        main->handleCommand(programCommand(processor_.getProgram()));
+      // The LCD shows the new name. Choosing the program again would also recall its stored
+      // values and lose what the player has changed on the panel since.
+      if (gui::epiWindow* main = mainWindow()) {
+        std::string shown = message.text;
+        for (char& c : shown)
+          c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        main->handleMessage({.target = main->identifier(),
+                             .code = kMessageShowText,
+                             .value = 1,
+                             .source = identifier(),
+                             .text = shown});
+      }
     }
     return true;
   }
@@ -218,6 +229,10 @@ void evaHostWindow::handleCommand(int32_t command) {
 void evaHostWindow::idle() {
   if (hostAudio_ && !engine().findWindow(evaAudioSettingsPanel::kIdentifier))
     hostAudio_->serviceReset();
+}
+
+void evaHostWindow::keyTyped(int32_t key) {
+  if (gui::epiWindow* main = mainWindow()) main->keyTyped(key);
 }
 
 void evaHostWindow::closeRequested() {

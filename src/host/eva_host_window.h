@@ -31,6 +31,8 @@ class evaHostWindow : public gui::epiWindow {
   static constexpr uint32_t kNameDialog = framework::fourCC("name");
   // Selects the program in the message's value (0-based) as its menu item would.
   static constexpr uint32_t kMessageSelectProgram = framework::fourCC("sepr");
+  // The main window's message that shows a text on its LCD (a non-zero value shows it).
+  static constexpr uint32_t kMessageShowText = framework::fourCC("save");
   static constexpr const char* kTitle = "Valvorama Live";
 
   // Menu groups; the program submenus are kFirstBank .. kFirstBank + kBanks - 1.
@@ -91,6 +93,8 @@ class evaHostWindow : public gui::epiWindow {
   bool handleMessage(const gui::epiMessage& message) override;
   void handleCommand(int32_t command) override;
   void idle() override;
+  // Keys typed while the host window has the focus are the main window's (program naming).
+  void keyTyped(int32_t key) override;
   void closeRequested() override;
   void closeWindow() override;
 

@@ -155,8 +155,22 @@ TEST_F(HostWindow, TheNameDialogRenamesTheCurrentProgramAndItsMenuItem) {
     const char* expected = confirm ? "Program 41 Solo" : "Program 41";
     EXPECT_STREQ(processor_.programName(40), expected);
     EXPECT_EQ(window.menuBar().menu(5)->item(9)->text, expected);
-    EXPECT_EQ(mainCommands(), confirm ? Commands{40509} : Commands{}) << "shows the new name";
+    // The LCD shows the new name; the program is not chosen again, which would recall its
+    // stored values over what the player changed since.
+    EXPECT_EQ(mainCommands(), Commands{});
+    const auto& shown = editor_.window->messages;
+    ASSERT_EQ(shown.size(), confirm ? 1u : 0u);
+    if (confirm) {
+      EXPECT_EQ(shown[0].code, evaHostWindow::kMessageShowText);
+      EXPECT_EQ(shown[0].value, 1);
+      EXPECT_EQ(shown[0].text, "PROGRAM 41 SOLO");
+    }
   }
+  // Keys typed while the host window has the focus reach the main window (LCD naming).
+  input_->focus(window.nativeHandle());
+  input_->typeText("a");
+  ASSERT_TRUE(passUntil([&] { return !editor_.window->keys.empty(); }));
+  EXPECT_EQ(editor_.window->keys.front(), 'a');
 }
 
 // Quitting while audio runs: the device has stopped before the processor deletes its rack.
