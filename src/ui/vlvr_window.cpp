@@ -112,6 +112,8 @@ void vlvrWindow::openWindow() {
   formatItemText(kFrontPanel, vlvrPanel::kProgramNumber, "%03d", processor().getProgram() + 1);
   front()->setControl(vlvrPanel::kNote, 0);
   front()->setControl(vlvrPanel::kSharp, 0);
+  // The tuner starts off: its needle off the scale too, not lit at the flat end.
+  front()->setControl(vlvrPanel::kNeedle, vlvrPanel::kNeedleOff);
   showControl(kFrontPanel, vlvrPanel::kNamingHint, false);
   showControl(kFrontPanel, vlvrPanel::kCancelButton, false);
   showPanel(kFrontPanel);

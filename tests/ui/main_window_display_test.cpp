@@ -37,6 +37,7 @@ std::vector<uint32_t> pixelsOf(const std::string& path, int width, int height) {
 }
 
 TEST_F(MainWindow, TunerSwitchPositionsAndTheReadoutOfATone) {
+  EXPECT_EQ(value(C::kNeedle), ui::vlvrPanel::kNeedleOff) << "the tuner opens off";
   ASSERT_TRUE(drag(C::kTunerSwitch, 10));  // 10 px per position
   ASSERT_EQ(value(C::kTunerSwitch), 0);
   EXPECT_TRUE(rack().tunerModeOn() && rack().tunerModeMute());
