@@ -135,6 +135,8 @@ TEST_F(MainWindow, ProgramsWrapAndFollowMenusAndProgramChanges) {
 }
 
 TEST_F(MainWindow, NamingAProgram) {
+  HostStub host(*engine_);
+  ASSERT_TRUE(host.openTopLevel(200, 100, "host"));
   ASSERT_TRUE(click(C::kNameButton));
   EXPECT_EQ(window().nameEdit().target(), 32) << "program 1 is never a target";
   EXPECT_EQ(text(C::kMessage), "PROGRAM 1_");
@@ -148,6 +150,7 @@ TEST_F(MainWindow, NamingAProgram) {
   EXPECT_EQ(text(C::kMessage), "PROGRAM 1AXYZ-UVW._");
   ASSERT_TRUE(typeKey(XK_Return, [&] { return !window().nameEdit().editing(); }));
   EXPECT_STREQ(processor().programName(32), "PROGRAM 1AXYZ-UVW.");
+  EXPECT_EQ(host.item(32).text, "PROGRAM 1AXYZ-UVW.") << "its menu item is renamed";
   EXPECT_EQ(text(C::kProgramNumber), "033");
   EXPECT_FALSE(shown(C::kNamingHint) || shown(C::kCancelButton));
 
