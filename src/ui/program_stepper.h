@@ -16,14 +16,17 @@ class ProgramStepper : public ProgramChanger {
   static constexpr int kProgramCount = 128;
 
   ProgramStepper(plugin::evaProcessor& processor, LcdDisplay& lcd)
-      : processor_(processor), lcd_(lcd) {}
+      : processor_(processor), lcd_(&lcd) {}
+  // Without an LCD nothing is shown, and a step neither allocates nor waits: a plug-in takes
+  // its steps on the host's audio thread.
+  explicit ProgramStepper(plugin::evaProcessor& processor) : processor_(processor) {}
 
   void changeProgram(int step) override;
   void selectProgram(int program) override;
 
  private:
   plugin::evaProcessor& processor_;
-  LcdDisplay& lcd_;
+  LcdDisplay* lcd_ = nullptr;
 };
 
 }  // namespace ui

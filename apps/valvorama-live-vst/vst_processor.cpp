@@ -1,0 +1,122 @@
+#include "vst_processor.h"
+
+#include <cstring>
+#include <thread>
+
+#include "ui/eva_engine.h"
+#include "vst_events.h"
+
+namespace vstplugin {
+
+VstProcessor::VstProcessor(ui::evaEngine* engine)
+    : plugin::vlvrProcessor(engine), uiEngine_(engine), midi_(*this) {}
+
+VstProcessor::~VstProcessor() {
+  withdrawWindowMidi();
+}
+
+void VstProcessor::setParameter(int32_t index, float normalised) {
+  uiEngine_->makeCurrent();
+  vlvrProcessor::setParameter(index, normalised);
+}
+
+float VstProcessor::getParameter(int32_t index) {
+  uiEngine_->makeCurrent();
+  return vlvrProcessor::getParameter(index);
+}
+
+void VstProcessor::process(float** inputs, float** outputs, int32_t frames) {
+  uiEngine_->makeCurrent();
+  vlvrProcessor::process(inputs, outputs, frames);
+}
+
+void VstProcessor::processReplacing(float** inputs, float** outputs, int32_t frames) {
+  uiEngine_->makeCurrent();
+  vlvrProcessor::processReplacing(inputs, outputs, frames);
+}
+
+intptr_t VstProcessor::dispatcher(int32_t opcode, int32_t index, intptr_t value, void* ptr,
+                                  float opt) {
+  uiEngine_->makeCurrent();
+  switch (opcode) {
+    case plugin::effClose:
+      closeInstance();
+      return 0;
+    case plugin::effEditOpen: {
+      withdrawWindowMidi();  // opening again closes the window that is open
+      const intptr_t opened = vlvrProcessor::dispatcher(opcode, index, value, ptr, opt);
+      windowMidi_.store(uiEngine_->midiHandler());
+      return opened;
+    }
+    case plugin::effEditClose:
+      withdrawWindowMidi();
+      vlvrProcessor::dispatcher(opcode, index, value, ptr, opt);
+      midi_.loadMappings();  // as the window left them: it may have learned
+      return 0;
+    case plugin::effEditIdle:
+      vlvrProcessor::dispatcher(opcode, index, value, ptr, opt);
+      // The window is gone without effEditClose when the host destroyed its parent.
+      if (windowMidi_.load() && !uiEngine_->midiHandler()) {
+        withdrawWindowMidi();
+        midi_.loadMappings();
+      }
+      return 0;
+    default:
+      return vlvrProcessor::dispatcher(opcode, index, value, ptr, opt);
+  }
+}
+
+void VstProcessor::setupPlug() {
+  vlvrProcessor::setupPlug();
+  canProcessReplacing();
+}
+
+intptr_t VstProcessor::canDo(const char* text) {
+  return std::strcmp(text, "receiveVstEvents") == 0 || std::strcmp(text, "receiveVstMidiEvent") == 0
+             ? 1
+             : 0;
+}
+
+// Sequentially consistent on purpose: either the window's withdrawal is seen here, or the
+// withdrawing thread sees this call in progress and waits for it.
+intptr_t VstProcessor::processEvents(void* events) {
+  uiEngine_->makeCurrent();
+  const auto* list = static_cast<const VstEventList*>(events);
+  if (!list) return 0;
+  eventsInProgress_.fetch_add(1);
+  plugin::MidiHandler* window = windowMidi_.load();
+  plugin::MidiHandler& handler = window ? *window : midi_.handler();
+  VstEvent* const* slots = list->events;
+  for (int32_t i = 0; i < list->numEvents; ++i) {
+    const VstEvent* event = slots[i];
+    if (!event || event->type != kVstMidiType) continue;
+    const auto* midi = reinterpret_cast<const VstMidiEvent*>(event);
+    const uint8_t bytes[3] = {static_cast<uint8_t>(midi->midiData[0]),
+                              static_cast<uint8_t>(midi->midiData[1]),
+                              static_cast<uint8_t>(midi->midiData[2])};
+    handler.onMidiMessage(bytes);
+  }
+  eventsInProgress_.fetch_sub(1);
+  if (!window) midi_.takePending();
+  return 1;
+}
+
+void VstProcessor::readSettings() {
+  bank_.load(*this);
+  midi_.loadMappings();
+}
+
+void VstProcessor::withdrawWindowMidi() {
+  if (!windowMidi_.exchange(nullptr)) return;
+  while (eventsInProgress_.load() != 0)
+    std::this_thread::yield();
+}
+
+void VstProcessor::closeInstance() {
+  withdrawWindowMidi();
+  if (editor_) editor_->close();  // the window writes its files as it closes
+  bank_.saveIfChanged(*this);
+  delete this;
+}
+
+}  // namespace vstplugin
