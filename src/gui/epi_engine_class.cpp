@@ -22,6 +22,11 @@ bool epiEngineClass::openDisplay(const char* name, std::string& error) {
   return display_ != nullptr;
 }
 
+void epiEngineClass::closeDisplay() {
+  closeAllWindows();
+  display_.reset();
+}
+
 void epiEngineClass::run() {
   running_ = true;
   beforeLoop();

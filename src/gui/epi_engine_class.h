@@ -38,6 +38,8 @@ class epiEngineClass {
   // when there is none; windows then fail to open and everything else goes on working.
   bool openDisplay(const char* name, std::string& error);
   platform::NativeDisplay* display() const { return display_.get(); }
+  // Closes every window, then the connection.
+  void closeDisplay();
 
   bool running() const { return running_; }
   void setRunning(bool running) { running_ = running; }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 namespace gui {
@@ -17,15 +18,15 @@ const TimerClock& systemMillisecondClock();
 // Milliseconds from the high-resolution counter.
 const TimerClock& highResolutionClock();
 
-// Passes of the application's event loop; the loop calls pass() once per iteration. Used on the
-// user-interface thread only.
+// Passes of the application's event loop; the loop calls pass() once per iteration. Shared by
+// every engine of the process (plug-in instances pass on threads of their own).
 class LoopPassCounter : public TimerClock {
  public:
-  uint64_t now() const override { return passes_; }
-  void pass() { ++passes_; }
+  uint64_t now() const override { return passes_.load(std::memory_order_relaxed); }
+  void pass() { passes_.fetch_add(1, std::memory_order_relaxed); }
 
  private:
-  uint64_t passes_ = 0;
+  std::atomic<uint64_t> passes_{0};
 };
 
 LoopPassCounter& eventLoopPasses();

@@ -15,9 +15,23 @@ class X11Window;
 
 // One Xlib connection and the windows made on it. Every X error and a lost connection are caught
 // here and recorded against this connection; the process is never ended by Xlib (an editor
-// inside a host must not take the host down). Thread: the one that opened it.
+// inside a host must not take the host down). Thread: one at a time (the plug-in's editor uses
+// it under its engine's lock, from the host's thread or its own timer).
 class X11Display final : public NativeDisplay {
  public:
+  // Xlib's error handlers are process-wide. Ours are in place only while a scope lives (on any
+  // thread; they nest): every call that may talk to the server opens one, because only then does
+  // Xlib read our connections and report their errors. Outside them a host's own handlers stand
+  // untouched, and none of ours is left behind when a plug-in library is unloaded. Errors of
+  // other connections that arrive meanwhile go on to the handlers ours displaced.
+  class HandlerScope {
+   public:
+    HandlerScope();
+    ~HandlerScope();
+    HandlerScope(const HandlerScope&) = delete;
+    HandlerScope& operator=(const HandlerScope&) = delete;
+  };
+
   static std::unique_ptr<X11Display> connect(const char* name, std::string& error);
   ~X11Display() override;
   X11Display(const X11Display&) = delete;

@@ -103,6 +103,7 @@ unsigned long channel(uint32_t value8, unsigned long mask) {
 
 std::unique_ptr<X11Window> X11Window::create(X11Display& display, Window parent, bool topLevel,
                                              int32_t x, int32_t y, int32_t width, int32_t height) {
+  X11Display::HandlerScope handlers;
   Display* xDisplay = display.xDisplay();
   width = clampSide(width);
   height = clampSide(height);
@@ -150,6 +151,7 @@ X11Window::X11Window(X11Display& display, Window window, const XWindowAttributes
 
 X11Window::~X11Window() {
   if (display_) {
+    X11Display::HandlerScope handlers;
     display_->detach(window_);
     // A window X has already destroyed (its parent went first) answers BadWindow, which the
     // display swallows.
@@ -162,6 +164,7 @@ X11Window::~X11Window() {
 
 // Closing the connection frees the window on the server.
 void X11Window::orphan() {
+  X11Display::HandlerScope handlers;
   XFreeGC(display_->xDisplay(), gc_);
   display_ = nullptr;
   gone_ = true;
@@ -175,6 +178,7 @@ void X11Window::present(int32_t x, int32_t y, int32_t width, int32_t height) {
   const int32_t left = std::max(x, 0), top = std::max(y, 0);
   const int32_t right = std::min(x + width, width_), bottom = std::min(y + height, height_);
   if (!live() || right <= left || bottom <= top) return;
+  X11Display::HandlerScope handlers;
   cairo_surface_flush(back_);
   if (direct_)
     putDirect(left, top, right - left, bottom - top);
@@ -231,6 +235,7 @@ void X11Window::putConverted(int32_t x, int32_t y, int32_t width, int32_t height
 
 void X11Window::setTitle(const std::string& title) {
   if (!live() || !topLevel_) return;
+  X11Display::HandlerScope handlers;
   Display* xDisplay = display_->xDisplay();
   XStoreName(xDisplay, window_, title.c_str());
   XChangeProperty(xDisplay, window_, display_->atom("_NET_WM_NAME"), display_->atom("UTF8_STRING"),
@@ -243,6 +248,7 @@ void X11Window::resize(int32_t width, int32_t height) {
   width = clampSide(width);
   height = clampSide(height);
   if (live()) {
+    X11Display::HandlerScope handlers;
     XResizeWindow(display_->xDisplay(), window_, static_cast<unsigned>(width),
                   static_cast<unsigned>(height));
     XFlush(display_->xDisplay());
@@ -252,6 +258,7 @@ void X11Window::resize(int32_t width, int32_t height) {
 
 void X11Window::show() {
   if (!live()) return;
+  X11Display::HandlerScope handlers;
   if (topLevel_)
     XMapRaised(display_->xDisplay(), window_);
   else
@@ -261,6 +268,7 @@ void X11Window::show() {
 
 void X11Window::hide() {
   if (!live()) return;
+  X11Display::HandlerScope handlers;
   XUnmapWindow(display_->xDisplay(), window_);
   XFlush(display_->xDisplay());
 }

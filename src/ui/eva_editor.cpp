@@ -1,5 +1,6 @@
 #include "ui/eva_editor.h"
 
+#include <mutex>
 #include <string>
 
 #include "plugin/eva_processor.h"
@@ -23,6 +24,7 @@ intptr_t evaEditor::getRect(plugin::ERect** rect) {
   if (!rect) return 0;
   *rect = nullptr;
   if (!engine_) return 0;
+  std::lock_guard lock(engine_->userInterfaceMutex());
   engine_->makeCurrent();
   // Per editor rather than shared, so two plug-in instances never write one record.
   rect_ = engine_->editorSize();
@@ -32,6 +34,7 @@ intptr_t evaEditor::getRect(plugin::ERect** rect) {
 
 intptr_t evaEditor::open(void* parent) {
   if (!engine_) return 0;
+  std::lock_guard lock(engine_->userInterfaceMutex());
   if (open_) close();
   engine_->makeCurrent();
   engine_->setHasWindow(true);
@@ -39,13 +42,23 @@ intptr_t evaEditor::open(void* parent) {
   engine_->attachToHost(parent);
   openWindow(parent);
   open_ = true;
+  if (window_ && engine_->inPluginHost()) {
+    if (!timer_) {
+      timer_ = std::make_unique<EditorIdleTimer>(engine_->userInterfaceMutex(), [this] { pass(); });
+    }
+    timer_->hostPassed();  // the host's idle calls get their chance first
+    timer_->start();
+  }
   return 1;
 }
 
 void evaEditor::openWindow(void* parent) {
   if (!parent || !processor_) return;
   std::string error;
-  if (!engine_->display() && !engine_->openDisplay(nullptr, error)) return;
+  if (!engine_->display()) {
+    if (!engine_->openDisplay(nullptr, error)) return;
+    ownsDisplay_ = true;
+  }
   std::unique_ptr<evaWindow> window = engine_->createWindow();
   if (!window) return;
   const plugin::ERect size = engine_->editorSize();
@@ -59,10 +72,15 @@ void evaEditor::openWindow(void* parent) {
 
 void evaEditor::close() {
   if (!open_) return;
+  std::lock_guard lock(engine_->userInterfaceMutex());
+  if (timer_) timer_->stop();
   if (window_) {
     window_->close();  // its last words write the files
     window_.reset();
   }
+  // The connection this editor opened goes with it, and whatever else was shown on it.
+  if (ownsDisplay_) engine_->closeDisplay();
+  ownsDisplay_ = false;
   engine_->detachFromHost();
   engine_->setHasWindow(false);
   parent_ = nullptr;
@@ -71,21 +89,32 @@ void evaEditor::close() {
 
 void evaEditor::idle() {
   if (!engine_) return;
+  if (timer_) timer_->hostPassed();
+  // The editor's timer is making a pass right now: this call has nothing left to do.
+  std::unique_lock lock(engine_->userInterfaceMutex(), std::try_to_lock);
+  if (lock) pass();
+}
+
+void evaEditor::pass() {
   engine_->makeCurrent();
   engine_->processEvents(0);
-  if (updatePending_) update();
+  if (updatePending_.load(std::memory_order_relaxed)) update();
 }
 
 void evaEditor::update() {
-  updatePending_ = false;
+  updatePending_.store(false, std::memory_order_relaxed);
+  if (!engine_) return;
+  std::lock_guard lock(engine_->userInterfaceMutex());
   if (window_) window_->invalidate();
 }
 
 void evaEditor::postUpdate() {
-  updatePending_ = true;
+  updatePending_.store(true, std::memory_order_relaxed);
 }
 
 void evaEditor::parameterDisplayChanged(int32_t index, float value) {
+  if (!engine_) return;
+  std::lock_guard lock(engine_->userInterfaceMutex());
   if (window_) window_->updateControlForParameter(index, value);
 }
 

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <new>
 
@@ -15,7 +16,8 @@ namespace ui {
 
 namespace {
 
-evaEngine* currentEngine = nullptr;
+// Instances of a plug-in make themselves current from several threads.
+std::atomic<evaEngine*> currentEngine{nullptr};
 
 // The editor's size when the main picture cannot be read (an update file that dropped it).
 constexpr int16_t kPanelWidth = 800;
@@ -33,16 +35,17 @@ evaEngine::~evaEngine() {
   ownedByProcessor_ = false;
   deleteEditor();
   delete processor_;
-  if (resourcesInUse_) framework::ResourceFile::setApplication(nullptr);
-  if (currentEngine == this) currentEngine = nullptr;
+  if (resourcesInUse_) releaseResources();
+  evaEngine* self = this;
+  currentEngine.compare_exchange_strong(self, nullptr, std::memory_order_relaxed);
 }
 
 evaEngine* evaEngine::current() {
-  return currentEngine;
+  return currentEngine.load(std::memory_order_relaxed);
 }
 
 void evaEngine::makeCurrent() {
-  currentEngine = this;
+  currentEngine.store(this, std::memory_order_relaxed);
 }
 
 const framework::ResourceFile* evaEngine::resourceFile() const {
@@ -60,9 +63,15 @@ bool evaEngine::releaseForProcessor() {
   // The processor is being destroyed: it only needs to lose its editor.
   deleteEditor();
   processor_ = nullptr;
-  if (resourcesInUse_) framework::ResourceFile::setApplication(nullptr);
-  resourcesInUse_ = false;
+  if (resourcesInUse_) releaseResources();
   return true;
+}
+
+// Another instance's file may have become the application's since.
+void evaEngine::releaseResources() {
+  if (framework::ResourceFile::application() == &resources_)
+    framework::ResourceFile::setApplication(nullptr);
+  resourcesInUse_ = false;
 }
 
 std::unique_ptr<evaWindow> evaEngine::createWindow() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "framework/resource_file.h"
@@ -22,7 +23,9 @@ class evaWindow;
 // product's engine overrides the factory operations.
 //
 // One engine per stand-alone process; a plug-in host may load several, each with its own display
-// connection, so nothing but the current-engine pointer is shared between them.
+// connection, so nothing but the current-engine pointer is shared between them. In a plug-in host
+// the user interface runs on the host's thread or the editor's own timer: whoever touches the
+// windows or the display holds userInterfaceMutex().
 //
 // Ownership: until init() succeeds the engine owns what it created. From then on the processor
 // owns the engine: deleting the processor releases the engine's resources and deletes it.
@@ -69,6 +72,10 @@ class evaEngine : public plugin::ProcessorEngine, public gui::epiEngineClass {
   void setHostCallback(plugin::audioMasterCallback callback) { hostCallback_ = callback; }
   void setStandAlone(bool standAlone) { standAlone_ = standAlone; }
   bool standAlone() const { return standAlone_; }
+  // Inside a plug-in host: the host keeps the processor's state and drives the editor through its
+  // callback and idle calls (the stand-alone clears the callback).
+  bool inPluginHost() const { return hostCallback_ != nullptr && !standAlone_; }
+  std::recursive_mutex& userInterfaceMutex() { return userInterfaceMutex_; }
 
   plugin::evaProcessor* processor() const { return processor_; }
   evaEditor* editor() const { return editor_; }
@@ -92,6 +99,7 @@ class evaEngine : public plugin::ProcessorEngine, public gui::epiEngineClass {
 
  private:
   bool openResources();
+  void releaseResources();
   void deleteEditor();
 
   evaEditor* editor_ = nullptr;
@@ -103,6 +111,7 @@ class evaEngine : public plugin::ProcessorEngine, public gui::epiEngineClass {
   bool standAlone_ = false;
   bool hasWindow_ = false;
   plugin::audioMasterCallback hostCallback_ = nullptr;
+  std::recursive_mutex userInterfaceMutex_;
   void* hostParent_ = nullptr;
   std::string applicationPath_;
   std::string resourcePath_;

@@ -147,9 +147,16 @@ void vlvrWindow::setupParameterControls() {
 
 void vlvrWindow::loadFiles() {
   preferences_.load(SettingsFolder::file(vlvrPreferences::kFileName));
-  preferences_.apply(processor());
   showSkin();
-  changeProgram(0);
+  if (application().inPluginHost()) {
+    // The host keeps the sound (its program, its automation): opening the editor shows it.
+    preferences_.applyTunerReference(processor());
+    showProgram();
+    showLampsFromParameters();
+  } else {
+    preferences_.apply(processor());
+    changeProgram(0);
+  }
   midi_.loadMappings(SettingsFolder::file(vlvrMidiControl::kMappingsFileName));
   openedPrograms_ = processor().programs();
 }
