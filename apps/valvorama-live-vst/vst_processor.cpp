@@ -3,10 +3,18 @@
 #include <cstring>
 #include <thread>
 
+#include "plugin/sample_rate.h"
 #include "ui/eva_engine.h"
 #include "vst_events.h"
 
 namespace vstplugin {
+namespace {
+
+// Rates a host may ask for; anything else (0, NaN, a slip) keeps the rate in force.
+constexpr float kLowestRate = 8000.0f;
+constexpr float kHighestRate = 768000.0f;
+
+}  // namespace
 
 VstProcessor::VstProcessor(ui::evaEngine* engine)
     : plugin::vlvrProcessor(engine), uiEngine_(engine), midi_(*this) {}
@@ -64,6 +72,23 @@ intptr_t VstProcessor::dispatcher(int32_t opcode, int32_t index, intptr_t value,
     default:
       return vlvrProcessor::dispatcher(opcode, index, value, ptr, opt);
   }
+}
+
+void VstProcessor::setSampleRate(float rate) {
+  if (!(rate >= kLowestRate && rate <= kHighestRate)) return;
+  vlvrProcessor::setSampleRate(rate);
+  // Hosts change the rate while the plug-in is suspended, when the rack may be reformatted.
+  setDspSampleRate(static_cast<int32_t>(rate));
+}
+
+void VstProcessor::setBlockSizeAndSampleRate(int32_t size, float rate) {
+  setBlockSize(size);
+  setSampleRate(rate);
+}
+
+void VstProcessor::createDsp() {
+  plugin::setProcessSampleRate(getSampleRate());
+  vlvrProcessor::createDsp();
 }
 
 void VstProcessor::setupPlug() {

@@ -34,6 +34,12 @@ class VstProcessor : public plugin::vlvrProcessor {
   void process(float** inputs, float** outputs, int32_t frames) override;
   void processReplacing(float** inputs, float** outputs, int32_t frames) override;
   intptr_t dispatcher(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) override;
+  // The host's rate is the rack's: the stand-alone's racks take the process's rate, which no
+  // host sets for a plug-in. (Instances of one process opening at different rates at the same
+  // moment could still cross; hosts run all their plug-ins at one rate.)
+  void setSampleRate(float rate) override;
+  void setBlockSizeAndSampleRate(int32_t size, float rate) override;
+  void createDsp() override;
   void setupPlug() override;
   intptr_t canDo(const char* text) override;
   intptr_t processEvents(void* events) override;

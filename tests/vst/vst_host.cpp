@@ -125,25 +125,27 @@ void VstInstance::processReplacing(float* inLeft, float* inRight, float* outLeft
 }
 
 intptr_t VstInstance::sendMidi(const std::vector<std::vector<uint8_t>>& messages) {
-  std::vector<vstabi::MidiEvent> events(messages.size());
-  // The list is a count and then as many pointers, however many that is.
+  MidiEventList events(messages);
+  return dispatch(vstabi::kProcessEvents, 0, 0, events.list());
+}
+
+MidiEventList::MidiEventList(const std::vector<std::vector<uint8_t>>& messages)
+    : events_(messages.size()) {
+  // A count and then as many pointers, however many that is.
   const size_t pointers = std::max<size_t>(messages.size(), 2);
-  std::vector<char> list(offsetof(vstabi::Events, events) + pointers * sizeof(vstabi::Event*));
-  auto* header = reinterpret_cast<vstabi::Events*>(list.data());
+  storage_.resize(offsetof(vstabi::Events, events) + pointers * sizeof(vstabi::Event*));
+  auto* header = reinterpret_cast<vstabi::Events*>(storage_.data());
   header->numEvents = static_cast<int32_t>(messages.size());
   header->reserved = 0;
   vstabi::Event** slots = header->events;
   for (size_t i = 0; i < messages.size(); ++i) {
-    vstabi::MidiEvent& event = events[i];
-    event = vstabi::MidiEvent{};
+    vstabi::MidiEvent& event = events_[i];
     event.type = vstabi::kMidiEventType;
     event.byteSize = sizeof(vstabi::MidiEvent);
-    for (size_t b = 0; b < 3 && b < messages[i].size(); ++b) {
+    for (size_t b = 0; b < 3 && b < messages[i].size(); ++b)
       event.midiData[b] = static_cast<char>(messages[i][b]);
-    }
     slots[i] = reinterpret_cast<vstabi::Event*>(&event);
   }
-  return dispatch(vstabi::kProcessEvents, 0, 0, header);
 }
 
 std::vector<HostCall> VstInstance::calls() const {

@@ -38,6 +38,18 @@ class VstLibrary {
   std::string error_;
 };
 
+// An effProcessEvents list of short MIDI messages (status, data 1, data 2), each at frame 0,
+// built beforehand so that sending it allocates nothing.
+class MidiEventList {
+ public:
+  explicit MidiEventList(const std::vector<std::vector<uint8_t>>& messages);
+  void* list() { return storage_.data(); }
+
+ private:
+  std::vector<vstabi::MidiEvent> events_;
+  std::vector<char> storage_;
+};
+
 // One plug-in instance made by the library's entry point, with a host callback that records
 // every call and answers a host's version (2400) and 0 to everything else, unless a test sets
 // its own answers. Its calls may come from any thread.
@@ -69,8 +81,7 @@ class VstInstance {
   // Stereo processReplacing of one host block.
   void processReplacing(float* inLeft, float* inRight, float* outLeft, float* outRight,
                         int32_t frames);
-  // Short MIDI messages (status, data 1, data 2) sent in one effProcessEvents call, each at
-  // frame 0 of the block.
+  // Short MIDI messages sent in one effProcessEvents call.
   intptr_t sendMidi(const std::vector<std::vector<uint8_t>>& messages);
 
   std::vector<HostCall> calls() const;
