@@ -178,6 +178,7 @@ void evaEngine::detachFromHost() {
 }
 
 plugin::MidiHandler* evaEngine::midiHandler() const {
+  std::lock_guard lock(userInterfaceMutex_);
   evaWindow* window = editor_ ? editor_->window() : nullptr;
   return window && window->isOpen() ? window->midiHandler() : nullptr;
 }

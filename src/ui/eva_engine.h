@@ -66,6 +66,7 @@ class evaEngine : public plugin::ProcessorEngine, public gui::epiEngineClass {
   // One pass of the framework's event processing is the framework's processEvents(0).
 
   // Where MIDI input goes: the open main window's MIDI handling; null while no window is open.
+  // Asked on the user-interface side (it may wait for the editor's timer to finish a pass).
   plugin::MidiHandler* midiHandler() const;
 
   // The host main's settings, made before init().
@@ -111,7 +112,7 @@ class evaEngine : public plugin::ProcessorEngine, public gui::epiEngineClass {
   bool standAlone_ = false;
   bool hasWindow_ = false;
   plugin::audioMasterCallback hostCallback_ = nullptr;
-  std::recursive_mutex userInterfaceMutex_;
+  mutable std::recursive_mutex userInterfaceMutex_;
   void* hostParent_ = nullptr;
   std::string applicationPath_;
   std::string resourcePath_;
