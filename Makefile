@@ -9,7 +9,7 @@ FUZZ_DIR    := build/fuzz
 FUZZERS     := fuzz_atoms_file fuzz_text_settings fuzz_resource_file fuzz_driver_registry fuzz_program_bank fuzz_panel_resource
 CTEST_FLAGS := --output-on-failure --timeout 600 -j $(JOBS)
 
-.PHONY: demo test deps release asan tsan test-release test-asan test-tsan bench fuzz format clean
+.PHONY: demo test deps release install asan tsan test-release test-asan test-tsan bench fuzz format clean
 
 demo: deps release
 	$(RELEASE_DIR)/apps/valvorama/valvorama demo demo
@@ -28,6 +28,15 @@ deps:
 release:
 	cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(RELEASE_DIR) -j $(JOBS)
+
+# The programs, the resource file, the JACK driver and the VST2 plug-in under PREFIX, inside
+# DESTDIR when given (a staging folder for packaging). The prefix is built in: the driver's
+# registry entry names the library by its installed path.
+PREFIX ?= /usr/local
+install:
+	cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=$(PREFIX)
+	cmake --build $(RELEASE_DIR) -j $(JOBS)
+	DESTDIR="$(DESTDIR)" cmake --install $(RELEASE_DIR)
 
 asan:
 	cmake -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DVALVO_SANITIZE=ON -DVALVO_BENCH=OFF

@@ -1,6 +1,7 @@
 #include "vst_processor.h"
 
 #include <cstring>
+#include <mutex>
 #include <thread>
 
 #include "plugin/sample_rate.h"
@@ -53,7 +54,7 @@ intptr_t VstProcessor::dispatcher(int32_t opcode, int32_t index, intptr_t value,
     case plugin::effEditOpen: {
       withdrawWindowMidi();  // opening again closes the window that is open
       const intptr_t opened = vlvrProcessor::dispatcher(opcode, index, value, ptr, opt);
-      windowMidi_.store(uiEngine_->midiHandler());
+      windowMidi_.store(windowMidiHandler());
       return opened;
     }
     case plugin::effEditClose:
@@ -64,7 +65,7 @@ intptr_t VstProcessor::dispatcher(int32_t opcode, int32_t index, intptr_t value,
     case plugin::effEditIdle:
       vlvrProcessor::dispatcher(opcode, index, value, ptr, opt);
       // The window is gone without effEditClose when the host destroyed its parent.
-      if (windowMidi_.load() && !uiEngine_->midiHandler()) {
+      if (windowMidi_.load() && !windowMidiHandler()) {
         withdrawWindowMidi();
         midi_.loadMappings();
       }
@@ -102,6 +103,10 @@ intptr_t VstProcessor::canDo(const char* text) {
              : 0;
 }
 
+bool VstProcessor::canParameterBeAutomated(int32_t index) {
+  return index >= 0 && index < numParams();
+}
+
 // Sequentially consistent on purpose: either the window's withdrawal is seen here, or the
 // withdrawing thread sees this call in progress and waits for it.
 intptr_t VstProcessor::processEvents(void* events) {
@@ -129,6 +134,11 @@ intptr_t VstProcessor::processEvents(void* events) {
 void VstProcessor::readSettings() {
   bank_.load(*this);
   midi_.loadMappings();
+}
+
+plugin::MidiHandler* VstProcessor::windowMidiHandler() {
+  std::lock_guard lock(uiEngine_->userInterfaceMutex());  // the editor's timer may be at work
+  return uiEngine_->midiHandler();
 }
 
 void VstProcessor::withdrawWindowMidi() {

@@ -14,9 +14,10 @@ class evaEngine;
 namespace vstplugin {
 
 // The amp's processor as a host's plug-in. Unlike the stand-alone's it says it can replace
-// (hosts refuse or fall back to the accumulating call without the flag), takes MIDI events
-// from the host, reads the stand-alone's program bank when it is made and writes it back when
-// the host closes it, and deletes itself on effClose, as a plug-in's owner expects.
+// (hosts refuse or fall back to the accumulating call without the flag), says its parameters
+// can be automated, takes MIDI events from the host, reads the stand-alone's program bank when it
+// is made and writes it back when the host closes it, and deletes itself on effClose, as a
+// plug-in's owner expects.
 //
 // Each entry point makes this instance's engine current first: several instances share the
 // process.
@@ -42,12 +43,15 @@ class VstProcessor : public plugin::vlvrProcessor {
   void createDsp() override;
   void setupPlug() override;
   intptr_t canDo(const char* text) override;
+  // Every parameter: a host asks before it offers one for automation.
+  bool canParameterBeAutomated(int32_t index) override;
   intptr_t processEvents(void* events) override;
 
   // The settings folder's bank and mappings, once the engine is initialised.
   void readSettings();
 
  private:
+  plugin::MidiHandler* windowMidiHandler();
   void withdrawWindowMidi();
   // effClose: the editor's files, the bank, then the instance itself. Nothing may touch this
   // object afterwards.

@@ -75,11 +75,14 @@ TEST_F(PluginDispatcher, AnswersTheFixedQueries) {
   };
   for (const Query q : {Query{vstabi::kIdentify, vstabi::fourCC("NvEf")}, Query{vstabi::kGetVu, 0},
                         Query{vstabi::kGetVstVersion, 2300}, Query{vstabi::kGetPlugCategory, 0},
-                        Query{vstabi::kGetTailSize, 0}, Query{vstabi::kCanBeAutomated, 0},
-                        Query{vstabi::kGetVendorVersion, 0}, Query{vstabi::kStartProcess, 0},
-                        Query{vstabi::kLastOpcode + 1, 0}}) {
+                        Query{vstabi::kGetTailSize, 0}, Query{vstabi::kGetVendorVersion, 0},
+                        Query{vstabi::kStartProcess, 0}, Query{vstabi::kLastOpcode + 1, 0}}) {
     EXPECT_EQ(instance_->dispatch(q.opcode), q.answer) << "opcode " << q.opcode;
   }
+  // Every parameter can be automated, and only those.
+  for (int32_t i = -1; i <= 22; ++i)
+    EXPECT_EQ(instance_->dispatch(vstabi::kCanBeAutomated, i), i >= 0 && i < 22 ? 1 : 0) << i;
+
   void* chunk = &chunk;
   EXPECT_EQ(instance_->dispatch(vstabi::kGetChunk, 0, 0, &chunk), 0);
   EXPECT_EQ(chunk, nullptr);
