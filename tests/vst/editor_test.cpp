@@ -231,7 +231,7 @@ class Editor : public testsupport::XvfbTest {
       box.add(changed(before, now));
       still = now == last ? still + 1 : 0;
       last = now;
-      return still >= 3;
+      return still >= 5;
     });
     return box;
   }
@@ -265,6 +265,7 @@ TEST_F(Editor, ShowsThePanelInTheHostWindowAnimatesFromIdleAndAutomatesAKnobDrag
   const Window host = parent();
   ASSERT_EQ(open(amp, host), 1);
   ASSERT_TRUE(idleUntil({&amp}, [&] { return showsPanel(host); }));
+  settle(amp, host, grab(host_, host));  // the first meter tick lights the gate lamp
   const std::vector<Window> inside = children(host);
   ASSERT_EQ(inside.size(), 1u);
   XWindowAttributes attributes{};
@@ -376,6 +377,8 @@ TEST_F(Editor, TwoInstancesShowTheirOwnEditorsAtOnce) {
   ASSERT_EQ(open(second, bottom), 1);
   EXPECT_EQ(openSockets(), sockets + 2);
   ASSERT_TRUE(idleUntil({&first, &second}, [&] { return showsPanel(top) && showsPanel(bottom); }));
+  settle(first, top, grab(host_, top));
+  settle(second, bottom, grab(host_, bottom));
 
   const Picture topBefore = grab(host_, top), bottomBefore = grab(host_, bottom);
   first.setParameter(kGainRow, 0.0f);
