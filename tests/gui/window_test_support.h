@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "gui/epi_alpha_control_text.h"
 #include "gui/epi_engine_class.h"
 #include "gui/epi_message.h"
 #include "gui/epi_window.h"
@@ -56,7 +57,11 @@ class WindowTest : public XvfbTest {
     input_ = std::make_unique<XTestInput>();
     ASSERT_TRUE(input_->available()) << input_->error();
   }
-  void TearDown() override { engine_.closeAllWindows(); }
+  // Fontconfig's caches go too, or the leak checker reports them.
+  void TearDown() override {
+    engine_.closeAllWindows();
+    gui::releaseFontCaches();
+  }
 
   // Makes passes of the loop until `done` holds; false when it still does not after 5 s.
   bool passUntil(const std::function<bool()>& done) {

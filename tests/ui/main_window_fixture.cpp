@@ -30,6 +30,7 @@ void MainWindowTest::TearDown() {
   input_.reset();
   framework::SettingsFolder::setOverride("");
   folder_.reset();
+  gui::releaseFontCaches();  // or the leak checker reports fontconfig's
 }
 
 void MainWindowTest::openAmp() {
