@@ -130,9 +130,12 @@ std::vector<std::string> AsioRegistry::standardFiles(const std::string& userFile
   const std::string program = programFolder();
   if (!program.empty()) {
     addFolderFiles(program + "/../share/valvorama-live/drivers.d", files);
-    // Programs of a build tree sit two folders below it (apps/<name>/, tests/<suite>/); the
-    // build writes the registry files of the drivers it makes into its own share folder.
-    if (isRegularFile(program + "/../../CMakeCache.txt")) {
+    // Two folders below the share folder's parent sit the installed companion programs
+    // (<prefix>/libexec/valvorama-live/) and the programs of a build tree (apps/<name>/,
+    // tests/<suite>/, whose build writes the registry files of the drivers it makes into its own
+    // share folder).
+    if (program.ends_with("/libexec/valvorama-live") ||
+        isRegularFile(program + "/../../CMakeCache.txt")) {
       addFolderFiles(program + "/../../share/valvorama-live/drivers.d", files);
     }
   }

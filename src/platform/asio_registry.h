@@ -61,9 +61,9 @@ class AsioRegistry {
   static constexpr const char* kUserFileName = "drivers.reg";
 
   // The files read, earliest first: the installed drivers' files ("*.reg" in
-  // <program>/../share/valvorama-live/drivers.d, and in the build tree's share folder when the
-  // program runs from a build tree), the system file, then `userFile`; or only the files of
-  // kFilesVariable.
+  // <program>/../share/valvorama-live/drivers.d; for a companion program in
+  // <prefix>/libexec/valvorama-live/ and for a program of a build tree, in the share folder two
+  // levels up), the system file, then `userFile`; or only the files of kFilesVariable.
   static std::vector<std::string> standardFiles(const std::string& userFile);
   static AsioRegistry loadStandard(const std::string& userFile);
 

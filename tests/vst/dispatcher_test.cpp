@@ -68,6 +68,19 @@ TEST_F(PluginDispatcher, TheRecordIsTheAmpsWithTheReplacingCall) {
   }
 }
 
+// Older hosts look up `main`; each call of either name makes an instance of its own, and one
+// without a host callback is refused.
+TEST_F(PluginDispatcher, BothEntryPointsMakeInstancesOfTheirOwn) {
+  VstInstance legacy(library_, "main");
+  ASSERT_NE(legacy.effect(), nullptr);
+  EXPECT_EQ(legacy.effect()->uniqueID, vstabi::fourCC("Vlvr"));
+  EXPECT_NE(legacy.effect(), instance_->effect());
+  EXPECT_NE(legacy.effect()->object, instance_->effect()->object);
+  legacy.dispatch(vstabi::kSetProgram, 0, 4);
+  EXPECT_EQ(instance_->dispatch(vstabi::kGetProgram), 0);
+  EXPECT_EQ(library_.entryPoint("VSTPluginMain")(nullptr), nullptr);
+}
+
 TEST_F(PluginDispatcher, AnswersTheFixedQueries) {
   struct Query {
     int32_t opcode;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <map>
 
 namespace vsttest {
@@ -19,6 +20,11 @@ std::map<vstabi::Effect*, VstInstance*> instances;
 thread_local VstInstance* creating = nullptr;
 
 }  // namespace
+
+std::string VstLibrary::defaultPath() {
+  const char* chosen = std::getenv("VALVORAMA_VST_PLUGIN");
+  return chosen && *chosen ? chosen : VALVORAMA_VST_PLUGIN;
+}
 
 VstLibrary::VstLibrary(const std::string& path) {
   handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);

@@ -21,7 +21,10 @@ struct HostCall {
 // The plug-in library opened with dlopen, as a host opens it: local symbols, resolved now.
 class VstLibrary {
  public:
-  explicit VstLibrary(const std::string& path = VALVORAMA_VST_PLUGIN);
+  // The build's plug-in, or the file VALVORAMA_VST_PLUGIN names (to try an installed one).
+  static std::string defaultPath();
+
+  explicit VstLibrary(const std::string& path = defaultPath());
   ~VstLibrary();
   VstLibrary(const VstLibrary&) = delete;
   VstLibrary& operator=(const VstLibrary&) = delete;
