@@ -8,10 +8,11 @@
 #include <numbers>
 #include <vector>
 
+#include "support/effect_probe.h"
+
 namespace {
 
 using cd = std::complex<double>;
-using dsp::EffectEvent;
 constexpr int kRate = 44100;
 constexpr int kBlock = 64;
 constexpr uint8_t kGain = 19, kShape = 20;
@@ -19,32 +20,8 @@ constexpr uint8_t kGain = 19, kShape = 20;
 std::unique_ptr<dsp::TDistorsion> makeDistorsion(uint8_t gain, uint8_t shape) {
   auto fx = std::make_unique<dsp::TDistorsion>(nullptr, 0);
   fx->setFormat(1, kRate);
-  fx->processEvent(EffectEvent::controller(kGain, gain));
-  fx->processEvent(EffectEvent::controller(kShape, shape));
-  std::vector<float> silence(kBlock, 0.0f);
-  for (int i = 0; i < 200; ++i)  // let Gain glide home
-    fx->process(silence.data(), silence.data(), kBlock);
-  fx->reset();
+  testsupport::settleWith(*fx, {{kGain, gain}, {kShape, shape}});
   return fx;
-}
-
-std::vector<float> impulseResponse(dsp::TDistorsion& fx, int length) {
-  std::vector<float> x(length, 0.0f), y(length);
-  x[0] = 1.0f;
-  for (int pos = 0; pos < length; pos += kBlock)
-    fx.process(y.data() + pos, x.data() + pos, kBlock);
-  return y;
-}
-
-cd dtft(const std::vector<float>& h, double hz) {
-  cd sum = 0.0;
-  const cd step = std::polar(1.0, -2.0 * std::numbers::pi * hz / kRate);
-  cd z = 1.0;
-  for (float v : h) {
-    sum += double(v) * z;
-    z *= step;
-  }
-  return sum;
 }
 
 // A band-pass of unity mid-band gain with corners lo and hi (rad/s), at the analog frequency
@@ -64,13 +41,13 @@ TEST(TDistorsion, GainSetsDriveAndTheBandStaysUnder3500Hz) {
   };
   for (const Case c : {Case{0, 1.995}, Case{127, 304.0}}) {
     auto fx = makeDistorsion(c.gain, 5);
-    const std::vector<float> h = impulseResponse(*fx, 16384);
+    const std::vector<float> h = testsupport::impulseResponse(*fx, 16384);
     const double g = c.gain / 128.0;
     const double lowCorner = 376.99 * std::pow(2.0, g);
     for (double hz : {300.0, 1000.0, 2000.0, 3439.0, 6000.0, 10000.0}) {
       // At 44.1 kHz the upper corner is 22050 rad/s whatever the Gain.
       const double shape = bandpass(3141.59, 125663.71, hz) * bandpass(lowCorner, 22050.0, hz);
-      EXPECT_NEAR(std::abs(dtft(h, hz)) / shape, c.drive, 0.003 * c.drive)
+      EXPECT_NEAR(std::abs(testsupport::dtft(h, hz)) / shape, c.drive, 0.003 * c.drive)
           << "Gain " << int(c.gain) << " at " << hz << " Hz";
     }
   }

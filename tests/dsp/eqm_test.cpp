@@ -3,15 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <complex>
 #include <numbers>
 #include <vector>
 
+#include "support/effect_probe.h"
 #include "support/signals.h"
 
 namespace {
 
-using dsp::EffectEvent;
 constexpr int kRate = 44100;
 constexpr int kBlock = 64;
 constexpr double kPi = std::numbers::pi;
@@ -31,20 +30,11 @@ enum Controller : uint8_t {
   kLowPassFreq = 113,
 };
 
-struct Setting {
-  uint8_t controller, value;
-};
-
-std::unique_ptr<dsp::EQm> makeEq(std::initializer_list<Setting> settings, int channels = 1,
-                                 int rate = kRate) {
+std::unique_ptr<dsp::EQm> makeEq(std::initializer_list<std::pair<int, int>> settings,
+                                 int channels = 1, int rate = kRate) {
   auto fx = std::make_unique<dsp::EQm>(nullptr, 0);
   fx->setFormat(channels, rate);
-  for (const Setting& s : settings)
-    fx->processEvent(EffectEvent::controller(s.controller, s.value));
-  std::vector<float> silence(kBlock * channels, 0.0f);
-  for (int i = 0; i < 200; ++i)  // let every glide arrive
-    fx->process(silence.data(), silence.data(), kBlock);
-  fx->reset();
+  testsupport::settleWith(*fx, settings);
   return fx;
 }
 
@@ -142,15 +132,7 @@ Peak measurePeak(dsp::EQm& fx, double centre) {
   std::vector<float> x(8192, 0.0f);
   x[0] = 1.0f;
   const std::vector<float> h = run(fx, x);
-  auto gainAt = [&h](double hz) {
-    std::complex<double> sum = 0.0, z = 1.0;
-    const std::complex<double> step = std::polar(1.0, -2.0 * kPi * hz / kRate);
-    for (float v : h) {
-      sum += double(v) * z;
-      z *= step;
-    }
-    return std::abs(sum);
-  };
+  auto gainAt = [&h](double hz) { return std::abs(testsupport::dtft(h, hz)); };
   const double peak = gainAt(centre);
   const double half = std::sqrt(peak);
   auto edge = [&](double inside, double outside) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <random>
 #include <vector>
 
 #include "dsp/allpass_diffuser.h"
@@ -14,7 +13,7 @@ namespace {
 using dsp::TPlateReverb;
 
 constexpr int kN = TPlateReverb::kTankSize;
-constexpr int kTime = 89, kColor = 90, kDensity = 102, kLevel = 104, kAmbient = 103;
+constexpr int kTime = 89, kLevel = 104, kAmbient = 103;
 
 // W1..W4, R1..R4, P1..P14 at 44100 Hz.
 constexpr int kLong[] = {7585, 8612, 7587, 8169, 6241, 4681, 6590, 5506, 1737, 5745, 4468,
@@ -40,25 +39,6 @@ void expectIndices(const TPlateReverb& fx, const int* table, int advanced) {
   }
   for (int k = 0; k < 14; ++k)
     EXPECT_EQ(ix.p[k], (table[8 + k] + advanced) % kN) << "P" << k + 1;
-}
-
-// Seconds for the output energy to fall by 60 dB: a line fitted to 50 ms energy windows between
-// `from` and `to` seconds after an impulse into the left channel at 44100 Hz.
-double measureT60(TPlateReverb& fx, double from, double to) {
-  constexpr int kWindow = 2205;
-  fx.reset();
-  std::vector<float> in(2 * kWindow, 0.0f), out(2 * kWindow);
-  double sx = 0, sy = 0, sxx = 0, sxy = 0, n = 0;
-  for (int w = 0; (w + 0.5) / 20 < to; ++w) {
-    in[0] = w == 0 ? 1.0f : 0.0f;
-    fx.process(out.data(), in.data(), kWindow);
-    double energy = 0;
-    for (float y : out)
-      energy += double(y) * y;
-    const double t = (w + 0.5) / 20, db = 10.0 * std::log10(energy);
-    if (t >= from) sx += t, sy += db, sxx += t * t, sxy += t * db, ++n;
-  }
-  return -60.0 * (n * sxx - sx * sx) / (n * sxy - sx * sy);
 }
 
 TEST(AllpassDiffuser, RecirculatesWithADirectPathOfMinusG) {
@@ -130,7 +110,7 @@ TEST(PlateReverb, TankIndicesFollowTheTablesAndStayInside) {
   }
 }
 
-TEST(PlateReverb, TimeSetsTheDecayAndTheTailFollowsIt) {
+TEST(PlateReverb, TimeSetsTheDecay) {
   TPlateReverb fx(nullptr, 0);
   fx.setFormat(2, 44100);
   settle(fx, {{kTime, 0}});
@@ -139,24 +119,6 @@ TEST(PlateReverb, TimeSetsTheDecayAndTheTailFollowsIt) {
   settle(fx, {{kTime, 64}});
   EXPECT_NEAR(fx.decayTime(), 3.34, 0.005);
   EXPECT_NEAR(fx.decay(), 0.537, 0.001);
-
-  // `decay` is applied once per half loop, whose mean length is the sum of a half's two write
-  // positions: (7585 + 8612 + 7587 + 8169) / 2 samples long, (3791 + 4306 + 3792 + 4084) / 2
-  // short. The 60 dB time is decayTime scaled by that over 0.3 s.
-  struct Case {
-    int time, ambient;
-    double halfLoop, from, to;
-  } cases[] = {{0, 64, 15976.5, 0.2, 1.2},
-               {64, 64, 15976.5, 0.5, 4.0},
-               {127, 64, 15976.5, 1.0, 8.0},
-               {64, 0, 7986.5, 0.3, 2.5}};
-  for (const Case& c : cases) {
-    settle(fx, {{kTime, c.time}, {kAmbient, c.ambient}});
-    const double expected = fx.decayTime() * c.halfLoop / (0.3 * 44100);
-    const double measured = measureT60(fx, c.from, c.to);
-    EXPECT_GT(measured, 0.85 * expected) << c.time << " " << c.ambient;
-    EXPECT_LT(measured, 1.2 * expected) << c.time << " " << c.ambient;
-  }
 }
 
 TEST(PlateReverb, AmbientChangeWhileActiveRestartsTheTail) {
@@ -217,25 +179,6 @@ TEST(PlateReverb, LevelSetsTheDryShareAndChannelsTheWetGain) {
   const std::vector<float> y = testsupport::whiteNoise(2 * 128, 0.5f, 4);
   stereo.process(so.data(), y.data(), 128);
   EXPECT_EQ(so, y);
-}
-
-TEST(PlateReverb, StaysFiniteUnderLoudNoiseAtExtremesAndRates) {
-  for (int rate : {8000, 44100, 192000}) {
-    for (int v : {0, 127}) {
-      TPlateReverb fx(nullptr, 0);
-      fx.setFormat(2, rate);
-      fx.reset();
-      settle(fx, {{kTime, 127}, {kColor, v}, {kDensity, 127 - v}, {kLevel, 127}, {kAmbient, v}});
-      float peak = 0.0f;
-      for (int block = 0; block < 10 * rate / 128; ++block) {
-        std::vector<float> buf = testsupport::whiteNoise(2 * 128, 1.0f, unsigned(block));
-        fx.process(buf.data(), buf.data(), 128);
-        for (float y : buf)
-          peak = std::isfinite(y) ? std::max(peak, std::fabs(y)) : INFINITY;
-      }
-      EXPECT_LT(peak, 20.0f) << rate << " " << v;  // also fails on inf or NaN
-    }
-  }
 }
 
 }  // namespace

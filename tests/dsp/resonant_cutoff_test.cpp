@@ -4,57 +4,34 @@
 
 #include <algorithm>
 #include <cmath>
-#include <complex>
 #include <numbers>
 #include <vector>
 
 #include "dsp/effect_catalogue.h"
+#include "support/effect_probe.h"
 
 namespace {
 
-using dsp::EffectEvent;
 constexpr int kRate = 44100;
 constexpr int kBlock = 64;
 constexpr double kPi = std::numbers::pi;
 constexpr double kK = 2.0 * kRate;
 constexpr uint8_t kFrequency = 21, kResonance = 22, kDepth = 23, kSpeed = 24, kMode = 25;
 
-struct Setting {
-  uint8_t controller, value;
-};
-
-std::unique_ptr<dsp::TResonantCutoff> makeFilter(std::initializer_list<Setting> settings,
-                                                 uint32_t flags = 0) {
-  auto fx = std::make_unique<dsp::TResonantCutoff>(nullptr, flags);
+std::unique_ptr<dsp::TResonantCutoff> makeFilter(
+    std::initializer_list<std::pair<int, int>> settings) {
+  auto fx = std::make_unique<dsp::TResonantCutoff>(nullptr, 0);
   fx->setFormat(1, kRate);
-  for (const Setting& s : settings)
-    fx->processEvent(EffectEvent::controller(s.controller, s.value));
-  std::vector<float> silence(kBlock, 0.0f);
-  for (int i = 0; i < 200; ++i)  // let every glide arrive
-    fx->process(silence.data(), silence.data(), kBlock);
-  fx->reset();
+  testsupport::settleWith(*fx, settings);
   return fx;
 }
 
-std::vector<float> impulseResponse(dsp::TResonantCutoff& fx, int length) {
-  std::vector<float> x(length, 0.0f), y(length);
-  x[0] = 1.0f;
-  for (int pos = 0; pos < length; pos += kBlock)
-    fx.process(y.data() + pos, x.data() + pos, kBlock);
-  return y;
-}
+using testsupport::impulseResponse;
 
 // |H| at the digital frequency onto which the bilinear transform maps the analog `hz`, so
 // that slopes read in analog octaves.
 double gainAtAnalog(const std::vector<float>& h, double hz) {
-  const double digital = std::atan(kPi * hz / kRate) * kRate / kPi;
-  std::complex<double> sum = 0.0, z = 1.0;
-  const std::complex<double> step = std::polar(1.0, -2.0 * kPi * digital / kRate);
-  for (float v : h) {
-    sum += double(v) * z;
-    z *= step;
-  }
-  return std::abs(sum);
+  return std::abs(testsupport::dtft(h, std::atan(kPi * hz / kRate) * kRate / kPi));
 }
 
 double baseCutoff(uint8_t frequency) {
@@ -157,12 +134,8 @@ TEST(TResonantCutoff, EnvelopeFlagOpensTheFilterWithTheInputLevel) {
   auto fx = dsp::createEffect(1203, dsp::TResonantCutoff::kFlagFollowEnvelope);
   ASSERT_NE(fx, nullptr);
   fx->setFormat(1, kRate);
-  for (const Setting s : {Setting{kFrequency, 40}, Setting{kDepth, 32}, Setting{kMode, 1}})
-    fx->processEvent(EffectEvent::controller(s.controller, s.value));
+  testsupport::settleWith(*fx, {{kFrequency, 40}, {kDepth, 32}, {kMode, 1}});
   std::vector<float> x(128, 0.0f), y(128), silence(128, 0.0f);
-  for (int b = 0; b < 100; ++b)
-    fx->process(y.data(), silence.data(), 128);
-  fx->reset();
   x[0] = 1.0f;
   const double base = baseCutoff(40);
   double previous = 0.0;
