@@ -57,13 +57,7 @@ class Cli : public ::testing::Test {
                                 "' '" VALVORAMA_BINARY "' " + arguments + " >'" + out + "' 2>'" +
                                 err + "'";
     const int raw = std::system(command.c_str());
-    auto slurp = [](const std::string& p) {
-      std::ifstream f(p);
-      std::stringstream s;
-      s << f.rdbuf();
-      return s.str();
-    };
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out), slurp(err)};
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp("stdout.txt"), slurp("stderr.txt")};
   }
 
   void writeWav(const std::string& name, const std::vector<float>& mono, int rate = kRate) const {
@@ -289,10 +283,7 @@ TEST_F(Cli, BankWriteListExportImportRoundTrip) {
   EXPECT_EQ(fs::file_size(path("bank.dat")), 69690u);
   ASSERT_EQ(run("bank export bank.dat 1 one.txt").status, 0);
   // Change the volume in the text and bring it back as program 3.
-  std::ifstream in(path("one.txt"));
-  std::stringstream text;
-  text << in.rdbuf();
-  std::string settings = text.str();
+  std::string settings = slurp("one.txt");
   const auto at = settings.find("Volume:80");
   ASSERT_NE(at, std::string::npos) << settings;
   settings.replace(at, 9, "Volume:99");

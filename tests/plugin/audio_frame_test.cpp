@@ -29,13 +29,7 @@ Pieces piecesOf(int frames) {
 // Stereo output buffers, each filled with `fill`.
 struct Outputs {
   Outputs(int frames, float fill) : left(frames, fill), right(frames, fill) {}
-  float** pointers() {
-    ptrs[0] = left.data();
-    ptrs[1] = right.data();
-    return ptrs;
-  }
   std::vector<float> left, right;
-  float* ptrs[2];
 };
 
 void run(vlvrProcessor& p, const float* in0, const float* in1, Outputs& out, int frames,
@@ -211,27 +205,6 @@ TEST(AudioFrame, SilencedBlocksAreCountedAcrossRacks) {
     p->open();
   }
   EXPECT_EQ(p->nonFiniteInputSamples(), 0u);
-}
-
-TEST(AudioFrame, AccumulateAddsAndReplaceOverwrites) {
-  constexpr int kFrames = 500;
-  const std::vector<float> x = testsupport::whiteNoise(kFrames, 0.5f);
-  for (bool accumulate : {false, true}) {
-    auto p = neutralProcessor();
-    Outputs out(kFrames, 0.25f);
-    float** outs = out.pointers();
-    float* ins[2] = {const_cast<float*>(x.data()), nullptr};
-    if (accumulate) {
-      p->process(ins, outs, kFrames);
-    } else {
-      p->processReplacing(ins, outs, kFrames);
-    }
-    const float base = accumulate ? 0.25f : 0.0f;
-    for (int i = 0; i < kFrames; ++i) {
-      ASSERT_NEAR(out.left[i], base + delayed(x, i), 1e-7f) << i;
-      ASSERT_NEAR(out.right[i], base + delayed(x, i), 1e-7f) << i;
-    }
-  }
 }
 
 TEST(AudioFrame, WithoutARackTheOutputsAreSilent) {
