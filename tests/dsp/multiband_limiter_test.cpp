@@ -8,12 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "support/effect_runner.h"
+#include "support/effect_probe.h"
 #include "support/signals.h"
 
 namespace {
 
-using dsp::EffectEvent;
 using dsp::MultibandLimiter;
 
 constexpr double kTwoPi = 6.283185307179586;
@@ -31,24 +30,7 @@ constexpr int bandController(int band, int offset) {
 }
 enum BandOffset { kAttack = 0, kRelease, kBandDrive, kThreshold };
 
-struct Rig {
-  Rig(int channels, int rate = 44100) : channels(channels), rate(rate) {
-    fx.setFormat(channels, rate);
-  }
-  void cc(int controller, int value) {
-    fx.processEvent(
-        EffectEvent::controller(static_cast<uint8_t>(controller), static_cast<uint8_t>(value)));
-  }
-  std::vector<float> feed(const std::vector<float>& in) {
-    return testsupport::runInBlocks(fx, in, channels);
-  }
-  // Lets the gliding parameters arrive; silence leaves every state as it was.
-  void settle() { feed(std::vector<float>(8192 * channels, 0.0f)); }
-
-  MultibandLimiter fx{nullptr, 0};
-  int channels;
-  int rate;
-};
+using Rig = testsupport::EffectRig<MultibandLimiter>;
 
 std::vector<float> tones(const std::vector<std::pair<double, float>>& hzAndAmplitude, int frames,
                          int rate = 44100) {

@@ -1,5 +1,4 @@
 #include "dsp/slicer.h"
-#include "support/effect_runner.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/effect_probe.h"
 #include "support/signals.h"
 
 namespace {
@@ -20,26 +20,15 @@ constexpr int kStep = 2756;  // an eighth of a beat at 120 BPM
 
 enum Controller { kPattern = 75, kDepth = 76, kEnvelope = 77, kTrigger = 114 };
 
-struct Rig {
-  explicit Rig(int channels = 1) : channels(channels) { fx.setFormat(channels, kRate); }
-
-  void cc(int controller, int value) {
-    fx.processEvent(
-        EffectEvent::controller(static_cast<uint8_t>(controller), static_cast<uint8_t>(value)));
-  }
+struct Rig : testsupport::EffectRig<TSlicer> {
+  explicit Rig(int channels = 1) : EffectRig(channels, kRate, dsp::kFlagObeyTempo) {}
   // Depth and Envelope glide: give them time, then start the pattern from its beginning.
   void settle() {
-    feed(std::vector<float>(8192 * channels, 0.0f));
+    EffectRig::settle(8192);
     fx.reset();
-  }
-  std::vector<float> feed(const std::vector<float>& in) {
-    return testsupport::runInBlocks(fx, in, channels);
   }
   // The gain curve, seen through a constant input of 1.
   std::vector<float> gains(int frames) { return feed(std::vector<float>(frames, 1.0f)); }
-
-  TSlicer fx{nullptr, dsp::kFlagObeyTempo};
-  int channels;
 };
 
 // A fast envelope and fully closed gaps make the pattern plain in the gain curve.

@@ -1,5 +1,4 @@
 #include "dsp/stereo_compressor.h"
-#include "support/effect_runner.h"
 
 #include <gtest/gtest.h>
 
@@ -8,34 +7,18 @@
 #include <string>
 #include <vector>
 
+#include "support/effect_probe.h"
 #include "support/signals.h"
 
 namespace {
 
-using dsp::EffectEvent;
 using dsp::StereoCompressor;
 
 constexpr int kRate = 44100;
 
 enum Controller { kAttack = 114, kRelease = 115, kDrive = 116, kStereoEhn = 118 };
 
-struct Rig {
-  explicit Rig(int channels) : channels(channels) { fx.setFormat(channels, kRate); }
-
-  void cc(int controller, int value) {
-    fx.processEvent(
-        EffectEvent::controller(static_cast<uint8_t>(controller), static_cast<uint8_t>(value)));
-  }
-  // Runs `in` through in blocks of 64 frames and returns what came out.
-  std::vector<float> feed(const std::vector<float>& in) {
-    return testsupport::runInBlocks(fx, in, channels);
-  }
-  // Lets the gliding parameters arrive on silence, which leaves the detectors discharged.
-  void settle() { feed(std::vector<float>(16384 * channels, 0.0f)); }
-
-  StereoCompressor fx{nullptr, 0};
-  int channels;
-};
+using Rig = testsupport::EffectRig<StereoCompressor>;
 
 // A stereo signal whose every frame is (v, sign x v).
 std::vector<float> stereo(const std::vector<float>& mono, float sign) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "dsp/automated_effect.h"
+#include "support/effect_runner.h"
 
 namespace testsupport {
 
@@ -22,6 +23,24 @@ inline void settleWith(dsp::TAutomatedEffect& fx,
     fx.process(silence.data(), silence.data(), 64);
   fx.reset();
 }
+
+// An effect of type Fx fed in the rack's 64-frame blocks.
+template <class Fx>
+struct EffectRig {
+  explicit EffectRig(int channels, int rate = 44100, uint32_t flags = 0)
+      : fx(nullptr, flags), channels(channels) {
+    fx.setFormat(channels, rate);
+  }
+  void cc(int controller, int value) {
+    fx.processEvent(dsp::EffectEvent::controller(uint8_t(controller), uint8_t(value)));
+  }
+  std::vector<float> feed(const std::vector<float>& in) { return runInBlocks(fx, in, channels); }
+  // Lets the gliding parameters arrive; silence leaves detectors and filters at rest.
+  void settle(int frames = 16384) { feed(std::vector<float>(frames * channels, 0.0f)); }
+
+  Fx fx;
+  int channels;
+};
 
 // A mono effect's impulse response, in the rack's 64-frame blocks.
 inline std::vector<float> impulseResponse(dsp::TAutomatedEffect& fx, int length) {
