@@ -138,6 +138,12 @@ TEST(AudioFrame, InputsAreFoldedToMono) {
   run(*p, x.data(), other.data(), out, kFrames, false);
   for (int i = 64; i < kFrames; ++i)
     ASSERT_NEAR(out.left[i], (x[i - 64] + other[i - 64]) * 0.5f, 1e-7f) << i;
+
+  // Halved before they are added, so two full-range channels do not overflow.
+  const std::vector<float> loud(kFrames, 3e38f);
+  auto q = neutralProcessor();
+  run(*q, loud.data(), loud.data(), out, kFrames, false);
+  EXPECT_EQ(out.left[100], 3e38f);
 }
 
 // A sample that is not finite enters the rack as 0, whichever channel it is on: the render is
