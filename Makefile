@@ -9,7 +9,7 @@ FUZZ_DIR    := build/fuzz
 FUZZERS     := fuzz_atoms_file fuzz_text_settings fuzz_resource_file fuzz_driver_registry fuzz_program_bank fuzz_panel_resource
 CTEST_FLAGS := --output-on-failure --timeout 600 -j $(JOBS)
 
-.PHONY: demo test deps release install asan tsan test-release test-asan test-tsan bench fuzz format clean
+.PHONY: demo test deps release install asan tsan test-release test-asan test-tsan bench fuzz mutants format clean
 
 demo: deps release
 	$(RELEASE_DIR)/apps/valvorama/valvorama demo demo
@@ -74,6 +74,12 @@ fuzz: deps
 	    -artifact_prefix=$(FUZZ_DIR)/crashes/$$f/ $(FUZZ_DIR)/corpus/$$f fuzz/corpus/$$f \
 	    || exit 1; \
 	done
+
+# Each deliberate fault of tools/mutants in turn, built into a copy of the tree (build/mutants)
+# and run against the suites its patch names; the table of what caught it goes to
+# build/mutants/report.txt. Not part of `make test`.
+mutants: deps
+	tools/mutants/run.sh --jobs $(JOBS)
 
 bench: release
 	@for b in $(RELEASE_DIR)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
