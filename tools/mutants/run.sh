@@ -22,7 +22,7 @@ while (($#)); do
     --dir) dir=${2:?--dir needs a folder}; shift 2 ;;
     --jobs) jobs=${2:?--jobs needs a number}; shift 2 ;;
     --rev) rev=${2:?--rev needs a commit}; shift 2 ;;
-    -h | --help) sed -n '2,10s/^# \{0,1\}//p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,12s/^# \{0,1\}//p' "$0"; exit 0 ;;
     -*) echo "run.sh: unknown option $1" >&2; exit 2 ;;
     *) patterns+=("$1"); shift ;;
   esac
@@ -104,8 +104,11 @@ restore() {
   done < <(touched "$applied")
   applied=""
 }
+# Said on the stderr the script started with: a signal may come while a step's output goes to
+# its log.
+exec 3>&2
 trap 'restore' EXIT
-trap 'echo "run.sh: interrupted, tree restored" >&2; exit 130' INT TERM
+trap 'restore; echo "run.sh: interrupted, tree restored" >&3; exit 130' INT TERM
 
 # --- build and run ------------------------------------------------------------------------------
 if [[ ! -f "$build/CMakeCache.txt" ]]; then
@@ -151,7 +154,7 @@ run_suite() {
   return 1
 }
 
-echo "== building the suites unmutated: $(echo $all_suites)"
+echo "== building the suites unmutated: ${all_suites//$'\n'/ }"
 # shellcheck disable=SC2086
 if ! build_suites $all_suites >"$logs/unmutated.build.log" 2>&1; then
   tail -n 30 "$logs/unmutated.build.log"
