@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench_signals.h"
 #include "plugin/vlvr_processor.h"
 #include "rack/amp_simulator.h"
 #include "rack/cabinet_stage.h"
@@ -17,30 +18,10 @@
 
 namespace {
 
-constexpr int kRate = 44100;
+using benchsignals::guitar;
+using benchsignals::kRate;
+using benchsignals::perFrame;
 constexpr int kBlock = 64;
-
-// A second of plucked-string-like input, looped.
-const std::vector<float>& guitar() {
-  static const std::vector<float> signal = [] {
-    std::vector<float> v(kRate);
-    for (int i = 0; i < kRate; ++i) {
-      const double t = double(i % (kRate / 4)) / kRate;
-      double x = 0;
-      for (int h = 1; h <= 6; ++h)
-        x += std::exp(-t * 3 * h) / h * std::sin(6.2832 * 110 * h * t);
-      v[i] = float(0.4 * x);
-    }
-    return v;
-  }();
-  return signal;
-}
-
-void perFrame(benchmark::State& state, int framesPerIteration) {
-  state.counters["per_sample"] =
-      benchmark::Counter(double(state.iterations()) * framesPerIteration,
-                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-}
 
 template <class Stage>
 void runBlocks(benchmark::State& state, Stage&& stage) {

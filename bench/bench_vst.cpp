@@ -12,35 +12,16 @@
 #include <memory>
 #include <vector>
 
+#include "bench_signals.h"
 #include "plugin/sample_rate.h"
 #include "plugin/vlvr_processor.h"
 #include "vst/vst_host.h"
 
 namespace {
 
-constexpr int kRate = 44100;
-
-// A second of plucked-string-like input, looped.
-const std::vector<float>& guitar() {
-  static const std::vector<float> signal = [] {
-    std::vector<float> v(kRate);
-    for (int i = 0; i < kRate; ++i) {
-      const double t = double(i % (kRate / 4)) / kRate;
-      double x = 0;
-      for (int h = 1; h <= 6; ++h)
-        x += std::exp(-t * 3 * h) / h * std::sin(6.2832 * 110 * h * t);
-      v[i] = float(0.4 * x);
-    }
-    return v;
-  }();
-  return signal;
-}
-
-void perFrame(benchmark::State& state, int frames) {
-  state.counters["per_sample"] =
-      benchmark::Counter(double(state.iterations()) * frames,
-                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-}
+using benchsignals::guitar;
+using benchsignals::kRate;
+using benchsignals::perFrame;
 
 // The settings both sides play: the processor's built-in defaults, which the plug-in gets as
 // the host's parameter values.
