@@ -17,10 +17,9 @@ const dsp::EffectDescriptor kProbeDescriptor = {
     dsp::kEffectDescriptorSize, 9999, "Probe", 1, 2, 2, 3, kDefaults, kNames, kControllers, kRates};
 
 // An effect that records what the object model does to it.
-class ProbeEffect : public dsp::TAutomatedEffect {
+class ProbeEffect : public dsp::TAutomatedEffect, public dsp::EffectObserver {
  public:
-  explicit ProbeEffect(uint32_t flags, dsp::EffectObserver* owner = nullptr)
-      : TAutomatedEffect(owner, &kProbeDescriptor, flags) {}
+  explicit ProbeEffect(uint32_t flags) : TAutomatedEffect(this, &kProbeDescriptor, flags) {}
 
   struct Chunk {
     int frames;
@@ -31,16 +30,25 @@ class ProbeEffect : public dsp::TAutomatedEffect {
   std::vector<Chunk> chunks;
   int changes = 0;
   std::vector<std::pair<uint32_t, float>> setCalls;
-  uint32_t setResult = 7;
+  std::vector<std::pair<int, float>> heard;  // by the owner: value and percent
 
   float current(int i) const { return parameter(i).current; }
+  void run(int frames) {
+    std::vector<float> buf(2 * frames, 0.0f);
+    process(buf.data(), buf.data(), frames);
+  }
+  void parameterChanged(dsp::TAutomatedEffect* e, uint32_t c, int v, float p) override {
+    EXPECT_EQ(e, this);
+    EXPECT_EQ(c, setCalls.back().first);
+    heard.emplace_back(v, p);
+  }
 
  protected:
   void parametersChanged() override { ++changes; }
   uint32_t setParameter(uint32_t controller, float value) override {
     setCalls.emplace_back(controller, value);
     notifyParameter(static_cast<int>(controller - 20), value);
-    return setResult;
+    return 7;
   }
   int processBlock(float* out, const float* in, int frames) override {
     chunks.push_back({frames, value(0), out, in});
@@ -48,42 +56,48 @@ class ProbeEffect : public dsp::TAutomatedEffect {
   }
 };
 
-TEST(AutomatedEffect, CreationTakesDefaultsFromTheDescriptor) {
+TEST(AutomatedEffect, ControllersReachTheirParametersScaledBy128) {
   ProbeEffect fx(0);
-  EXPECT_EQ(fx.parameterCount(), 3);
-  EXPECT_EQ(fx.current(0), 0.0f);
-  EXPECT_EQ(fx.current(1), 0.5f);
+  EXPECT_EQ(fx.current(1), 0.5f);  // defaults from the descriptor
   EXPECT_EQ(fx.current(2), 0.9921875f);
-  for (int i = 0; i <= 3; ++i)
-    EXPECT_EQ(fx.parameter(i).changed, 1u);
-  EXPECT_EQ(fx.parameter(3).current, 22050.0f);
-  EXPECT_EQ(fx.sampleRate(), 44100.0f);
-  EXPECT_EQ(fx.tempo(), 120.0f);
+  EXPECT_EQ(fx.parameter(3).current, 22050.0f);  // the beat, at 120 BPM
+  float frame[2] = {0, 0};
+  EXPECT_EQ(fx.process(frame, frame, 0), 0);
+  EXPECT_TRUE(fx.chunks.empty());
+  // A jumping parameter moves at the next chunk, not before.
+  EXPECT_EQ(fx.processEvent(EffectEvent::controller(21, 10)), 7u);
+  EXPECT_EQ(fx.current(1), 0.5f);
+  fx.run(1);
+  EXPECT_EQ(fx.current(1), 10.0f / 128.0f);
+
+  fx.processEvent(EffectEvent::controller(22, 64, 5));  // any MIDI channel
+  EXPECT_EQ(fx.parameter(2).target, 0.5f);
+  EXPECT_EQ(fx.setCalls.back(), std::make_pair(22u, 0.5f));
+  EXPECT_EQ(fx.heard.back(), std::make_pair(64, 50.0f));
+  EXPECT_EQ(fx.processEvent(EffectEvent::controller(99, 1)), kNotHandled);
+  EffectEvent noteOn = EffectEvent::controller(20, 100);
+  noteOn.status = 0x90;
+  EXPECT_EQ(fx.processEvent(noteOn), kNotHandled);
+  // The modulation wheel is no controller of this effect unless its flag says so.
+  EXPECT_EQ(fx.processEvent(EffectEvent::controller(1, 100)), kNotHandled);
+  EXPECT_EQ(fx.setCalls.size(), 2u);
+
+  // A batch goes through in order; a count below 1 does nothing.
+  const EffectEvent batch[] = {EffectEvent::controller(22, 1), EffectEvent::controller(22, 2)};
+  EXPECT_EQ(fx.processEvents(batch, 0), 0u);
+  EXPECT_EQ(fx.setCalls.size(), 2u);
+  EXPECT_EQ(fx.processEvents(batch, 2), 0u);
+  EXPECT_EQ(fx.parameter(2).target, 2.0f / 128.0f);
+
+  ProbeEffect wheel(dsp::kFlagModWheelDrivesFirst);
+  EXPECT_EQ(wheel.processEvent(EffectEvent::controller(1, 96)), 7u);
+  EXPECT_EQ(wheel.parameter(0).target, 0.75f);
+  EXPECT_EQ(wheel.setCalls, (std::vector<std::pair<uint32_t, float>>{{20u, 0.75f}}));
 
   // Without a descriptor: stereo, no parameters.
   dsp::TAutomatedEffect bare(nullptr, nullptr, 0);
   EXPECT_EQ(bare.parameterCount(), 0);
   EXPECT_EQ(bare.outputChannels(), 2);
-}
-
-TEST(AutomatedEffect, GlideCrossesTheRangeIn39FullChunks) {
-  ProbeEffect fx(0);
-  std::vector<float> buf(2 * 128, 0.0f);
-  fx.process(buf.data(), buf.data(), 1);  // settles the initial "changed" marks
-  fx.processEvent(EffectEvent::controller(20, 127));
-  int chunks = 0;
-  while (fx.current(0) != fx.parameter(0).target) {
-    fx.process(buf.data(), buf.data(), 128);
-    ++chunks;
-    ASSERT_LT(chunks, 100);
-  }
-  EXPECT_EQ(chunks, 39);
-  EXPECT_EQ(fx.current(0), 0.9921875f);
-  // Once there, a chunk reports nothing changed.
-  const int before = fx.changes;
-  fx.process(buf.data(), buf.data(), 128);
-  EXPECT_EQ(fx.changes, before);
-  EXPECT_EQ(fx.parameter(0).changed, 0u);
 }
 
 TEST(AutomatedEffect, BlocksAreCutIntoChunksWithAGlideBetween) {
@@ -92,8 +106,6 @@ TEST(AutomatedEffect, BlocksAreCutIntoChunksWithAGlideBetween) {
   std::vector<float> buf(2 * 300, 0.0f);
   EXPECT_EQ(fx.process(buf.data(), buf.data(), 300), 300);
   ASSERT_EQ(fx.chunks.size(), 3u);
-  EXPECT_EQ(fx.chunks[0].frames, 128);
-  EXPECT_EQ(fx.chunks[1].frames, 128);
   EXPECT_EQ(fx.chunks[2].frames, 44);
   EXPECT_FLOAT_EQ(fx.chunks[0].glide, 0.0256f);
   EXPECT_FLOAT_EQ(fx.chunks[1].glide, 0.0512f);
@@ -109,64 +121,28 @@ TEST(AutomatedEffect, BlocksAreCutIntoChunksWithAGlideBetween) {
   ASSERT_EQ(fx.chunks.size(), 2u);
   EXPECT_EQ(fx.chunks[1].out, buf.data() + 256);
   EXPECT_EQ(fx.chunks[1].in, buf.data() + 128);
-}
 
-TEST(AutomatedEffect, ControllersReachTheirParametersScaledBy128) {
-  ProbeEffect fx(0);
-  float frame[2] = {0, 0};
-  EXPECT_EQ(fx.process(frame, frame, 0), 0);
-  EXPECT_TRUE(fx.chunks.empty());
-  EXPECT_EQ(fx.changes, 0);
-  // A jumping parameter moves at the next chunk, not before.
-  EXPECT_EQ(fx.processEvent(EffectEvent::controller(21, 10)), 7u);
-  EXPECT_EQ(fx.current(1), 0.5f);
-  fx.process(frame, frame, 1);
-  EXPECT_EQ(fx.current(1), 10.0f / 128.0f);
-  EXPECT_EQ(fx.parameter(1).changed, 1u);
-
-  fx.processEvent(EffectEvent::controller(20, 127, 5));  // any MIDI channel
-  EXPECT_EQ(fx.parameter(0).target, 0.9921875f);
-  EXPECT_EQ(fx.setCalls.back(), std::make_pair(20u, 0.9921875f));
-  EXPECT_EQ(fx.processEvent(EffectEvent::controller(99, 1)), kNotHandled);
-  EffectEvent noteOn = EffectEvent::controller(20, 100);
-  noteOn.status = 0x90;
-  EXPECT_EQ(fx.processEvent(noteOn), kNotHandled);
-  EXPECT_EQ(fx.setCalls.size(), 2u);
-
-  // A batch goes through in order; a count below 1 does nothing.
-  const EffectEvent batch[] = {EffectEvent::controller(22, 1), EffectEvent::controller(22, 2)};
-  EXPECT_EQ(fx.processEvents(batch, 0), 0u);
-  EXPECT_EQ(fx.setCalls.size(), 2u);
-  EXPECT_EQ(fx.processEvents(batch, 2), 0u);
-  EXPECT_EQ(fx.parameter(2).target, 2.0f / 128.0f);
-}
-
-TEST(AutomatedEffect, ModulationWheelDrivesTheFirstParameterOnlyWithItsFlag) {
-  ProbeEffect plain(0);
-  EXPECT_EQ(plain.processEvent(EffectEvent::controller(1, 100)), kNotHandled);
-  EXPECT_EQ(plain.parameter(0).target, 0.0f);
-
-  ProbeEffect wheel(dsp::kFlagModWheelDrivesFirst);
-  EXPECT_EQ(wheel.processEvent(EffectEvent::controller(1, 96)), 7u);
-  EXPECT_EQ(wheel.parameter(0).target, 0.75f);
-  ASSERT_EQ(wheel.setCalls.size(), 1u);
-  EXPECT_EQ(wheel.setCalls[0].first, 20u) << "reported under the parameter's own controller";
+  // Across the whole range a glide takes 39 full chunks; once there nothing changes.
+  ProbeEffect fresh(0);
+  fresh.run(1);  // settles the initial "changed" marks
+  fresh.processEvent(EffectEvent::controller(20, 127));
+  int chunks = 0;
+  for (; fresh.current(0) != fresh.parameter(0).target && chunks < 100; ++chunks)
+    fresh.run(128);
+  EXPECT_EQ(chunks, 39);
+  const int before = fresh.changes;
+  fresh.run(128);
+  EXPECT_EQ(fresh.changes, before);
+  EXPECT_EQ(fresh.parameter(0).changed, 0u);
 }
 
 TEST(AutomatedEffect, TempoMessageSetsSamplesPerBeatWhenObeyed) {
   ProbeEffect fx(dsp::kFlagObeyTempo);
-  fx.setFormat(2, 44100);
   EXPECT_EQ(fx.processEvent(EffectEvent::tempo(0, 45)), kNotHandled);
   EXPECT_EQ(fx.tempo(), 90.0f);
   EXPECT_EQ(fx.parameter(3).current, 22050.0f) << "follows at the next chunk";
-  float frame[2] = {0, 0};
-  fx.process(frame, frame, 1);
+  fx.run(1);
   EXPECT_EQ(fx.parameter(3).current, 29400.0f);
-
-  fx.processEvent(EffectEvent::tempo(0, 60));
-  fx.process(frame, frame, 1);
-  EXPECT_EQ(fx.tempo(), 120.0f);
-  EXPECT_EQ(fx.parameter(3).current, 22050.0f);
   fx.processEvent(EffectEvent::tempo(64, 60));  // half a step of 2 BPM
   EXPECT_EQ(fx.tempo(), 121.0f);
 
@@ -174,7 +150,6 @@ TEST(AutomatedEffect, TempoMessageSetsSamplesPerBeatWhenObeyed) {
   fx.processEvent(EffectEvent::tempo(0, 60));
   fx.setFormat(2, 48000);
   EXPECT_EQ(fx.parameter(3).current, 24000.0f);
-
   // A zero tempo would make the beat infinite: ignored.
   fx.processEvent(EffectEvent::tempo(0, 0));
   EXPECT_EQ(fx.tempo(), 120.0f);
@@ -183,27 +158,6 @@ TEST(AutomatedEffect, TempoMessageSetsSamplesPerBeatWhenObeyed) {
   deaf.processEvent(EffectEvent::tempo(0, 30));
   EXPECT_EQ(deaf.tempo(), 120.0f);
   EXPECT_EQ(deaf.parameter(3).target, 22050.0f);
-}
-
-TEST(AutomatedEffect, OwnerHearsParameterNotifications) {
-  struct Owner : dsp::EffectObserver {
-    dsp::TAutomatedEffect* effect = nullptr;
-    uint32_t controller = 0;
-    int value = -1;
-    float percent = -1;
-    void parameterChanged(dsp::TAutomatedEffect* e, uint32_t c, int v, float p) override {
-      effect = e;
-      controller = c;
-      value = v;
-      percent = p;
-    }
-  } owner;
-  ProbeEffect fx(0, &owner);
-  fx.processEvent(EffectEvent::controller(22, 64));
-  EXPECT_EQ(owner.effect, &fx);
-  EXPECT_EQ(owner.controller, 22u);
-  EXPECT_EQ(owner.value, 64);
-  EXPECT_FLOAT_EQ(owner.percent, 50.0f);
 }
 
 }  // namespace

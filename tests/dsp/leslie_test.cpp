@@ -1,69 +1,61 @@
+#include "dsp/leslie.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
-#include "dsp/leslie.h"
+#include "dsp_test_helpers.h"
 #include "support/signals.h"
 
 namespace {
 
 using dsp::TLeslie;
+using dsptest::kRate;
 
-constexpr int kRate = 44100;
 constexpr int kSpeed = 111, kDrive = 108, kLoHi = 109;
 constexpr int kWindow = 441;  // 10 ms envelope windows
 
-struct Stereo {
-  std::vector<float> left, right;
-};
-
-// Runs a sine of `hz` (on every input channel) through the effect in the rack's 64-frame blocks for
-// `seconds`.
-Stereo runSine(TLeslie& fx, double hz, float amplitude, double seconds, long& clock) {
-  const int ic = fx.inputChannels(), oc = fx.outputChannels();
-  Stereo s;
-  std::vector<float> in(64 * ic), out(64 * oc);
-  for (int n = 0; n < seconds * kRate / 64; ++n) {
-    for (int i = 0; i < 64; ++i, ++clock) {
-      for (int c = 0; c < ic; ++c)
-        in[i * ic + c] = amplitude * float(std::sin(6.283185307 * hz * double(clock) / kRate));
+// A running sine of `hz` on every input channel, through the effect in 64-frame blocks.
+struct SineRig {
+  SineRig(int channels, std::initializer_list<std::pair<int, int>> settings, double hz,
+          float amplitude)
+      : fx(dsptest::makeEffect<TLeslie>(settings, channels)), hz(hz), amplitude(amplitude) {}
+  // Both output channels (the right one empty for mono) for the next `seconds`.
+  std::vector<float> run(double seconds, int channel = 0) {
+    const int ic = fx->inputChannels(), oc = fx->outputChannels();
+    std::vector<float> in(64 * ic), out(64 * oc), played;
+    for (int n = 0; n < seconds * kRate / 64; ++n) {
+      for (int i = 0; i < 64 * ic; ++i)
+        in[i] = amplitude * float(std::sin(dsptest::kTwoPi * hz * double(clock + i / ic) / kRate));
+      clock += 64;
+      fx->process(out.data(), in.data(), 64);
+      for (int i = 0; i < 64; ++i)
+        played.push_back(out[i * oc + channel]);
     }
-    fx.process(out.data(), in.data(), 64);
-    for (int i = 0; i < 64; ++i) {
-      s.left.push_back(out[i * oc]);
-      if (oc > 1) s.right.push_back(out[i * oc + 1]);
-    }
+    return played;
   }
-  return s;
-}
-
-void send(TLeslie& fx, int controller, int value) {
-  fx.processEvent(dsp::EffectEvent::controller(uint8_t(controller), uint8_t(value)));
-}
+  void send(int controller, int value) {
+    fx->processEvent(dsp::EffectEvent::controller(uint8_t(controller), uint8_t(value)));
+  }
+  std::unique_ptr<TLeslie> fx;
+  double hz;
+  float amplitude;
+  long clock = 0;
+};
 
 std::vector<double> envelope(const std::vector<float>& x) {
   std::vector<double> e;
-  for (size_t w = 0; w + kWindow <= x.size(); w += kWindow) {
-    double sum = 0;
-    for (int i = 0; i < kWindow; ++i)
-      sum += double(x[w + i]) * x[w + i];
-    e.push_back(std::sqrt(sum / kWindow));
-  }
+  for (size_t w = 0; w + kWindow <= x.size(); w += kWindow)
+    e.push_back(dsptest::rms({x.begin() + w, x.begin() + w + kWindow}));
   return e;
-}
-
-double rms(const std::vector<float>& x) {
-  double sum = 0;
-  for (float v : x)
-    sum += double(v) * v;
-  return std::sqrt(sum / double(x.size()));
 }
 
 // Times in seconds at which the envelope rises through its midline, interpolated between
 // windows; a fall below the lower quarter re-arms the detector, so ripple does not count.
-std::vector<double> risingTimes(const std::vector<double>& e) {
+std::vector<double> risingTimes(const std::vector<float>& x) {
+  const std::vector<double> e = envelope(x);
   const auto [lo, hi] = std::minmax_element(e.begin(), e.end());
   const double mid = (*lo + *hi) / 2, arm = *lo + (*hi - *lo) / 4;
   std::vector<double> t;
@@ -78,47 +70,36 @@ std::vector<double> risingTimes(const std::vector<double>& e) {
   return t;
 }
 
-// Mean rotation rate over the whole record, from its first to its last full cycle.
+// Mean rotation rate from the first to the last full cycle.
 double meanRate(const std::vector<float>& x) {
-  const std::vector<double> t = risingTimes(envelope(x));
-  if (t.size() < 3) return 0.0;
-  return double(t.size() - 1) / (t.back() - t.front());
+  const std::vector<double> t = risingTimes(x);
+  return t.size() < 3 ? 0.0 : double(t.size() - 1) / (t.back() - t.front());
 }
 
 // The rate of the cycle under way at `when` seconds: the one that ends at or after it.
 double rateAt(const std::vector<double>& t, double when) {
-  for (size_t k = 1; k < t.size(); ++k) {
+  for (size_t k = 1; k < t.size(); ++k)
     if (t[k] >= when) return 1.0 / (t[k] - t[k - 1]);
-  }
   return 0.0;
 }
 
-// A treble tone with Lo/Hi at full scale is the horn alone; a bass tone at 0 the drum alone.
-struct RotorProbe {
-  int loHi;
-  double toneHz, slowHz, fastHz;
-};
-constexpr RotorProbe kHornProbe = {127, 3000.0, 0.8, 6.7};
-constexpr RotorProbe kDrumProbe = {0, 150.0, 0.7, 5.8};
-
 TEST(Leslie, RotorsTurnAtChoraleAndTremoloRatesAndRampBetweenThem) {
+  // A treble tone with Lo/Hi at full scale is the horn alone; a bass tone at 0 the drum alone.
+  struct Rotor {
+    int loHi;
+    double toneHz, slowHz, fastHz;
+  };
   std::vector<double> up[2], down[2];
-  for (int r = 0; r < 2; ++r) {
-    const RotorProbe& p = r == 0 ? kHornProbe : kDrumProbe;
-    TLeslie fx(nullptr, 0);
-    fx.setFormat(2, kRate);
-    send(fx, kLoHi, p.loHi);
-    fx.reset();
-    long clock = 0;
-    runSine(fx, p.toneHz, 0.1f, 0.5, clock);  // the Lo/Hi glide arrives
-    const double slow = meanRate(runSine(fx, p.toneHz, 0.1f, 12.0, clock).left);
-    EXPECT_NEAR(slow, p.slowHz, 0.03 * p.slowHz) << p.toneHz;
-    send(fx, kSpeed, 127);
-    up[r] = risingTimes(envelope(runSine(fx, p.toneHz, 0.1f, 8.0, clock).left));
-    const double fast = meanRate(runSine(fx, p.toneHz, 0.1f, 4.0, clock).left);
-    EXPECT_NEAR(fast, p.fastHz, 0.03 * p.fastHz) << p.toneHz;
-    send(fx, kSpeed, 0);
-    down[r] = risingTimes(envelope(runSine(fx, p.toneHz, 0.1f, 8.0, clock).left));
+  int r = 0;
+  for (const Rotor& p : {Rotor{127, 3000.0, 0.8, 6.7}, Rotor{0, 150.0, 0.7, 5.8}}) {
+    SineRig rig(2, {{kLoHi, p.loHi}}, p.toneHz, 0.1f);
+    rig.run(0.5);
+    EXPECT_NEAR(meanRate(rig.run(12.0)), p.slowHz, 0.03 * p.slowHz) << p.toneHz;
+    rig.send(kSpeed, 127);
+    up[r] = risingTimes(rig.run(8.0));
+    EXPECT_NEAR(meanRate(rig.run(4.0)), p.fastHz, 0.03 * p.fastHz) << p.toneHz;
+    rig.send(kSpeed, 0);
+    down[r++] = risingTimes(rig.run(8.0));
   }
   // Not a jump: the first cycle after each switch is far from the new speed, and the next ones
   // close in on it.
@@ -130,11 +111,10 @@ TEST(Leslie, RotorsTurnAtChoraleAndTremoloRatesAndRampBetweenThem) {
     EXPECT_LT(rateAt(up[0], up[0][k]), rateAt(up[0], up[0][k + 1]));
     EXPECT_GT(rateAt(down[1], down[1][k]), rateAt(down[1], down[1][k + 1]));
   }
-  // After a second the horn is nearly there while the drum is about half way.
+  // After a second the horn is nearly there while the drum is about half way; both arrive
+  // within a few seconds.
   EXPECT_GT(rateAt(up[0], 1.2), 6.2);
-  EXPECT_LT(rateAt(up[1], 1.2), 4.5);
-  EXPECT_GT(rateAt(up[1], 1.2), 2.5);
-  // Both arrive within a few seconds.
+  EXPECT_TRUE(rateAt(up[1], 1.2) > 2.5 && rateAt(up[1], 1.2) < 4.5) << rateAt(up[1], 1.2);
   EXPECT_NEAR(rateAt(up[1], 6.0), 5.8, 0.3);
   EXPECT_NEAR(rateAt(down[0], 3.0), 0.8, 0.1);
 }
@@ -142,69 +122,51 @@ TEST(Leslie, RotorsTurnAtChoraleAndTremoloRatesAndRampBetweenThem) {
 TEST(Leslie, LoHiBalancesDrumAgainstHornAndDriveSaturatesOnlyLoudSignals) {
   // Every instance starts alike and turns alike, so level ratios cancel the rotation.
   auto level = [](int loHi, int drive, double hz, float amplitude) {
-    TLeslie fx(nullptr, 0);
-    fx.setFormat(2, kRate);
-    send(fx, kLoHi, loHi);
-    send(fx, kDrive, drive);
-    fx.reset();
-    long clock = 0;
-    runSine(fx, hz, amplitude, 0.5, clock);
-    return rms(runSine(fx, hz, amplitude, 2.5, clock).left);
+    SineRig rig(2, {{kLoHi, loHi}, {kDrive, drive}}, hz, amplitude);
+    rig.run(0.5);
+    return dsptest::rms(rig.run(2.5));
   };
-  const double bassLow = level(0, 0, 150, 0.1f), bassHigh = level(127, 0, 150, 0.1f);
-  const double trebleLow = level(0, 0, 3000, 0.1f), trebleHigh = level(127, 0, 3000, 0.1f);
-  EXPECT_GT(bassLow / bassHigh, 10.0);
-  EXPECT_GT(trebleHigh / trebleLow, 10.0);
+  const double bassLow = level(0, 0, 150, 0.1f), trebleHigh = level(127, 0, 3000, 0.1f);
+  EXPECT_GT(bassLow / level(127, 0, 150, 0.1f), 10.0);
+  EXPECT_GT(trebleHigh / level(0, 0, 3000, 0.1f), 10.0);
   // In the middle both rotors play fully.
   EXPECT_NEAR(level(64, 0, 150, 0.1f) / bassLow, 1.0, 0.05);
   EXPECT_NEAR(level(64, 0, 3000, 0.1f) / trebleHigh, 1.0, 0.05);
-
   // Quiet signals keep their level at any drive; full scale is compressed hard only when
   // driven.
   const double quiet0 = level(64, 0, 150, 0.001f), quiet127 = level(64, 127, 150, 0.001f);
   EXPECT_NEAR(quiet127 / quiet0, 1.0, 0.05);
-  const double squash0 = level(64, 0, 150, 1.0f) / (1000 * quiet0);
-  const double squash127 = level(64, 127, 150, 1.0f) / (1000 * quiet127);
-  EXPECT_GT(squash0, 0.85);
-  EXPECT_LT(squash127, 0.3);
+  EXPECT_GT(level(64, 0, 150, 1.0f) / (1000 * quiet0), 0.85);
+  EXPECT_LT(level(64, 127, 150, 1.0f) / (1000 * quiet127), 0.3);
 }
 
 TEST(Leslie, MicrophonesHearTheRotorsApartAndMonoIsTheLeftOne) {
-  TLeslie stereo(nullptr, 0), mono(nullptr, 0);
-  stereo.setFormat(2, kRate);
-  mono.setFormat(1, kRate);
-  stereo.reset();
-  mono.reset();
-  long c1 = 0, c2 = 0;
-  const Stereo s = runSine(stereo, 3000, 0.1f, 5.0, c1);
-  const Stereo m = runSine(mono, 3000, 0.1f, 5.0, c2);
-  EXPECT_EQ(m.left, s.left);
+  SineRig left(2, {}, 3000, 0.1f), right(2, {}, 3000, 0.1f), mono(1, {}, 3000, 0.1f);
+  const std::vector<float> l = left.run(5.0), r = right.run(5.0, 1);
+  EXPECT_EQ(mono.run(5.0), l);
 
   // Each side swells and fades by several dB, but not together.
-  const std::vector<double> l = envelope(s.left), r = envelope(s.right);
-  for (const auto* e : {&l, &r}) {
+  const std::vector<double> el = envelope(l), er = envelope(r);
+  for (const auto* e : {&el, &er}) {
     const auto [lo, hi] = std::minmax_element(e->begin() + 10, e->end());
     EXPECT_GT(*hi / *lo, 1.6);
   }
   double ml = 0, mr = 0, slr = 0, sll = 0, srr = 0;
-  for (size_t k = 0; k < l.size(); ++k)
-    ml += l[k] / l.size(), mr += r[k] / r.size();
-  for (size_t k = 0; k < l.size(); ++k) {
-    slr += (l[k] - ml) * (r[k] - mr);
-    sll += (l[k] - ml) * (l[k] - ml);
-    srr += (r[k] - mr) * (r[k] - mr);
+  for (size_t k = 0; k < el.size(); ++k)
+    ml += el[k] / el.size(), mr += er[k] / er.size();
+  for (size_t k = 0; k < el.size(); ++k) {
+    slr += (el[k] - ml) * (er[k] - mr);
+    sll += (el[k] - ml) * (el[k] - ml);
+    srr += (er[k] - mr) * (er[k] - mr);
   }
   EXPECT_LT(std::fabs(slr / std::sqrt(sll * srr)), 0.5);
 
   // Processing in place changes nothing.
-  TLeslie a(nullptr, 0), b(nullptr, 0);
-  for (TLeslie* fx : {&a, &b}) {
-    fx->setFormat(2, kRate);
-    fx->reset();
-  }
   std::vector<float> buf = testsupport::whiteNoise(2 * 128, 0.5f), out(buf.size());
-  a.process(out.data(), buf.data(), 128);
-  b.process(buf.data(), buf.data(), 128);
+  left.fx->reset();
+  right.fx->reset();
+  left.fx->process(out.data(), buf.data(), 128);
+  right.fx->process(buf.data(), buf.data(), 128);
   EXPECT_EQ(buf, out);
 }
 

@@ -8,29 +8,22 @@
 #include <string>
 #include <vector>
 
-#include "support/effect_probe.h"
+#include "dsp_test_helpers.h"
 #include "support/signals.h"
 
 namespace {
 
-using dsp::MultibandLimiter;
+using dsptest::dB;
+using dsptest::kTwoPi;
 
-constexpr double kTwoPi = 6.283185307179586;
-
-enum Controller {
-  kDrive = 119,
-  kOverload = 120,
-  kReleaseTime = 121,
-  kAttack1 = 10,  // then Release1, Drive1, Threshold1, Attack2, ...
-  kSplit1 = 22,
-  kSplit2 = 23,
-};
-constexpr int bandController(int band, int offset) {
-  return kAttack1 + 4 * band + offset;
-}
+enum Controller { kDrive = 119, kOverload = 120, kReleaseTime = 121, kSplit1 = 22, kSplit2 = 23 };
+// Each band's Attack, Release, Drive and Threshold, from controller 10 on.
 enum BandOffset { kAttack = 0, kRelease, kBandDrive, kThreshold };
+constexpr int bandController(int band, int offset) {
+  return 10 + 4 * band + offset;
+}
 
-using Rig = testsupport::EffectRig<MultibandLimiter>;
+using Rig = testsupport::EffectRig<dsp::MultibandLimiter>;
 
 std::vector<float> tones(const std::vector<std::pair<double, float>>& hzAndAmplitude, int frames,
                          int rate = 44100) {
@@ -52,10 +45,6 @@ double amplitudeAt(const std::vector<float>& v, double hz, int rate = 44100) {
   for (int i = 0; i < rate; ++i)
     acc += double(v[start + i]) * std::polar(1.0, -kTwoPi * hz * i / rate);
   return 2.0 * std::abs(acc) / rate;
-}
-
-double dB(double ratio) {
-  return 20.0 * std::log10(ratio);
 }
 
 TEST(MultibandLimiter, BandsSumBackToTheInputBelowThreshold) {
@@ -103,14 +92,13 @@ TEST(MultibandLimiter, CeilingHoldsAtDriveMax) {
     const char* name;
     std::vector<float> mono;
   };
-  const int frames = 44100;
-  std::vector<float> square(frames);
-  for (int i = 0; i < frames; ++i)
+  std::vector<float> square(44100);
+  for (int i = 0; i < 44100; ++i)
     square[i] = (i / 220) % 2 ? 1.0f : -1.0f;
-  const std::vector<Signal> signals = {{"noise", testsupport::whiteNoise(frames, 1.0f, 5)},
-                                       {"sine 50 Hz", tones({{50, 1.0f}}, frames)},
-                                       {"sine 1 kHz", tones({{1000, 1.0f}}, frames)},
-                                       {"sine 12 kHz", tones({{12000, 1.0f}}, frames)},
+  const std::vector<Signal> signals = {{"noise", testsupport::whiteNoise(44100, 1.0f, 5)},
+                                       {"sine 50 Hz", dsptest::sine(44100, 50, 1.0f)},
+                                       {"sine 1 kHz", dsptest::sine(44100, 1000, 1.0f)},
+                                       {"sine 12 kHz", dsptest::sine(44100, 12000, 1.0f)},
                                        {"square 100 Hz", square}};
   // Bands at their defaults, and bands pushed hard and slow so the output stage does the work.
   for (bool bandsOpen : {false, true}) {
@@ -134,9 +122,8 @@ TEST(MultibandLimiter, CeilingHoldsAtDriveMax) {
           in.push_back(-x);
         }
         const std::vector<float> out = rig.feed(in);
-        float peak = 0.0f;
-        for (float y : out)
-          peak = std::max(peak, std::fabs(y));
+        const auto [lo, hi] = std::minmax_element(out.begin(), out.end());
+        const float peak = std::max(-*lo, *hi);
         EXPECT_LE(peak, ceiling * (1.0f + 1e-6f));
         EXPECT_GT(peak, 0.9f * ceiling);
         // With the bands open the output stage holds the level down all along.
@@ -210,8 +197,7 @@ TEST(MultibandLimiter, ReleaseTimeScalesRecovery) {
   for (Case k :
        {Case{64, 64, 0.08}, Case{0, 64, 0.02}, Case{127, 64, 0.08 * std::pow(4.0, 63 / 64.0)},
         Case{64, 0, 0.005}, Case{64, 127, 0.005 * std::exp2(127 / 16.0)}}) {
-    SCOPED_TRACE("release time " + std::to_string(k.releaseTime) + " release2 " +
-                 std::to_string(k.release2));
+    SCOPED_TRACE(std::to_string(k.releaseTime) + ", " + std::to_string(k.release2));
     Rig rig(1);
     rig.cc(kReleaseTime, k.releaseTime);
     rig.cc(bandController(1, kRelease), k.release2);

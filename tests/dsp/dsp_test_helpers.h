@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <numbers>
+#include <utility>
+#include <vector>
+
+#include "support/effect_probe.h"
+
+namespace dsptest {
+
+constexpr int kRate = 44100;
+constexpr double kTwoPi = 2.0 * std::numbers::pi;
+
+// An effect of type Fx with its settings arrived and its audio state cleared.
+template <class Fx>
+std::unique_ptr<Fx> makeEffect(std::initializer_list<std::pair<int, int>> settings,
+                               int channels = 1, int rate = kRate, uint32_t flags = 0) {
+  auto fx = std::make_unique<Fx>(nullptr, flags);
+  fx->setFormat(channels, rate);
+  testsupport::settleWith(*fx, settings);
+  return fx;
+}
+
+inline std::vector<float> sine(int frames, double hz, float amplitude, int rate = kRate) {
+  std::vector<float> v(frames);
+  for (int i = 0; i < frames; ++i)
+    v[i] = amplitude * static_cast<float>(std::sin(kTwoPi * hz * i / rate));
+  return v;
+}
+
+// The digital frequency (Hz) onto which the bilinear transform, unwarped, maps w (rad/s).
+inline double mappedHz(double w, int rate = kRate) {
+  return std::atan(w / (2.0 * rate)) * rate / std::numbers::pi;
+}
+
+inline double dB(double ratio) {
+  return 20.0 * std::log10(ratio);
+}
+
+inline double rms(const std::vector<float>& x) {
+  double sum = 0;
+  for (float v : x)
+    sum += double(v) * v;
+  return std::sqrt(sum / double(x.size()));
+}
+
+}  // namespace dsptest

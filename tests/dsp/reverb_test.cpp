@@ -1,0 +1,239 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "dsp/allpass_diffuser.h"
+#include "dsp/hall_reverb.h"
+#include "dsp/plate_reverb.h"
+#include "dsp/room_reverb.h"
+#include "support/signals.h"
+
+namespace {
+
+using dsp::TankReverb;
+using dsp::TPlateReverb;
+
+constexpr int kN = TankReverb::kTankSize;
+constexpr int kTime = 89, kLevel = 104, kAmbient = 103;
+
+// W1..W4, R1..R4, P1..P14 at 44100 Hz.
+constexpr int kLong[] = {7585, 8612, 7587, 8169, 6241, 4681, 6590, 5506, 1737, 5745, 4468,
+                         2831, 496,  6885, 4110, 3942, 1519, 6365, 277,  1817, 4241, 6619};
+constexpr int kShort[] = {3791, 4306, 3792, 4084, 3119, 2339, 3295, 2753, 839, 2873, 2234,
+                          1417, 248,  3444, 2056, 1970, 758,  3181, 139,  907, 2120, 3309};
+
+std::unique_ptr<TankReverb> makeSpace(int which, int rate = 44100) {
+  std::unique_ptr<TankReverb> fx;
+  if (which == 0) fx = std::make_unique<dsp::THallReverb>(nullptr, 0);
+  if (which == 1) fx = std::make_unique<dsp::TPlateReverb>(nullptr, 0);
+  if (which == 2) fx = std::make_unique<dsp::TRoomReverb>(nullptr, 0);
+  fx->setFormat(2, rate);
+  return fx;
+}
+
+// Sends a controller value, then runs silence until every glide has arrived.
+void settle(TankReverb& fx, int controller, int value) {
+  fx.processEvent(dsp::EffectEvent::controller(uint8_t(controller), uint8_t(value)));
+  std::vector<float> silence(128 * fx.outputChannels(), 0.0f);
+  for (int i = 0; i < 45; ++i)
+    fx.process(silence.data(), silence.data(), 128);
+}
+
+void expectIndices(const TankReverb& fx, const int* table, int advanced) {
+  const auto& ix = fx.tankIndices();
+  for (int k = 0; k < 4; ++k) {
+    EXPECT_EQ(ix.w[k], (table[k] + advanced) % kN) << "W" << k + 1;
+    EXPECT_EQ(ix.r[k], (table[4 + k] + advanced) % kN) << "R" << k + 1;
+    EXPECT_EQ(ix.o[k], advanced % kN) << "O" << k + 1;
+  }
+  for (int k = 0; k < 14; ++k)
+    EXPECT_EQ(ix.p[k], (table[8 + k] + advanced) % kN) << "P" << k + 1;
+}
+
+TEST(AllpassDiffuser, RecirculatesWithADirectPathOfMinusG) {
+  dsp::AllpassDiffuser d;
+  d.setLength(256);
+  EXPECT_EQ(d.size(), 512);  // strictly greater than the length
+  d.setLength(210);
+  EXPECT_EQ(d.size(), 256);
+  d.setCoefficient(0.6f);
+  d.reset();
+  std::vector<float> x(1000, 0.0f);
+  x[0] = 1.0f;
+  d.process(x.data(), x.data(), 1000);
+  for (int i = 0; i < 1000; ++i) {
+    const float expected = i == 0 ? -0.6f : i % 210 ? 0.0f : std::pow(0.6f, float(i / 210 - 1));
+    ASSERT_NEAR(x[i], expected, 1e-6f) << i;
+  }
+}
+
+TEST(ReverbSpaces, PassInputThroughUntilResetAndAfterInvalidate) {
+  const std::vector<float> in = testsupport::whiteNoise(2 * 300, 0.5f, 1);
+  std::vector<float> out(in.size());
+  TPlateReverb unformatted(nullptr, 0);
+  unformatted.reset();                              // without a format there is no tank to run on
+  unformatted.process(out.data(), in.data(), 600);  // one channel until setFormat
+  EXPECT_EQ(out, in);
+  for (int which : {0, 1, 2}) {
+    auto fx = makeSpace(which);
+    fx->process(out.data(), in.data(), 300);
+    EXPECT_EQ(out, in) << which;
+    fx->reset();
+    fx->process(out.data(), in.data(), 300);
+    EXPECT_NE(out, in) << which;
+    fx->invalidate();
+    fx->process(out.data(), in.data(), 300);
+    EXPECT_EQ(out, in) << which;
+  }
+}
+
+TEST(PlateReverb, TankIndicesFollowTheTablesAndStayInside) {
+  auto fx = makeSpace(1);
+  fx->reset();
+  expectIndices(*fx, kLong, 0);
+  // The first all-passes wander: 16 samples shorter, then back to 17 longer, both halves alike.
+  std::vector<float> buf(2 * 128, 0.0f);
+  int shortest = kN, longest = 0;
+  for (int i = 0; i < 1601 * 70 / 128; ++i) {
+    fx->process(buf.data(), buf.data(), 128);
+    const auto& ix = fx->tankIndices();
+    const int a = (ix.w[0] - ix.r[0] + kN) % kN, b = (ix.w[2] - ix.r[2] + kN) % kN;
+    ASSERT_EQ(a - 1344, b - 997);
+    shortest = std::min(shortest, a);
+    longest = std::max(longest, a);
+  }
+  EXPECT_EQ(shortest, 1344 - 16);
+  EXPECT_EQ(longest, 1344 + 17);
+
+  // An Ambient change while active restarts the tail silently on the other table.
+  for (int ambient : {0, 64}) {
+    fx->reset();
+    std::fill(buf.begin(), buf.end(), 0.0f);
+    buf[0] = 1.0f;
+    for (int i = 0; i < 200; ++i) {
+      fx->process(buf.data(), buf.data(), 128);
+      if (i == 0) std::fill(buf.begin(), buf.end(), 0.0f);
+    }
+    EXPECT_GT(*std::max_element(buf.begin(), buf.end()), 1e-4f);  // a tail is ringing
+    std::fill(buf.begin(), buf.end(), 0.0f);
+    fx->processEvent(dsp::EffectEvent::controller(kAmbient, uint8_t(ambient)));
+    fx->process(buf.data(), buf.data(), 128);
+    EXPECT_TRUE(fx->active());
+    for (float v : buf)
+      ASSERT_LT(std::fabs(v), 1e-12f);
+    expectIndices(*fx, ambient == 0 ? kShort : kLong, 128);
+  }
+
+  // Above about 125 kHz the long table no longer fits: the tank doubles instead of wrapping.
+  for (int rate : {8000, 22050, 48000, 125000, 128000, 192000}) {
+    auto r = makeSpace(1, rate);
+    r->reset();
+    EXPECT_EQ(r->tankSize(), rate < 126000 ? kN : 2 * kN) << rate;
+    EXPECT_EQ(r->tankIndices().w[1], int(int64_t(rate) * 8612 / 44100)) << rate;
+  }
+}
+
+TEST(PlateReverb, LevelSetsTheDryShareAndChannelsTheWetGain) {
+  TPlateReverb stereo(nullptr, 0), mono(nullptr, 0), inPlace(nullptr, 0);
+  stereo.setFormat(2, 44100);
+  mono.setFormat(1, 44100);
+  inPlace.setFormat(2, 44100);
+  for (auto* fx : {&stereo, &mono, &inPlace})
+    fx->reset();
+  // Nothing reaches the taps in the first frame: that is the dry share alone.
+  std::vector<float> s(2 * 128, 0.0f), so(2 * 128);
+  s[0] = 1.0f;
+  stereo.process(so.data(), s.data(), 128);
+  EXPECT_FLOAT_EQ(so[0], 0.0078125f);
+  EXPECT_EQ(so[1], 0.0f);
+  stereo.reset();
+
+  // The same signal as L into the stereo plate and alone into the mono one: the mono wet part
+  // is twice the left one. Processing in place changes nothing.
+  for (int block = 0; block < 100; ++block) {
+    const std::vector<float> x = testsupport::whiteNoise(128, 0.5f, block);
+    for (int i = 0; i < 128; ++i)
+      s[2 * i] = x[i];
+    std::vector<float> mo(128), buf = s;
+    stereo.process(so.data(), s.data(), 128);
+    mono.process(mo.data(), x.data(), 128);
+    inPlace.process(buf.data(), buf.data(), 128);
+    ASSERT_EQ(buf, so);
+    for (int i = 0; i < 128; ++i) {
+      const float dry = 0.0078125f * x[i];
+      ASSERT_NEAR(mo[i] - dry, 2.0f * (so[2 * i] - dry), 1e-5f);
+    }
+  }
+  settle(stereo, kLevel, 0);
+  const std::vector<float> y = testsupport::whiteNoise(2 * 128, 0.5f, 4);
+  stereo.process(so.data(), y.data(), 128);
+  EXPECT_EQ(so, y);
+}
+
+// Seconds for the output energy to fall by 60 dB after an impulse into the left channel, from
+// the backward-integrated energy decay of both channels: twice the time it takes to fall from
+// -5 dB to -35 dB. `expected` sets how long to listen.
+double measureT60(TankReverb& fx, double expected) {
+  const int frames = int(fx.sampleRate() * (1.5 * expected + 0.5));
+  std::vector<float> in(2 * frames, 0.0f), out(2 * frames);
+  in[0] = 1.0f;
+  fx.reset();
+  for (int pos = 0; pos < frames; pos += 128)
+    fx.process(out.data() + 2 * pos, in.data() + 2 * pos, std::min(128, frames - pos));
+  std::vector<double> decay(frames + 1, 0.0);
+  for (int i = frames - 1; i >= 0; --i)
+    decay[i] =
+        decay[i + 1] + double(out[2 * i]) * out[2 * i] + double(out[2 * i + 1]) * out[2 * i + 1];
+  auto reach = [&](double db) {
+    int i = 0;
+    while (i < frames && 10.0 * std::log10(decay[i] / decay[0]) > db)
+      ++i;
+    return double(i) / fx.sampleRate();
+  };
+  return 2.0 * (reach(-35.0) - reach(-5.0));
+}
+
+TEST(ReverbSpaces, HallOutlastsPlateOutlastsRoomAtEveryTime) {
+  for (int time : {0, 64, 127}) {
+    double t60[3];
+    for (int which = 0; which < 3; ++which) {
+      auto fx = makeSpace(which);
+      settle(*fx, kTime, time);
+      // The plate's tail outlasts its decayTime by its loop's ratio to 0.3 s; the others'
+      // decayTime is their 60 dB time. The damping takes the treble off first, so the early
+      // decay runs a little fast; at Time 0 the first passes through the tank dominate and
+      // the tail runs long.
+      const double nominal = fx->decayTime() * (which == 1 ? 15976.5 / (0.3 * 44100) : 1.0);
+      t60[which] = measureT60(*fx, nominal);
+      EXPECT_GT(t60[which], 0.8 * nominal) << which << " " << time;
+      EXPECT_LT(t60[which], (time == 0 ? 1.6 : 1.2) * nominal) << which << " " << time;
+    }
+    EXPECT_GT(t60[0], 1.2 * t60[1]) << time;
+    EXPECT_GT(t60[1], 2.0 * t60[2]) << time;
+  }
+  // The plate's Time scale, worked.
+  auto plate = makeSpace(1);
+  settle(*plate, kTime, 0);
+  EXPECT_NEAR(plate->decayTime(), 0.8, 1e-5);
+  EXPECT_NEAR(plate->decay(), 0.0750, 5e-5);
+  settle(*plate, kTime, 64);
+  EXPECT_NEAR(plate->decayTime(), 3.34, 0.005);
+  EXPECT_NEAR(plate->decay(), 0.537, 0.001);
+
+  // Ambient 0 halves the tanks and so the tail; the tail does not depend on the rate, and at
+  // 96 kHz the hall's tables outgrow the plate's tank size, which then doubles.
+  for (int which : {0, 1, 2}) {
+    auto fx = makeSpace(which);
+    const double full = measureT60(*fx, fx->decayTime());
+    settle(*fx, kAmbient, 0);
+    EXPECT_NEAR(measureT60(*fx, fx->decayTime() / 2) / full, 0.5, 0.08) << which;
+    auto fast = makeSpace(which, 96000);
+    EXPECT_EQ(fast->tankSize(), (which == 0 ? 2 : 1) * kN);
+    EXPECT_NEAR(measureT60(*fast, fast->decayTime()) / full, 1.0, 0.1) << which;
+  }
+}
+
+}  // namespace
