@@ -33,34 +33,38 @@ class DialogTest : public testsupport::WindowTest {
   void click(const gui::epiWindow& window, const Rect& area) {
     WindowTest::click(window, area.x + area.width / 2, area.y + area.height / 2);
   }
-  Rect boundsOf(const gui::epiDialog& dialog, int32_t number) {
-    return dialog.widget(number)->bounds();
+  // Clicks a dialog's widget.
+  std::function<void(gui::epiDialog&)> clicking(int32_t number) {
+    return
+        [this, number](gui::epiDialog& dialog) { click(dialog, dialog.widget(number)->bounds()); };
+  }
+  std::function<void(gui::epiDialog&)> typing(uint32_t keysym) {
+    return [this, keysym](gui::epiDialog&) { input_->typeKey(keysym); };
   }
 };
 
-TEST_F(DialogTest, TextEntryRepliesToTheNamedWindowWithItsText) {
-  struct Case {
-    const char* name;
-    std::function<void(gui::epiTextDialog&)> close;
-    int32_t confirmed;
-  };
-  const Case cases[] = {
-      {"Enter confirms", [this](gui::epiTextDialog&) { input_->typeKey(XK_Return); }, 1},
-      {"OK confirms",
-       [this](gui::epiTextDialog& dialog) {
-         click(dialog, boundsOf(dialog, gui::epiTextDialog::kOk));
-       },
-       1},
-      {"Escape cancels", [this](gui::epiTextDialog&) { input_->typeKey(XK_Escape); }, 0},
-      {"Cancel cancels",
-       [this](gui::epiTextDialog& dialog) {
-         click(dialog, boundsOf(dialog, gui::epiTextDialog::kCancel));
-       },
-       0},
-  };
+// Dialogs open at the screen's corner, over the main window; its third menu title lies beyond.
+TEST_F(DialogTest, TextEntryTakesTheOtherWindowsKeysNotTheirClicksAndRepliesWithItsText) {
   RecordingWindow main(engine_, kMain);
-  ASSERT_TRUE(main.openTopLevel(80, 60, "main"));
-  for (const Case& c : cases) {
+  gui::epiMenuBar& bar = main.menuBar();
+  bar.addMenu(1, "File")->addItem("Quit");
+  bar.addMenu(2, "A menu title wide enough to reach past the dialog")->addItem("x");
+  bar.addMenu(3, "Settings")->addItem("Audio setup...");
+  ASSERT_TRUE(main.openTopLevel(640, 200, "main"));
+  ASSERT_TRUE(onScreen(main));
+  const Rect uncovered = bar.titleArea(3);
+  ASSERT_GE(uncovered.x, gui::epiTextDialog::kWidth);
+  const struct {
+    const char* name;
+    std::function<void(gui::epiDialog&)> close;
+    int32_t confirmed;
+  } cases[] = {
+      {"Enter confirms", typing(XK_Return), 1},
+      {"OK confirms", clicking(gui::epiTextDialog::kOk), 1},
+      {"Escape cancels", typing(XK_Escape), 0},
+      {"Cancel cancels", clicking(gui::epiTextDialog::kCancel), 0},
+  };
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     main.messages.clear();
     gui::epiTextDialog* dialog =
@@ -69,11 +73,14 @@ TEST_F(DialogTest, TextEntryRepliesToTheNamedWindowWithItsText) {
     EXPECT_EQ(engine_.findWindow(kTuner), dialog);
     EXPECT_EQ(engine_.modalWindow(), dialog);
     ASSERT_TRUE(onScreen(*dialog));
-    input_->focus(dialog->nativeHandle());
+    click(main, uncovered);
+    input_->focus(main.nativeHandle());
     for (int i = 0; i < 4; ++i)
       input_->typeKey(XK_BackSpace);
     input_->typeText("32.5");  // "440.0" becomes "432.5"
     ASSERT_TRUE(passUntil([&] { return dialog->text() == "432.5"; })) << dialog->text();
+    EXPECT_FALSE(bar.tracking()) << "the click reached the main window's menus";
+    EXPECT_TRUE(main.keys.empty());
     c.close(*dialog);
     ASSERT_TRUE(passUntil([&] { return !main.messages.empty(); }));
     const gui::epiMessage& reply = main.messages.front();
@@ -84,47 +91,15 @@ TEST_F(DialogTest, TextEntryRepliesToTheNamedWindowWithItsText) {
     EXPECT_EQ(engine_.findWindow(kTuner), nullptr);
     EXPECT_EQ(engine_.modalWindow(), nullptr);
   }
-}
-
-TEST_F(DialogTest, WhileADialogIsUpOtherWindowsTakeNoInputAndTheirKeysGoToIt) {
-  RecordingWindow main(engine_, kMain);
-  main.menuBar().addMenu(1, "File")->addItem("Quit");
-  ASSERT_TRUE(main.openTopLevel(200, 100, "main"));
-  ASSERT_TRUE(onScreen(main));
-  gui::epiTextDialog* dialog = gui::epiTextDialog::open(engine_, "Name", "", kTuner, kMain);
-  ASSERT_NE(dialog, nullptr);
-  ASSERT_TRUE(onScreen(*dialog));
-
-  const Rect file = main.menuBar().titleArea(1);
-  click(main, file);
-  input_->focus(main.nativeHandle());
-  input_->typeText("ok");
-  ASSERT_TRUE(passUntil([&] { return dialog->text() == "ok"; }));
-  EXPECT_FALSE(main.menuBar().tracking()) << "the click reached the main window's menus";
-  EXPECT_TRUE(main.keys.empty());
-
-  input_->typeKey(XK_Return);
-  ASSERT_TRUE(passUntil([&] { return !main.messages.empty(); }));
-  EXPECT_EQ(main.messages.front().text, "ok");
-  click(main, file);
-  EXPECT_TRUE(passUntil([&] { return main.menuBar().tracking(); }));
+  click(main, uncovered);
+  EXPECT_TRUE(passUntil([&] { return bar.tracking(); }));
 }
 
 TEST_F(DialogTest, MessageBoxShowsCaptionAndTextAndClosesOnOkEnterOrEscape) {
   RecordingWindow main(engine_, kMain);
   ASSERT_TRUE(main.openTopLevel(80, 60, "main"));
-  struct Case {
-    const char* name;
-    std::function<void(gui::epiMessageBox&)> close;
-  };
-  const Case cases[] = {
-      {"OK",
-       [this](gui::epiMessageBox& box) { click(box, boundsOf(box, gui::epiMessageBox::kOk)); }},
-      {"Enter", [this](gui::epiMessageBox&) { input_->typeKey(XK_Return); }},
-      {"Escape", [this](gui::epiMessageBox&) { input_->typeKey(XK_Escape); }},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& close :
+       {clicking(gui::epiMessageBox::kOk), typing(XK_Return), typing(XK_Escape)}) {
     gui::epiMessageBox* box = gui::epiMessageBox::show(engine_, "Create engine failed !");
     ASSERT_NE(box, nullptr);
     ASSERT_TRUE(onScreen(*box));
@@ -135,7 +110,7 @@ TEST_F(DialogTest, MessageBoxShowsCaptionAndTextAndClosesOnOkEnterOrEscape) {
     EXPECT_EQ(line->text(), "Create engine failed !");
     EXPECT_EQ(box->widgetAs<gui::epiPushButton>(gui::epiMessageBox::kOk)->text(), "OK");
     input_->focus(box->nativeHandle());
-    c.close(*box);
+    close(*box);
     ASSERT_TRUE(
         passUntil([&] { return engine_.findWindow(gui::epiMessageBox::kIdentifier) == nullptr; }));
   }
@@ -172,44 +147,43 @@ TEST_F(DialogTest, ListControlOpensChoosesAndReportsAChange) {
   ASSERT_TRUE(onScreen(dialog));
 
   const Rect box = list.bounds();
-  const auto entry = [&](int32_t index) {
+  const auto chooseFirst = [&] {
+    click(dialog, box);
+    ASSERT_TRUE(passUntil([&] { return list.isOpen(); }));
     const Rect open = list.overlay();
-    return Rect{open.x, open.y + 1 + index * box.height, open.width, box.height};
+    click(dialog, Rect{open.x, open.y + 1, open.width, box.height});
+    ASSERT_TRUE(passUntil([&] { return !list.isOpen(); }));
   };
-  click(dialog, box);
-  ASSERT_TRUE(passUntil([&] { return list.isOpen(); }));
-  click(dialog, entry(0));
-  ASSERT_TRUE(passUntil([&] { return !list.isOpen(); }));
+  chooseFirst();
   EXPECT_EQ(list.selectedText(), "128");
-
+  chooseFirst();
+  list.setEnabled(false);
   click(dialog, box);
-  ASSERT_TRUE(passUntil([&] { return list.isOpen(); }));
-  click(dialog, entry(0));
-  ASSERT_TRUE(passUntil([&] { return !list.isOpen(); }));
-  click(dialog, dialog.widget(6)->bounds());
+  click(dialog, dialog.widget(6)->bounds());  // its report comes after the list's click
   ASSERT_TRUE(passUntil([&] { return dialog.reports.size() == 2; }));
   EXPECT_EQ(dialog.reports, (std::vector<std::pair<char, int32_t>>{{'c', 4}, {'p', 6}}))
       << "choosing the selected entry again is no change";
-
-  list.setEnabled(false);
-  click(dialog, box);
-  settle();
   EXPECT_FALSE(list.isOpen()) << "a disabled list does not open";
 }
 
-TEST(WidgetLook, ALabelThatIsNotUtf8LeavesTheNextWidgetDrawn) {
-  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 100, 40);
-  cairo_t* cr = cairo_create(surface);
-  gui::epiLabel(1, Rect{0, 0, 100, 20}, "Preset \x80").draw(cr);
-  EXPECT_GT(gui::look::textWidth("Preset \x80"), gui::look::textWidth("Preset "));
-  gui::epiPushButton(2, Rect{0, 20, 100, 20}, "OK").draw(cr);
-  EXPECT_EQ(cairo_status(cr), CAIRO_STATUS_SUCCESS);
-  cairo_surface_flush(surface);
-  const auto* pixel = reinterpret_cast<const uint32_t*>(
-      cairo_image_surface_get_data(surface) + 25 * cairo_image_surface_get_stride(surface));
-  EXPECT_EQ(pixel[5] & 0xffffff, 0xffffffu) << "the button's face";
-  cairo_destroy(cr);
-  cairo_surface_destroy(surface);
+// Text that is not UTF-8 (a Latin-1 name, a lone surrogate, a cut or overlong sequence) is
+// drawn, has a width and leaves the context usable.
+TEST(WidgetLook, TextThatIsNotUtf8LeavesTheNextWidgetDrawn) {
+  for (const char* odd : {"Preset \x80", "\xed\xa0\x80", "\xf0\x9f", "\xc0\xaf"}) {
+    SCOPED_TRACE(odd);
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 100, 40);
+    cairo_t* cr = cairo_create(surface);
+    gui::epiLabel(1, Rect{0, 0, 100, 20}, odd).draw(cr);
+    EXPECT_GT(gui::look::textWidth(std::string("xyz") + odd), gui::look::textWidth("xyz"));
+    gui::epiPushButton(2, Rect{0, 20, 100, 20}, "OK").draw(cr);
+    EXPECT_EQ(cairo_status(cr), CAIRO_STATUS_SUCCESS);
+    cairo_surface_flush(surface);
+    const auto* pixel = reinterpret_cast<const uint32_t*>(
+        cairo_image_surface_get_data(surface) + 25 * cairo_image_surface_get_stride(surface));
+    EXPECT_EQ(pixel[5] & 0xffffff, 0xffffffu) << "the button's face";
+    cairo_destroy(cr);
+    cairo_surface_destroy(surface);
+  }
 }
 
 }  // namespace

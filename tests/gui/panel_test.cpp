@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
+#include "gui/epi_alpha_control_knob.h"
 #include "gui/epi_alpha_control_rotary.h"
 #include "gui/epi_alpha_control_text.h"
+#include "gui/epi_timer.h"
 #include "panel_test_support.h"
 
 namespace {
@@ -18,56 +22,38 @@ class FontCaches : public ::testing::Environment {
 };
 const auto* const fontCaches = ::testing::AddGlobalTestEnvironment(new FontCaches);
 
-using platform::InputEvent;
+using Type = platform::InputEvent::Type;
+using testsupport::Canvas;
 using testsupport::mouse;
 using testsupport::TestRig;
 
-struct GlideCase {
-  const char* name;
-  int16_t from, to;
-  bool fast;
-  int32_t glideMs;                                  // roSp, 0 for none
-  std::vector<std::pair<uint64_t, int32_t>> ticks;  // (clock, frame shown after the tick)
-};
-
 TEST(PanelGlide, ShownFrameFollowsTheClock) {
-  const GlideCase cases[] = {
-      {"a jump of more than 20 takes 125 ms",
-       10,
-       60,
-       false,
-       0,
+  const struct {
+    const char* name;
+    int16_t from, to;
+    bool fast;
+    int32_t glideMs;                                  // roSp, 0 for none
+    std::vector<std::pair<uint64_t, int32_t>> ticks;  // (clock, frame shown after the tick)
+  } cases[] = {
+      // clang-format off
+      {"a jump of more than 20 takes 125 ms", 10, 60, false, 0,
        {{0, 10}, {25, 20}, {50, 30}, {100, 50}, {124, 59}, {125, 60}, {400, 60}}},
       {"a jump of 20 or less takes 50 ms", 60, 70, false, 0, {{10, 62}, {49, 69}, {50, 70}}},
       {"fast: 25 ms, truncated toward the start", 70, 60, true, 0, {{5, 68}, {24, 61}, {25, 60}}},
       {"roSp sets the glide time", 0, 100, false, 1000, {{100, 10}, {199, 19}, {300, 30}}},
-      {"a pause of more than 125 ms shifts the start by 125 ms",
-       0,
-       100,
-       false,
-       1000,
+      {"a pause of more than 125 ms shifts the start by 125 ms", 0, 100, false, 1000,
        {{100, 10}, {400, 27}, {500, 37}}},
-      {"a leap of more than 20 is postponed by the time since the last tick",
-       0,
-       128,
-       false,
-       0,
+      {"a leap of more than 20 is postponed by the time since the last tick", 0, 128, false, 0,
        {{0, 0}, {100, 0}, {110, 10}, {225, 128}}},
-      {"ticks slower than the glide still end on the target",
-       0,
-       128,
-       false,
-       100,
+      {"ticks slower than the glide still end on the target", 0, 128, false, 100,
        {{25, 0}, {50, 32}, {75, 32}, {100, 64}, {125, 64}, {150, 96}, {175, 128}}},
+      // clang-format on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     TestRig rig;
-    if (c.glideMs) {
-      ASSERT_TRUE(rig.panel.setProperty(16, gui::kPropertyGlide, c.glideMs));
-    }
+    ASSERT_TRUE(c.glideMs == 0 || rig.panel.setProperty(16, gui::kPropertyGlide, c.glideMs));
     rig.setAtOnce(16, c.from);
-    rig.clock.set(0);
     ASSERT_TRUE(rig.panel.setValue(16, c.to, c.fast));
     EXPECT_EQ(rig.panel.getValue(16), c.to);  // the value is taken, the display follows
     for (const auto& [now, frame] : c.ticks) {
@@ -81,18 +67,14 @@ TEST(PanelGlide, ShownFrameFollowsTheClock) {
 
 TEST(PanelGlide, InactivePanelTakesValuesAtOnceAndDrawsNothing) {
   TestRig rig;
-  rig.clock.set(0);
   rig.panel.setValue(16, 100);
   rig.panel.setActive(false);  // a glide under way ends on its target
   auto* knob = static_cast<gui::epiAlphaControl_rotary*>(rig.panel.control(16));
   EXPECT_EQ(knob->shownFrame(), 100);
   rig.panel.setValue(16, 30);
   EXPECT_EQ(knob->shownFrame(), 30);
-
-  testsupport::Canvas canvas(rig.panel);
-  canvas.draw(rig.panel);
-  EXPECT_EQ(canvas.pixel(11, 11), 0u);
-  EXPECT_FALSE(rig.panel.handleEvent(mouse(InputEvent::Type::kButtonPress, 11, 11)));
+  EXPECT_EQ(Canvas(rig.panel).pixel(11, 11), 0u);
+  EXPECT_FALSE(rig.panel.handleEvent(mouse(Type::kButtonPress, 11, 11)));
   EXPECT_TRUE(rig.panel.drawChanged(nullptr).empty());
 
   rig.panel.setActive(true);
@@ -114,8 +96,7 @@ TEST(Panel, MetersClampAndLightTheirLeds) {
     TestRig rig;
     rig.panel.setValue(c.control, c.value);
     EXPECT_EQ(rig.panel.getValue(c.control), c.shown);
-    testsupport::Canvas canvas(rig.panel);
-    canvas.draw(rig.panel);
+    const Canvas canvas(rig.panel);
     for (int32_t led = 0; led < int32_t(c.frames.size()); ++led) {
       const int32_t frame =
           c.control == 59 ? canvas.frameAt(11, 59 - 6 * led) : canvas.frameAt(11 + 5 * led, 89);
@@ -137,39 +118,33 @@ TEST(Panel, FailsCleanlyWithoutItsPictures) {
   ASSERT_TRUE(loaded.load(file, 10, pictures));
   EXPECT_EQ(loaded.width(), 100);
 
-  const auto missing = [&](auto change) {
+  const auto fails = [&](auto change) {
     auto broken = panel;
     change(broken);
     gui::epiAlphaPanel built(clock);
     return !built.build(broken, pictures) && !built.control(16) && built.width() == 0;
   };
-  EXPECT_TRUE(missing([](gui::PanelResource& p) { p.controls[3].picture = 99; }));
-  EXPECT_TRUE(missing([](gui::PanelResource& p) { p.controls[0].frames = 130; }));
-  EXPECT_TRUE(missing([](gui::PanelResource& p) { p.controls[0].width = 5; }));
-  EXPECT_TRUE(missing([](gui::PanelResource& p) { p.controls[1].number = 16; }));
+  EXPECT_TRUE(fails([](gui::PanelResource& p) { p.controls[3].picture = 99; }));
+  EXPECT_TRUE(fails([](gui::PanelResource& p) { p.controls[0].frames = 130; }));
+  EXPECT_TRUE(fails([](gui::PanelResource& p) { p.controls[0].width = 5; }));
+  EXPECT_TRUE(fails([](gui::PanelResource& p) { p.controls[1].number = 16; }));
   // A panel that is absent or malformed fails the same way, and so does a failed rebuild.
   EXPECT_FALSE(loaded.load(file, 11, pictures));
   EXPECT_FALSE(loaded.control(16));
   EXPECT_FALSE(loaded.load(file, 12, pictures));
-  // Bytes that are no PNG are no picture.
-  skin.addEntry(gui::kPictureType, testsupport::kKnob, {0x89, 'P', 'N', 'G'});
-  framework::ResourceFile damaged;
-  ASSERT_TRUE(skin.fill(damaged));
-  gui::PictureCache damagedPictures(damaged);
-  EXPECT_FALSE(loaded.load(damaged, 10, damagedPictures));
 }
 
-TEST(Panel, ClicksReportOnReleaseInside) {
+TEST(Panel, ClicksReportOnReleaseInsideAndChangedAreaCoversWhatChanged) {
   TestRig rig;
   const auto click = [&](int32_t x, int32_t y, int32_t releaseX) {
     rig.reports.log.clear();
-    rig.panel.handleEvent(mouse(InputEvent::Type::kButtonPress, x, y));
+    rig.panel.handleEvent(mouse(Type::kButtonPress, x, y));
     const int32_t held = rig.frameOf(x, y);
-    rig.panel.handleEvent(mouse(InputEvent::Type::kMotion, releaseX, y));
-    rig.panel.handleEvent(mouse(InputEvent::Type::kButtonRelease, releaseX, y));
+    rig.panel.handleEvent(mouse(Type::kMotion, releaseX, y));
+    rig.panel.handleEvent(mouse(Type::kButtonRelease, releaseX, y));
     return held;
   };
-  using Log = std::vector<std::pair<char, int32_t>>;
+  using testsupport::Log;
   EXPECT_EQ(click(21, 41, 22), 1);  // the button shows its pressed frame while held
   EXPECT_EQ(rig.reports.log, (Log{{'p', 50}}));
   EXPECT_EQ(rig.frameOf(21, 41), 0);
@@ -188,18 +163,13 @@ TEST(Panel, ClicksReportOnReleaseInside) {
 
   rig.panel.hide(50);  // hidden: neither drawn nor clicked
   EXPECT_EQ(rig.frameOf(21, 41), -1);
-  EXPECT_FALSE(rig.panel.handleEvent(mouse(InputEvent::Type::kButtonPress, 21, 41)));
+  EXPECT_FALSE(rig.panel.handleEvent(mouse(Type::kButtonPress, 21, 41)));
   rig.panel.setEnabled(11, false);  // disabled: the press is swallowed
   click(31, 41, 31);
   EXPECT_TRUE(rig.reports.log.empty());
   EXPECT_EQ(rig.panel.getValue(11), 0);
-}
 
-TEST(Panel, ChangedAreaCoversWhatChanged) {
-  TestRig rig;
-  testsupport::Canvas canvas(rig.panel);
-  canvas.draw(rig.panel);
-  EXPECT_TRUE(rig.panel.changedArea().empty());
+  EXPECT_TRUE(rig.panel.changedArea().empty());  // all of that was drawn
   rig.clock.set(0);
   rig.panel.setValue(16, 5);
   EXPECT_TRUE(rig.panel.changedArea().empty());  // nothing shown differently yet
@@ -215,31 +185,18 @@ TEST(Panel, ChangedAreaCoversWhatChanged) {
 TEST(Panel, TextsAndScrollingPicture) {
   TestRig rig;
   EXPECT_TRUE(rig.panel.formatText(60, "%03d", 7));
-  auto* text = static_cast<gui::epiAlphaControl_text*>(rig.panel.control(60));
-  EXPECT_EQ(text->text(), "007");
+  EXPECT_EQ(static_cast<gui::epiAlphaControl_text*>(rig.panel.control(60))->text(), "007");
   EXPECT_FALSE(rig.panel.formatText(60, "%s", 7));
   EXPECT_FALSE(rig.panel.setText(16, "a knob has no text"));
 
   // The text is drawn in its colour inside its frame.
-  testsupport::Canvas canvas(rig.panel);
-  canvas.draw(rig.panel);
+  const Canvas canvas(rig.panel);
   int redPixels = 0;
   for (int32_t y = 70; y < 82; ++y) {
     for (int32_t x = 10; x < 50; ++x)
       redPixels += (canvas.pixel(x, y) & 0x00ffffff) != 0;
   }
   EXPECT_GT(redPixels, 20);
-
-  // Text that is not UTF-8 (a Latin-1 name) is drawn and leaves the context usable.
-  for (const char* odd : {"PROVA \xe8", "\xed\xa0\x80", "\xf0\x9f", "\xc0\xaf"}) {
-    rig.panel.setText(60, odd);
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 100, 100);
-    cairo_t* cr = cairo_create(surface);
-    rig.panel.control(60)->draw(cr);
-    EXPECT_EQ(cairo_status(cr), CAIRO_STATUS_SUCCESS) << odd;
-    cairo_destroy(cr);
-    cairo_surface_destroy(surface);
-  }
 
   // The credits' row 10 shows at the top of the frame once scrolled by 10.
   EXPECT_EQ(rig.frameOf(51, 40), 0);
@@ -263,6 +220,151 @@ TEST(Panel, FormatNumberTakesOneIntegerConversion) {
   };
   for (const auto& c : cases)
     EXPECT_EQ(gui::formatNumber(c.format, c.value), c.text) << c.format;
+}
+
+// Lists 1 and 2: entries 0, 1, 2 show frames 8, 64, 120.
+void sendAmpList(gui::epiAlphaPanel& panel, int32_t number) {
+  ASSERT_TRUE(panel.listCommand(number, gui::kListCount, 3));
+  const int32_t positions[] = {8, 64, 120};
+  for (int32_t entry = 0; entry < 3; ++entry) {
+    ASSERT_TRUE(panel.listCommand(number, gui::kListValue, entry));
+    ASSERT_TRUE(panel.listCommand(number, gui::kListPosition, positions[entry]));
+  }
+}
+
+TEST(ControlDrag, VerticalDragsFollowTheRules) {
+  const uint32_t alt = platform::kAlt, ctrl = platform::kControl;
+  const struct {
+    const char* name;
+    int32_t control, x;  // x: where the control sits
+    int16_t start;
+    uint32_t modifiers;
+    std::vector<int32_t> ys;      // the press, then each move
+    std::vector<int16_t> values;  // after each move
+    std::vector<int32_t> frames;  // shown after each move; empty: the values
+  } cases[] = {
+      // clang-format off
+      {"2 px per step, up raises, clamped at the last frame", 16, 10, 10, 0,
+       {100, 99, 98, 50, 0, -200, -300, 104}, {10, 11, 35, 60, 128, 128, 8}, {}},
+      {"Ctrl without roMx keeps the coarse step", 16, 10, 10, ctrl, {100, 0}, {60}, {}},
+      {"roMx: each pixel a coarse step", 17, 20, 500, 0, {100, 90, 120}, {600, 300}, {77, 38}},
+      {"roMx with Ctrl: the fine step", 17, 20, 500, ctrl, {100, 90, 120}, {510, 480}, {65, 61}},
+      {"Alt snaps to the default, the rest is ignored", 18, 30, 10, alt, {100, 99, 0, 300},
+       {64, 64, 64}, {}},
+      {"Alt without a default is a plain drag", 16, 10, 10, alt, {100, 90}, {15}, {}},
+      {"roDi 10 on 3 frames: 10 px per position", 10, 40, 0, 0, {100, 91, 90, 80, 60, 95},
+       {0, 1, 2, 2, 0}, {}},
+      {"list knob: 20 px per entry, whatever roDi", 8, 50, 0, 0, {100, 81, 80, 60, 20, 100},
+       {0, 1, 2, 2, 0}, {8, 64, 120, 120, 8}},
+      {"list knob: Ctrl selects the default entry", 8, 50, 0, ctrl, {100, 99, 40}, {2, 2},
+       {120, 120}},
+      // clang-format on
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TestRig rig;
+    sendAmpList(rig.panel, 8);
+    ASSERT_TRUE(rig.panel.setProperty(8, gui::kPropertyDragPixels, 10));
+    ASSERT_TRUE(rig.panel.setProperty(8, gui::kPropertyDefault, 2));
+    rig.setAtOnce(c.control, c.start);
+    ASSERT_EQ(rig.panel.getValue(c.control), c.start);
+
+    // The press lands on the control; the moves keep their distances from it.
+    const int32_t shift = 11 - c.ys[0];
+    ASSERT_TRUE(
+        rig.panel.handleEvent(mouse(Type::kButtonPress, c.x + 1, c.ys[0] + shift, c.modifiers)));
+    testsupport::Log expected;  // every change reported once, then the press ending the gesture
+    int16_t last = c.start;
+    for (size_t i = 1; i < c.ys.size(); ++i) {
+      rig.panel.handleEvent(mouse(Type::kMotion, c.x + 1, c.ys[i] + shift, c.modifiers));
+      const int16_t value = c.values[i - 1];
+      EXPECT_EQ(rig.panel.getValue(c.control), value) << "move " << i;
+      EXPECT_EQ(rig.frameOf(c.x + 1, 11), c.frames.empty() ? value : c.frames[i - 1]) << i;
+      if (value != last) expected.push_back({'c', c.control});
+      last = value;
+    }
+    rig.panel.handleEvent(mouse(Type::kButtonRelease, c.x + 1, c.ys.back() + shift));
+    expected.push_back({'p', c.control});
+    EXPECT_EQ(rig.reports.log, expected);
+  }
+}
+
+TEST(ControlDrag, ListCommandsBuildTheList) {
+  TestRig rig;
+  auto* knob = static_cast<gui::epiAlphaControl_knob*>(rig.panel.control(8));
+  EXPECT_FALSE(rig.panel.listCommand(8, gui::kListCount, 17));
+  EXPECT_FALSE(rig.panel.listCommand(8, gui::kListCount, -1));
+  EXPECT_FALSE(rig.panel.listCommand(16, gui::kListCount, 3));  // a plain rotary has no list
+  EXPECT_FALSE(rig.panel.listCommand(8, 5005, 3));
+
+  ASSERT_TRUE(rig.panel.listCommand(8, gui::kListCount, 2));
+  ASSERT_EQ(knob->entries().size(), 2u);
+  EXPECT_EQ(knob->entries()[1].value, 1);  // numbered before any value arrives
+  ASSERT_TRUE(rig.panel.listCommand(8, gui::kListValue, 7));
+  ASSERT_TRUE(rig.panel.listCommand(8, gui::kListPosition, 30));
+  ASSERT_TRUE(rig.panel.listCommand(8, gui::kListPosition, 90));    // entry 1 keeps value 1
+  EXPECT_FALSE(rig.panel.listCommand(8, gui::kListPosition, 100));  // past the last entry
+  EXPECT_EQ(knob->entries()[0].value, 7);
+  EXPECT_EQ(knob->entries()[1].value, 1);
+  EXPECT_EQ(rig.panel.getValue(8), 0);
+  EXPECT_EQ(rig.frameOf(51, 11), 30);
+
+  // Setting an entry glides the display to its frame.
+  rig.clock.set(1000);
+  rig.panel.setValue(8, 1);
+  rig.clock.set(1125);
+  rig.panel.tick();
+  EXPECT_EQ(rig.frameOf(51, 11), 90);
+  rig.panel.setValue(8, 5);  // past the list: the last entry
+  EXPECT_EQ(rig.panel.getValue(8), 1);
+}
+
+using testsupport::ManualClock;
+
+TEST(Timers, FireWhenTheirPeriodHasElapsedSinceTheyLastFired) {
+  const struct {
+    const char* name;
+    std::function<std::unique_ptr<gui::epiTimerBase>(const ManualClock&)> make;
+    std::function<uint64_t(uint64_t)> clockAt;  // the clock reading where the timer counts `units`
+  } kinds[] = {
+      {"epiTimer: 1/60-s ticks of the millisecond count",
+       [](const ManualClock& clock) { return std::make_unique<gui::epiTimer>(clock); },
+       [](uint64_t ticks) { return (ticks * 1000 + 59) / 60; }},
+      {"epiEventTimer: loop passes",
+       [](const ManualClock& clock) { return std::make_unique<gui::epiEventTimer>(clock); },
+       [](uint64_t passes) { return passes; }},
+      {"epiMillisecsTimer: milliseconds",
+       [](const ManualClock& clock) { return std::make_unique<gui::epiMillisecsTimer>(clock); },
+       [](uint64_t ms) { return ms; }},
+  };
+  // (units, fires?) with a period of 4 set at unit 100. A late poll fires once, and the next
+  // period counts from it, not from the schedule.
+  const std::pair<uint64_t, bool> steps[] = {{103, false}, {104, true}, {104, false}, {107, false},
+                                             {108, true},  {125, true}, {128, false}, {129, true}};
+  for (const auto& kind : kinds) {
+    SCOPED_TRACE(kind.name);
+    ManualClock clock;
+    auto timer = kind.make(clock);
+    clock.set(kind.clockAt(100));
+    EXPECT_FALSE(timer->fired());  // off until a period is set
+    timer->setPeriod(4);
+    for (const auto& [units, fires] : steps) {
+      clock.set(kind.clockAt(units));
+      EXPECT_EQ(timer->fired(), fires) << "at " << units;
+    }
+    clock.set(kind.clockAt(200));
+    timer->stop();
+    EXPECT_FALSE(timer->fired());
+  }
+}
+
+TEST(Timers, EventTimersCountTheLoopsPassesByDefault) {
+  gui::epiEventTimer blink;
+  blink.setPeriod(2);
+  gui::eventLoopPasses().pass();
+  EXPECT_FALSE(blink.fired());
+  gui::eventLoopPasses().pass();
+  EXPECT_TRUE(blink.fired());
 }
 
 }  // namespace

@@ -18,7 +18,6 @@ namespace testsupport {
 
 using Bytes = std::vector<uint8_t>;
 
-// A clock the test sets by hand.
 class ManualClock : public gui::TimerClock {
  public:
   uint64_t now() const override { return now_; }
@@ -42,8 +41,7 @@ inline Bytes pngBytes(cairo_surface_t* image) {
 }
 
 // Strip pictures whose frames say which they are: frame f is filled with red = f & 0xff,
-// green = f >> 8 and the marker blue 0x5a, so a pixel read back from a drawing names the frame
-// drawn there (-1: no frame).
+// green = f >> 8 and the marker blue 0x5a, so a pixel read back names the frame drawn there.
 class TestSkin {
  public:
   static constexpr uint8_t kMarker = 0x5a;
@@ -88,18 +86,17 @@ class TestSkin {
 // A drawing of a panel, read pixel by pixel.
 class Canvas {
  public:
-  explicit Canvas(const gui::epiAlphaPanel& panel)
-      : surface_(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, panel.width(), panel.height())) {}
-  ~Canvas() { cairo_surface_destroy(surface_); }
-  Canvas(const Canvas&) = delete;
-  Canvas& operator=(const Canvas&) = delete;
-
-  void draw(gui::epiAlphaPanel& panel) {
+  explicit Canvas(gui::epiAlphaPanel& panel)
+      : surface_(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, panel.width(), panel.height())) {
     cairo_t* cr = cairo_create(surface_);
     panel.draw(cr);
     cairo_destroy(cr);
     cairo_surface_flush(surface_);
   }
+  ~Canvas() { cairo_surface_destroy(surface_); }
+  Canvas(const Canvas&) = delete;
+  Canvas& operator=(const Canvas&) = delete;
+
   uint32_t pixel(int32_t x, int32_t y) const {
     const auto* row =
         cairo_image_surface_get_data(surface_) + y * cairo_image_surface_get_stride(surface_);
@@ -117,37 +114,20 @@ class Canvas {
 };
 
 // Everything a panel reported, in order: 'p' a press, 'c' a change, with the control number.
+using Log = std::vector<std::pair<char, int32_t>>;
 class Reports : public gui::epiAlphaPanel::Listener {
  public:
   void controlPressed(gui::epiAlphaPanel&, int32_t number) override {
     log.push_back({'p', number});
   }
   void valueChanged(gui::epiAlphaPanel&, int32_t number) override { log.push_back({'c', number}); }
-  std::vector<std::pair<char, int32_t>> log;
+  Log log;
 };
 
 inline platform::InputEvent mouse(platform::InputEvent::Type type, int32_t x, int32_t y,
                                   uint32_t modifiers = 0) {
-  platform::InputEvent event;
-  event.type = type;
-  event.x = x;
-  event.y = y;
-  event.button = type == platform::InputEvent::Type::kMotion ? 0 : 1;
-  event.modifiers = modifiers;
-  return event;
-}
-
-inline gui::ControlResource control(int32_t number, gui::ControlKind kind, int32_t x, int32_t y,
-                                    uint32_t picture, int32_t frames, int32_t size = 4) {
-  gui::ControlResource resource;
-  resource.number = number;
-  resource.kind = kind;
-  resource.x = x;
-  resource.y = y;
-  resource.width = resource.height = size;
-  resource.picture = picture;
-  resource.frames = frames;
-  return resource;
+  const bool motion = type == platform::InputEvent::Type::kMotion;
+  return {.type = type, .x = x, .y = y, .button = motion ? 0 : 1, .modifiers = modifiers};
 }
 
 // Pictures and a panel with one control of each kind the tests drive:
@@ -169,33 +149,47 @@ inline TestSkin testSkin() {
 
 inline gui::PanelResource testPanel() {
   using framework::fourCC;
-  using gui::ControlKind;
+  using K = gui::ControlKind;
+  const auto control = [](int32_t number, K kind, int32_t x, int32_t y, uint32_t picture,
+                          int32_t frames) {
+    gui::ControlResource resource;
+    resource.number = number;
+    resource.kind = kind;
+    resource.x = x;
+    resource.y = y;
+    resource.width = resource.height = 4;
+    resource.picture = picture;
+    resource.frames = frames;
+    return resource;
+  };
   gui::PanelResource panel;
   panel.width = panel.height = 100;
+  panel.controls = {
+      control(16, K::kRotary, 10, 10, kKnob, 129),
+      control(17, K::kRotary, 20, 10, kKnob, 129),
+      control(18, K::kRotary, 30, 10, kKnob, 129),
+      control(10, K::kRotary, 40, 10, kSwitch, 3),
+      control(8, K::kListKnob, 50, 10, kListStrip, 128),
+      control(59, K::kLedMeter, 10, 40, kLamp, 2),
+      control(50, K::kButton, 20, 40, kLamp, 2),
+      control(11, K::kCheckButton, 30, 40, kLamp, 2),
+      control(14, K::kImageSelector, 40, 40, kLamp, 2),
+      control(7, K::kScrollingText, 50, 40, kCredits, 1),
+      control(62, K::kSegmentMeter, 10, 88, kLamp, 2),
+      control(60, K::kText, 10, 70, 0, 1),
+  };
   auto& c = panel.controls;
-  c.push_back(control(16, ControlKind::kRotary, 10, 10, kKnob, 129));
-  c.push_back(control(17, ControlKind::kRotary, 20, 10, kKnob, 129));
-  c.back().properties = {{fourCC("roMx"), 0, 1000}, {fourCC("roSt"), 10, 1}};
-  c.push_back(control(18, ControlKind::kRotary, 30, 10, kKnob, 129));
-  c.back().properties = {{fourCC("clDf"), 64, 0}};
-  c.push_back(control(10, ControlKind::kRotary, 40, 10, kSwitch, 3));
-  c.back().properties = {{fourCC("roDi"), 10, 0}};
-  c.push_back(control(8, ControlKind::kListKnob, 50, 10, kListStrip, 128));
-  c.push_back(control(59, ControlKind::kLedMeter, 10, 40, kLamp, 2));
-  c.back().ledCount = 4;
-  c.back().ledPitch = 6;
-  c.push_back(control(50, ControlKind::kButton, 20, 40, kLamp, 2));
-  c.push_back(control(11, ControlKind::kCheckButton, 30, 40, kLamp, 2));
-  c.push_back(control(14, ControlKind::kImageSelector, 40, 40, kLamp, 2));
-  c.push_back(control(7, ControlKind::kScrollingText, 50, 40, kCredits, 1));
-  c.push_back(control(62, ControlKind::kSegmentMeter, 10, 88, kLamp, 2));
-  c.back().ledCount = 3;
-  c.back().ledPitch = 5;
-  c.push_back(control(60, ControlKind::kText, 10, 70, 0, 1));
-  c.back().width = 40;
-  c.back().height = 12;
-  c.back().fontSize = 10;
-  c.back().textColour = 0xffff0000;
+  c[1].properties = {{fourCC("roMx"), 0, 1000}, {fourCC("roSt"), 10, 1}};
+  c[2].properties = {{fourCC("clDf"), 64, 0}};
+  c[3].properties = {{fourCC("roDi"), 10, 0}};
+  c[5].ledCount = 4;
+  c[5].ledPitch = 6;
+  c[10].ledCount = 3;
+  c[10].ledPitch = 5;
+  c[11].width = 40;
+  c[11].height = 12;
+  c[11].fontSize = 10;
+  c[11].textColour = 0xffff0000;
   return panel;
 }
 
@@ -212,11 +206,7 @@ struct TestRig {
     panel.setValue(number, value);
     panel.setActive(true);
   }
-  int32_t frameOf(int32_t x, int32_t y) {
-    Canvas canvas(panel);
-    canvas.draw(panel);
-    return canvas.frameAt(x, y);
-  }
+  int32_t frameOf(int32_t x, int32_t y) { return Canvas(panel).frameAt(x, y); }
 
   ManualClock clock;
   framework::ResourceFile file;
