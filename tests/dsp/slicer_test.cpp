@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -12,16 +11,18 @@
 
 namespace {
 
-using dsp::EffectEvent;
-using dsp::TSlicer;
-
-constexpr int kRate = 44100;
 constexpr int kStep = 2756;  // an eighth of a beat at 120 BPM
-
 enum Controller { kPattern = 75, kDepth = 76, kEnvelope = 77, kTrigger = 114 };
 
-struct Rig : testsupport::EffectRig<TSlicer> {
-  explicit Rig(int channels = 1) : EffectRig(channels, kRate, dsp::kFlagObeyTempo) {}
+// By default a fast envelope and fully closed gaps make the pattern plain in the gain curve.
+struct Rig : testsupport::EffectRig<dsp::TSlicer> {
+  explicit Rig(int pattern, int depth = 127, int channels = 1)
+      : EffectRig(channels, 44100, dsp::kFlagObeyTempo) {
+    cc(kPattern, pattern);
+    cc(kDepth, depth);
+    cc(kEnvelope, 0);
+    settle();
+  }
   // Depth and Envelope glide: give them time, then start the pattern from its beginning.
   void settle() {
     EffectRig::settle(8192);
@@ -31,45 +32,26 @@ struct Rig : testsupport::EffectRig<TSlicer> {
   std::vector<float> gains(int frames) { return feed(std::vector<float>(frames, 1.0f)); }
 };
 
-// A fast envelope and fully closed gaps make the pattern plain in the gain curve.
-void sharpen(Rig& rig, int pattern) {
-  rig.cc(kPattern, pattern);
-  rig.cc(kDepth, 127);
-  rig.cc(kEnvelope, 0);
-  rig.settle();
-}
-
-std::vector<float> sharpGains(int pattern, int frames) {
-  Rig rig;
-  sharpen(rig, pattern);
-  return rig.gains(frames);
-}
-
 // Frames at which the gain crosses one half upwards (+1) or downwards (-1).
 std::vector<int> crossings(const std::vector<float>& g, int direction) {
   std::vector<int> at;
-  for (size_t i = 1; i < g.size(); ++i) {
-    if (direction > 0 && g[i - 1] < 0.5f && g[i] >= 0.5f) at.push_back(int(i));
-    if (direction < 0 && g[i - 1] >= 0.5f && g[i] < 0.5f) at.push_back(int(i));
-  }
+  for (size_t i = 1; i < g.size(); ++i)
+    if ((g[i - 1] < 0.5f) != (g[i] < 0.5f) && (g[i] >= 0.5f) == (direction > 0))
+      at.push_back(int(i));
   return at;
 }
 
 TEST(Slicer, PatternValuesAbove49SelectTheLastPattern) {
-  const int whole = 64 * kStep;
-  const std::vector<float> last = sharpGains(49, whole);
-  for (int value : {50, 64, 100, 127}) {
-    EXPECT_EQ(sharpGains(value, whole), last) << "value " << value;
-  }
-  EXPECT_NE(sharpGains(48, whole), last);
+  const std::vector<float> last = Rig(49).gains(64 * kStep);
+  for (int value : {50, 127})
+    EXPECT_EQ(Rig(value).gains(64 * kStep), last) << "value " << value;
+  EXPECT_NE(Rig(48).gains(64 * kStep), last);
 }
 
 TEST(Slicer, StepsLastAnEighthOfABeat) {
-  Rig rig;
-  sharpen(rig, 0);  // open and closed steps alternate
+  Rig rig(0);  // open and closed steps alternate
   const std::vector<float> g = rig.gains(16 * kStep);
-  const std::vector<int> down = crossings(g, -1);
-  const std::vector<int> up = crossings(g, +1);
+  const std::vector<int> down = crossings(g, -1), up = crossings(g, +1);
   ASSERT_EQ(down.size(), 8u);
   ASSERT_GE(up.size(), 8u);
   for (size_t i = 1; i < down.size(); ++i)
@@ -79,7 +61,7 @@ TEST(Slicer, StepsLastAnEighthOfABeat) {
   EXPECT_EQ(up[1] - down[0], kStep);
 
   // At 60 BPM every step lasts twice as long.
-  rig.fx.processEvent(EffectEvent::tempo(0, 30));
+  rig.fx.processEvent(dsp::EffectEvent::tempo(0, 30));
   rig.feed(std::vector<float>(64, 0.0f));
   rig.fx.reset();
   const std::vector<int> slow = crossings(rig.gains(8 * 2 * kStep), -1);
@@ -88,27 +70,18 @@ TEST(Slicer, StepsLastAnEighthOfABeat) {
 }
 
 TEST(Slicer, DepthSetsTheFloorOfClosedSteps) {
-  // Depth 0: the gaps stay at full level; once the smoother is up, the signal passes untouched,
-  // in place and on both channels.
-  Rig open(2);
-  open.cc(kDepth, 0);
-  open.cc(kEnvelope, 0);
-  open.settle();
+  // Depth 0: once the smoother is up, the signal passes untouched, in place and on both
+  // channels.
+  Rig open(0, 0, 2);
   std::vector<float> buffer = testsupport::whiteNoise(2 * 64 * 345, 0.5f);
   const std::vector<float> in = buffer;
   for (int pos = 0; pos < 64 * 345; pos += 64)
     open.fx.process(buffer.data() + 2 * pos, buffer.data() + 2 * pos, 64);
   for (size_t i = 2 * 200; i < in.size(); ++i)
     ASSERT_NEAR(buffer[i], in[i], 1e-6f) << i;
-
   // Depth 64: closed steps settle at 0.1; Depth 127 closes them.
-  for (auto [depth, floor] : {std::pair{64, 0.1f}, std::pair{127, 0.0f}}) {
-    Rig rig;
-    rig.cc(kPattern, 0);
-    rig.cc(kDepth, depth);
-    rig.cc(kEnvelope, 0);
-    rig.settle();
-    const std::vector<float> g = rig.gains(4 * kStep);
+  for (auto [depth, floor] : {std::pair{64, 0.1f}, {127, 0.0f}}) {
+    const std::vector<float> g = Rig(0, depth).gains(4 * kStep);
     EXPECT_NEAR(g[kStep - 1], 1.0f, 1e-5f);
     EXPECT_NEAR(g[2 * kStep - 1], floor, 1e-5f) << "depth " << depth;
     EXPECT_NEAR(g[3 * kStep - 1], 1.0f, 1e-5f);
@@ -117,23 +90,17 @@ TEST(Slicer, DepthSetsTheFloorOfClosedSteps) {
 
 TEST(Slicer, TriggerRestartsThePatternOnTheSameGrid) {
   // Pattern 3 is four steps open, four closed; step 5 is closed.
-  Rig plain, triggered;
-  sharpen(plain, 3);
-  sharpen(triggered, 3);
-  const int mid = 5 * kStep + kStep / 2;
-  plain.gains(mid);
-  triggered.gains(mid);
+  Rig plain(3), triggered(3);
+  plain.gains(5 * kStep + kStep / 2);
+  triggered.gains(5 * kStep + kStep / 2);
   triggered.cc(kTrigger, 0);
-  const std::vector<float> a = plain.gains(8 * kStep);
-  const std::vector<float> b = triggered.gains(8 * kStep);
-  EXPECT_LT(a[kStep / 4], 1e-5f);
+  const std::vector<float> a = plain.gains(8 * kStep), b = triggered.gains(8 * kStep);
   // Back at step 0 (open) at once, on the old grid: the restarted steps 0 to 3 close one step
   // after the untouched pattern's steps 5 to 7 open again.
+  EXPECT_LT(a[kStep / 4], 1e-5f);
   EXPECT_GT(b[kStep / 4], 0.9999f);
-  const std::vector<int> down = crossings(b, -1);
-  const std::vector<int> up = crossings(a, +1);
-  ASSERT_FALSE(down.empty());
-  ASSERT_FALSE(up.empty());
+  const std::vector<int> down = crossings(b, -1), up = crossings(a, +1);
+  ASSERT_TRUE(!down.empty() && !up.empty());
   EXPECT_EQ(down[0] - up[0], kStep);
 }
 

@@ -7,60 +7,41 @@
 #include <string>
 #include <vector>
 
-#include "support/effect_probe.h"
+#include "dsp_test_helpers.h"
 #include "support/signals.h"
 
 namespace {
 
-using dsp::StereoCompressor;
-
 constexpr int kRate = 44100;
-
 enum Controller { kAttack = 114, kRelease = 115, kDrive = 116, kStereoEhn = 118 };
 
-using Rig = testsupport::EffectRig<StereoCompressor>;
+using Rig = testsupport::EffectRig<dsp::StereoCompressor>;
 
 // A stereo signal whose every frame is (v, sign x v).
 std::vector<float> stereo(const std::vector<float>& mono, float sign) {
   std::vector<float> v;
-  for (float x : mono) {
-    v.push_back(x);
-    v.push_back(sign * x);
-  }
-  return v;
-}
-
-std::vector<float> sine(int frames, float amplitude, double hz = 220.0) {
-  std::vector<float> v(frames);
-  for (int i = 0; i < frames; ++i)
-    v[i] = amplitude * static_cast<float>(std::sin(6.283185307179586 * hz * i / kRate));
+  for (float x : mono)
+    v.insert(v.end(), {x, sign * x});
   return v;
 }
 
 TEST(StereoCompressor, QuietSignalsSeeTheThresholds) {
-  struct Setting {
-    int drive, ehn;
-  };
-  for (Setting s : {Setting{64, 64}, Setting{0, 64}, Setting{127, 127}, Setting{32, 0}}) {
-    SCOPED_TRACE("drive " + std::to_string(s.drive) + " ehn " + std::to_string(s.ehn));
-    const double drive = 30.0 * s.drive / 128.0 - 15.0;
-    const double enhance = s.ehn / 12.8 - 5.0;
-    const double midGain = std::pow(10.0, drive / 20.0);
+  for (auto [drive, ehn] : {std::pair{64, 64}, {0, 64}, {127, 127}, {32, 0}}) {
+    SCOPED_TRACE("drive " + std::to_string(drive) + " ehn " + std::to_string(ehn));
+    const double driveDb = 30.0 * drive / 128.0 - 15.0, enhanceDb = ehn / 12.8 - 5.0;
+    const double midGain = std::pow(10.0, driveDb / 20.0);
     // The side core's threshold times the side gain used to rebuild left and right.
-    const double sideGain = std::pow(10.0, (drive + enhance) / 20.0);
-
+    const double sideGain = std::pow(10.0, (driveDb + enhanceDb) / 20.0);
     Rig mono(1);
-    mono.cc(kDrive, s.drive);
+    mono.cc(kDrive, drive);
     mono.settle();
-    const std::vector<float> out = mono.feed({0.25f, 0.0f});
-    EXPECT_NEAR(out[0], 0.25 * midGain, 1e-6 * midGain);
-
+    EXPECT_NEAR(mono.feed({0.25f, 0.0f})[0], 0.25 * midGain, 1e-6 * midGain);
+    // L = R is pure mid (2x), L = -R pure side.
     for (float sign : {1.0f, -1.0f}) {
       Rig st(2);
-      st.cc(kDrive, s.drive);
-      st.cc(kStereoEhn, s.ehn);
+      st.cc(kDrive, drive);
+      st.cc(kStereoEhn, ehn);
       st.settle();
-      // L = R is pure mid (2x), L = -R pure side.
       const std::vector<float> o = st.feed({0.25f, sign * 0.25f});
       const double expected = 0.5 * (sign > 0 ? midGain : sideGain);
       EXPECT_NEAR(o[0], expected, 1e-6 * expected);
@@ -83,25 +64,20 @@ TEST(StereoCompressor, GainNeverFallsBelowOnePercent) {
   double lowest = 1e9;
   for (size_t i = 0; i < in.size(); ++i) {
     if (std::fabs(in[i]) < 1e-3f) continue;
-    const double gain = double(out[i]) / in[i];
-    lowest = std::min(lowest, gain);
-    ASSERT_LE(gain, ceiling * (1 + 1e-6)) << i;
+    lowest = std::min(lowest, double(out[i]) / in[i]);
+    ASSERT_LE(out[i] / in[i], ceiling * (1 + 1e-6)) << i;
   }
   EXPECT_NEAR(lowest, 0.01, 1e-7);
   EXPECT_LT(rig.fx.getMeter(0), 0.0f);  // the reading itself is not limited
 
-  // Held at the floor, the side path's output reveals the side gain ("Stereo Ehn").
-  struct Width {
-    int ehn;
-    double width;
-  };
-  for (Width w : {Width{64, 0.501}, Width{0, 0.316}, Width{127, 0.789}}) {
+  // Held at the floor, the side path's output reveals the side gain ("Stereo Ehn"): the side
+  // L - R = 2e4 is compressed to 1 % of that.
+  for (auto [ehn, width] : {std::pair{64, 0.501}, {0, 0.316}, {127, 0.789}}) {
     Rig st(2);
-    st.cc(kStereoEhn, w.ehn);
+    st.cc(kStereoEhn, ehn);
     st.settle();
     const std::vector<float> o = st.feed(stereo(std::vector<float>(8192, 1e4f), -1.0f));
-    // Side = L - R = 2e4, compressed to 1 % of that.
-    EXPECT_NEAR(o[o.size() - 2] / 200.0, w.width, 1e-3) << "ehn " << w.ehn;
+    EXPECT_NEAR(o[o.size() - 2] / 200.0, width, 1e-3) << "ehn " << ehn;
     EXPECT_FLOAT_EQ(o[o.size() - 1], -o[o.size() - 2]);
   }
 }
@@ -111,19 +87,13 @@ TEST(StereoCompressor, MetersFallUnderLoadAndRecoverAfterwards) {
   EXPECT_FLOAT_EQ(rig.fx.getMeter(0), 1.0f);
   EXPECT_FLOAT_EQ(rig.fx.getMeter(1), 1.0f);
   rig.settle();
-  EXPECT_FLOAT_EQ(rig.fx.getMeter(0), 1.0f);
-
-  // A mid-only tone works the mid core alone.
-  const std::vector<float> out = rig.feed(stereo(sine(kRate / 4, 0.5f), 1.0f));
+  // A mid-only tone works the mid core alone, and the output is turned down below the
+  // untouched mid gain of 1 (x2).
+  const std::vector<float> out = rig.feed(stereo(dsptest::sine(kRate / 4, 220, 0.5f), 1.0f));
   const float loaded = rig.fx.getMeter(0);
   EXPECT_LT(loaded, 0.8f);
   EXPECT_FLOAT_EQ(rig.fx.getMeter(1), 1.0f);
-  // The output is turned down: compare the last cycles with the untouched mid gain of 1 (x2).
-  float peak = 0.0f;
-  for (size_t i = out.size() - 2 * 400; i < out.size(); ++i)
-    peak = std::max(peak, std::fabs(out[i]));
-  EXPECT_LT(peak, 0.8f * 1.0f);
-
+  EXPECT_LT(*std::max_element(out.end() - 2 * 400, out.end()), 0.8f);
   rig.feed(std::vector<float>(2 * kRate, 0.0f));
   EXPECT_GT(rig.fx.getMeter(0), loaded);
   rig.fx.reset();
@@ -135,7 +105,7 @@ TEST(StereoCompressor, MetersFallUnderLoadAndRecoverAfterwards) {
     r.cc(kAttack, attack);
     r.cc(kRelease, release);
     r.settle();
-    r.feed(sine(loudFrames, 0.5f));
+    r.feed(dsptest::sine(loudFrames, 220, 0.5f));
     r.feed(std::vector<float>(quietFrames, 0.0f));
     return r.fx.getMeter(0);
   };
