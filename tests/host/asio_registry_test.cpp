@@ -45,27 +45,25 @@ TEST(AsioRegistry, ReadsKeysValuesAndDefaultValuesIgnoringLetterCase) {
   registry.read("[software\\asio\\first]\ndescription=New\n[software\\asio\\third]\n");
   EXPECT_EQ(*valueAt(registry, "software\\asio\\first", "description"), "New");
   EXPECT_EQ(registry.openKey("software\\asio")->subkeyCount(), 2u);
+
+  ::setenv(AsioRegistry::kFilesVariable, "/a.reg::/b.reg:", 1);
+  EXPECT_EQ(AsioRegistry::standardFiles("/home/user.reg"),
+            (std::vector<std::string>{"/a.reg", "/b.reg"}))
+      << "the variable names the only files read";
+  ::unsetenv(AsioRegistry::kFilesVariable);
+  const auto files = AsioRegistry::standardFiles("/home/user.reg");
+  ASSERT_GE(files.size(), 2u);
+  EXPECT_EQ(files[files.size() - 2], AsioRegistry::kSystemFile);
+  EXPECT_EQ(files.back(), "/home/user.reg");
 }
 
 TEST(AsioRegistry, ParsesClassIds) {
-  struct Case {
-    const char* text;
-    bool valid;
-  };
-  const Case cases[] = {
-      {"{0123abcd-4567-89AB-cdef-0123456789aB}", true},
-      {"0123abcd-4567-89AB-cdef-0123456789aB", false},
-      {"{0123abcd-4567-89AB-cdef-0123456789a}", false},
-      {"{0123abcd-4567-89AB-cdef-0123456789aBC}", false},
-      {"{0123abcg-4567-89AB-cdef-0123456789aB}", false},
-      {"{0123abcd+4567-89AB-cdef-0123456789aB}", false},
-      {"", false},
-  };
-  for (const Case& c : cases) {
-    AsioClassId id;
-    EXPECT_EQ(platform::parseClassId(c.text, id), c.valid) << c.text;
-  }
   AsioClassId id;
+  for (const char* invalid :
+       {"0123abcd-4567-89AB-cdef-0123456789aB", "{0123abcd-4567-89AB-cdef-0123456789a}",
+        "{0123abcd-4567-89AB-cdef-0123456789aBC}", "{0123abcg-4567-89AB-cdef-0123456789aB}",
+        "{0123abcd+4567-89AB-cdef-0123456789aB}", ""})
+    EXPECT_FALSE(platform::parseClassId(invalid, id)) << invalid;
   ASSERT_TRUE(platform::parseClassId("{0123abcd-4567-89AB-cdef-0123456789aB}", id));
   EXPECT_EQ(id.data1, 0x0123abcdu);
   EXPECT_EQ(id.data2, 0x4567u);
@@ -77,62 +75,39 @@ TEST(AsioRegistry, ParsesClassIds) {
   EXPECT_TRUE(platform::sameClassId(id, upper));
 }
 
-TEST(AsioRegistry, TheVariableNamesTheOnlyFilesRead) {
-  ::setenv(AsioRegistry::kFilesVariable, "/a.reg::/b.reg:", 1);
-  EXPECT_EQ(AsioRegistry::standardFiles("/home/user.reg"),
-            (std::vector<std::string>{"/a.reg", "/b.reg"}));
-  ::unsetenv(AsioRegistry::kFilesVariable);
-  const auto files = AsioRegistry::standardFiles("/home/user.reg");
-  ASSERT_GE(files.size(), 2u);
-  EXPECT_EQ(files[files.size() - 2], AsioRegistry::kSystemFile);
-  EXPECT_EQ(files.back(), "/home/user.reg");
-}
-
-TEST(AsioDriverList, ListsOnlyDriversWithAClassIdAndAnExistingLibrary) {
+// Listed: drivers with a class id and an existing library; names cut to fit; requests checked.
+TEST(AsioDriverList, ListsCutsNamesAndOpensOneInstance) {
   hosttest::AsioTestRegistry files;
-  files.addDriver("Loop", "Loopback");
+  files.addDriver("Loop", std::string(300, 'x'));
   files.addDriver("NoLibrary", "Missing", files.path("missing.so"),
                   "{00000000-0000-0000-0000-00000000000A}");
   files.addDriver("BadId", "Bad", LOOPBACK_DRIVER_PATH, "{not-a-class-id}");
   files.addDriver("Plain", "");  // no description: the key's name
-  {
-    // A class key matched with other letter case.
-    std::ofstream out(files.path("drivers.reg"), std::ios::app);
-    out << "[software\\asio\\Lower]\nclsid = {4c6f6f70-6261-636b-0000-56616c766f72}\n";
-  }
-  const AsioDriverList list(AsioRegistry::loadStandard(""));
-  ASSERT_EQ(list.count(), 3);
-  char name[64];
-  const char* expected[] = {"Loopback", "Plain", "Lower"};
-  for (int32_t id = 0; id < 3; ++id) {
-    ASSERT_EQ(list.getName(id, name, sizeof name), platform::kAsioOk);
-    EXPECT_STREQ(name, expected[id]);
-  }
-}
-
-TEST(AsioDriverList, CutsLongNamesAndRefusesBadRequests) {
-  hosttest::AsioTestRegistry files;
-  files.addDriver("Loop", std::string(300, 'x'));
   files.addDriver("Other", "Wrong class", LOOPBACK_DRIVER_PATH,
                   "{00000000-0000-0000-0000-000000000001}");
+  // A class key matched with other letter case.
+  std::ofstream(files.path("drivers.reg"), std::ios::app)
+      << "[software\\asio\\Lower]\nclsid = {4c6f6f70-6261-636b-0000-56616c766f72}\n";
   AsioDriverList list(AsioRegistry::loadStandard(""));
-  ASSERT_EQ(list.count(), 2);
-
+  ASSERT_EQ(list.count(), 4);
   char name[300];
-  ASSERT_EQ(list.getName(0, name, sizeof name), platform::kAsioOk);
-  EXPECT_EQ(std::string(name), std::string(AsioDriverList::kMaxNameLength, 'x'));
+  const std::string expected[] = {std::string(AsioDriverList::kMaxNameLength, 'x'), "Plain",
+                                  "Wrong class", "Lower"};
+  for (int32_t id = 0; id < 4; ++id) {
+    ASSERT_EQ(list.getName(id, name, sizeof name), platform::kAsioOk);
+    EXPECT_EQ(name, expected[id]);
+  }
   char shortName[10];
   ASSERT_EQ(list.getName(0, shortName, sizeof shortName), platform::kAsioOk);
   EXPECT_STREQ(shortName, "xxxxxx...");
 
   AsioDriver* driver = nullptr;
-  EXPECT_EQ(list.getName(2, name, sizeof name), AsioDriverList::kNotInList);
+  EXPECT_EQ(list.getName(4, name, sizeof name), AsioDriverList::kNotInList);
   EXPECT_EQ(list.getName(-1, name, sizeof name), AsioDriverList::kNotInList);
   EXPECT_EQ(list.getName(0, nullptr, 8), AsioDriverList::kMissingOutput);
-  EXPECT_EQ(list.open(2, &driver), AsioDriverList::kNotInList);
+  EXPECT_EQ(list.open(4, &driver), AsioDriverList::kNotInList);
   EXPECT_EQ(list.open(0, nullptr), AsioDriverList::kMissingOutput);
-  EXPECT_EQ(list.open(1, &driver), AsioDriverList::kCannotCreate);
-
+  EXPECT_EQ(list.open(2, &driver), AsioDriverList::kCannotCreate);
   ASSERT_EQ(list.open(0, &driver), platform::kAsioOk);
   ASSERT_NE(driver, nullptr);
   AsioDriver* again = nullptr;

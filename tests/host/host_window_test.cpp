@@ -1,13 +1,25 @@
-// The host window on a private X server with real input: menus named from the processor, the
-// commands it keeps and those it hands to the main window, renaming, closing, the stop order.
-
+// The host window and its "Audio hardware settings" dialog on a private X server with real
+// input; the dialog with the JACK fixture's devices: the ALSA loopback device under "DirectX"
+// and the JACK driver under "Asio".
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
+#include <atomic>
+#include <functional>
+#include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
+#include "gui/epi_list_control.h"
+#include "gui/window_test_support.h"
+#include "host/eva_audio_settings_panel.h"
+#include "host/eva_host_window.h"
 #include "host_test_support.h"
-#include "host_window_test_support.h"
+#include "platform/asio_registry.h"
+#include "plugin/plugin_test_support.h"
+#include "plugin/sample_rate.h"
+#include "support/jack/jack_fixture.h"
 
 // After gtest and our headers: Xlib's macros must not reach them.
 #include <X11/Xlib.h>
@@ -15,18 +27,104 @@
 
 namespace {
 
+using gui::epiListControl;
 using host::evaHostWindow;
 using Commands = std::vector<int32_t>;
+using Panel = host::evaAudioSettingsPanel;
+using State = host::evaHostAudio::State;
 
-class HostWindow : public hosttest::HostWindowTest {
+// The editor without the real main window: a window "main" inside the parent that records the
+// commands it is given.
+class FakeEditor : public plugin::AEffEditor {
+ public:
+  static constexpr int16_t kWidth = 400, kHeight = 200;
+  explicit FakeEditor(gui::epiEngineClass& engine) : engine_(engine) {}
+
+  intptr_t getRect(plugin::ERect** rect) override {
+    *rect = &rect_;
+    return 1;
+  }
+  intptr_t open(void* parent) override {
+    window = std::make_unique<testsupport::RecordingWindow>(engine_, framework::fourCC("main"));
+    return window->openInside(reinterpret_cast<uint64_t>(parent), 0, 0, kWidth, kHeight);
+  }
+  void close() override {
+    ++closings;
+    window.reset();
+  }
+
+  std::unique_ptr<testsupport::RecordingWindow> window;
+  int closings = 0;
+
+ private:
+  gui::epiEngineClass& engine_;
+  plugin::ERect rect_{0, 0, kHeight, kWidth};
+};
+
+// Counts its blocks, and those that come once it is closed.
+class CountingProcessor : public plugin::vlvrProcessor {
+ public:
+  void processReplacing(float** inputs, float** outputs, int32_t frames) override {
+    if (!isOpen()) ++blocksAfterClose;
+    ++blocks;
+    vlvrProcessor::processReplacing(inputs, outputs, frames);
+  }
+  std::atomic<int64_t> blocks{0}, blocksAfterClose{0};
+};
+
+// The host window with the fake editor and a settings folder of its own.
+class HostWindowTest : public testsupport::WindowTest {
  protected:
-  // A technology, so no dialog opens by itself; its driver is a fake.
+  void SetUp() override {
+    WindowTest::SetUp();
+    processor_.initialize();
+    processor_.open();
+    processor_.setEditor(&editor_);
+  }
+  void TearDown() override {
+    if (window_) window_->stopAudio();
+    processor_.close();
+    window_.reset();
+    WindowTest::TearDown();
+    processor_.setEditor(nullptr);
+    plugin::setProcessSampleRate(44100.0f);
+  }
+
+  void writeSettings(const std::function<void(host::HardwareSettings&)>& edit) {
+    host::HardwareSettings settings(folder_.path());
+    edit(settings);
+    ASSERT_TRUE(settings.write());
+  }
+  host::HardwareSettings readSettings() const {
+    host::HardwareSettings settings(folder_.path());
+    settings.read();
+    return settings;
+  }
+  evaHostWindow& createWindow() {
+    window_ = std::make_unique<evaHostWindow>(engine_, processor_, folder_.path());
+    EXPECT_TRUE(window_->create());
+    EXPECT_TRUE(onScreen(*window_));
+    return *window_;
+  }
+  void clickAt(const gui::epiWindow& window, const gui::Rect& area) {
+    click(window, area.x + area.width / 2, area.y + area.height / 2);
+  }
+  Commands mainCommands() const { return editor_.window->commands; }
+
+  plugintest::TempDir folder_;
+  CountingProcessor processor_;
+  FakeEditor editor_{engine_};
+  std::unique_ptr<evaHostWindow> window_;
+};
+
+// A technology, so no dialog opens by itself; its driver is a fake.
+class HostWindow : public HostWindowTest {
+ protected:
   void SetUp() override {
     HostWindowTest::SetUp();
     if (!HasFatalFailure())
       writeSettings([](host::HardwareSettings& s) { s.audioTechnology = "DirectX"; });
   }
-  Commands mainCommands() const { return editor_.window->commands; }
   bool checked(int32_t program) const {
     return window_->menuBar().menu(4 + program / 32)->item(program % 32 + 1)->checked;
   }
@@ -43,23 +141,23 @@ class HostWindow : public hosttest::HostWindowTest {
     settle();
   }
 
-  std::optional<hosttest::FakeTechnology> fake_{std::in_place};
+  hosttest::FakeTechnology fake_;
 };
 
-TEST_F(HostWindow, OpensTitledWithTheEditorBelowTheBarAndMenusNamedFromThePrograms) {
+// Item 5 of program menu 6 is program 2 x 32 + 4 = 68 ("Program 69"); `sepr` and the host
+// controls take the menu path too: to the main window while it is open, else selecting.
+TEST_F(HostWindow, MenusAreNamedFromTheProgramsAndProgramChoicesReachTheMainWindowOrSelect) {
   processor_.setProgram(67);
   processor_.setProgramName("Crunch Lead");
   processor_.setProgram(2);
   evaHostWindow& window = createWindow();
-
   EXPECT_EQ(titleOf(window), "Valvorama Live");
-  EXPECT_EQ(window.height(), hosttest::FakeEditor::kHeight + gui::epiMenuBar::kHeight);
+  EXPECT_EQ(window.height(), FakeEditor::kHeight + gui::epiMenuBar::kHeight);
   ASSERT_TRUE(editor_.window && editor_.window->isOpen());
   XWindowAttributes frame{};
   ASSERT_TRUE(XGetWindowAttributes(input_->display(), parentOf(*editor_.window), &frame));
   EXPECT_EQ(frame.y, window.contentTop());
-  EXPECT_EQ(frame.width, hosttest::FakeEditor::kWidth);
-
+  EXPECT_EQ(frame.width, FakeEditor::kWidth);
   const struct {
     int32_t group, item;
     const char* text;
@@ -72,18 +170,14 @@ TEST_F(HostWindow, OpensTitledWithTheEditorBelowTheBarAndMenusNamedFromTheProgra
   EXPECT_FALSE(window.menuBar().titleArea(0).empty()) << "the about command has a menu";
   for (int32_t p = 0; p < 128; ++p)
     EXPECT_EQ(checked(p), p == 2) << p;
-}
 
-// Item 5 of program menu 6 is program 2 x 32 + 4 = 68 ("Program 69"); `sepr` and the host
-// controls take the menu path too.
-TEST_F(HostWindow, ProgramChoicesReachTheMainWindowOrSelectTheProgram) {
-  evaHostWindow& window = createWindow();
   const auto sepr = [&](int32_t program) {
     engine_.post({.target = evaHostWindow::kIdentifier,
                   .code = evaHostWindow::kMessageSelectProgram,
                   .value = program});
     settle();
   };
+  processor_.setProgram(0);
   chooseProgramItem(6, 5);
   sepr(33);
   sepr(128);  // no such program
@@ -110,13 +204,42 @@ TEST_F(HostWindow, ProgramChoicesReachTheMainWindowOrSelectTheProgram) {
   }
 }
 
+// Renaming: Escape keeps the name, Return renames program and menu item and shows it on the LCD
+// without choosing the program again (which would recall its stored values over the player's).
 // Quit and the window manager's close end the loop; other commands go to the main window.
-TEST_F(HostWindow, QuitAndTheCloseButtonEndTheLoopOnly) {
+TEST_F(HostWindow, TheNameDialogRenamesAndQuitAndTheCloseButtonEndTheLoopOnly) {
   evaHostWindow& window = createWindow();
+  processor_.setProgram(40);
+  for (const bool confirm : {false, true}) {
+    window.openProgramNameDialog();
+    gui::epiWindow* dialog = engine_.findWindow(evaHostWindow::kNameDialog);
+    ASSERT_TRUE(dialog && onScreen(*dialog));
+    input_->focus(dialog->nativeHandle());
+    input_->typeText(" Solo");
+    input_->typeKey(confirm ? XK_Return : XK_Escape);
+    ASSERT_TRUE(passUntil([&] { return !engine_.findWindow(evaHostWindow::kNameDialog); }));
+    settle();
+    const char* expected = confirm ? "Program 41 Solo" : "Program 41";
+    EXPECT_STREQ(processor_.programName(40), expected);
+    EXPECT_EQ(window.menuBar().menu(5)->item(9)->text, expected);
+    EXPECT_EQ(mainCommands(), Commands{});
+    const auto& shown = editor_.window->messages;
+    ASSERT_EQ(shown.size(), confirm ? 1u : 0u);
+    if (confirm) {
+      EXPECT_EQ(shown[0].code, evaHostWindow::kMessageShowText);
+      EXPECT_EQ(shown[0].value, 1);
+      EXPECT_EQ(shown[0].text, "PROGRAM 41 SOLO");
+    }
+  }
+  // Keys typed while the host window has the focus reach the main window (LCD naming).
+  input_->focus(window.nativeHandle());
+  input_->typeText("a");
+  ASSERT_TRUE(passUntil([&] { return !editor_.window->keys.empty(); }));
+  EXPECT_EQ(editor_.window->keys.front(), 'a');
+
   for (int32_t command : {40001, 40302, 40304, 40307})
     window.handleCommand(command);
   EXPECT_EQ(mainCommands(), (Commands{40001, 40302, 40304, 40307}));
-
   engine_.setRunning(true);
   clickAt(window, window.menuBar().titleArea(1));
   ASSERT_TRUE(passUntil([&] { return window.menuBar().tracking(); }));
@@ -140,48 +263,124 @@ TEST_F(HostWindow, QuitAndTheCloseButtonEndTheLoopOnly) {
   EXPECT_EQ(editor_.closings, 1) << "the editor's window writes its files as the window goes";
 }
 
-TEST_F(HostWindow, TheNameDialogRenamesTheCurrentProgramAndItsMenuItem) {
-  evaHostWindow& window = createWindow();
-  processor_.setProgram(40);
-  for (const bool confirm : {false, true}) {
-    window.openProgramNameDialog();
-    gui::epiWindow* dialog = engine_.findWindow(evaHostWindow::kNameDialog);
-    ASSERT_TRUE(dialog && onScreen(*dialog));
-    input_->focus(dialog->nativeHandle());
-    input_->typeText(" Solo");
-    input_->typeKey(confirm ? XK_Return : XK_Escape);
-    ASSERT_TRUE(passUntil([&] { return !engine_.findWindow(evaHostWindow::kNameDialog); }));
-    settle();
-    const char* expected = confirm ? "Program 41 Solo" : "Program 41";
-    EXPECT_STREQ(processor_.programName(40), expected);
-    EXPECT_EQ(window.menuBar().menu(5)->item(9)->text, expected);
-    // The LCD shows the new name; the program is not chosen again, which would recall its
-    // stored values over what the player changed since.
-    EXPECT_EQ(mainCommands(), Commands{});
-    const auto& shown = editor_.window->messages;
-    ASSERT_EQ(shown.size(), confirm ? 1u : 0u);
-    if (confirm) {
-      EXPECT_EQ(shown[0].code, evaHostWindow::kMessageShowText);
-      EXPECT_EQ(shown[0].value, 1);
-      EXPECT_EQ(shown[0].text, "PROGRAM 41 SOLO");
-    }
+constexpr const char* kJackDriver = "JACK (Valvorama Live)";
+constexpr const char* kLoopback = testsupport::JackServer::kLoopbackDeviceName;
+
+class AudioSettingsDialog : public HostWindowTest {
+ protected:
+  void SetUp() override {
+    HostWindowTest::SetUp();
+    if (HasFatalFailure()) return;
+    ::setenv(platform::AsioRegistry::kFilesVariable, JACK_DRIVER_REGISTRY, 1);
+    jack_ = std::make_unique<testsupport::JackServer>();
+    ASSERT_TRUE(jack_->running()) << jack_->error();
   }
-  // Keys typed while the host window has the focus reach the main window (LCD naming).
-  input_->focus(window.nativeHandle());
-  input_->typeText("a");
-  ASSERT_TRUE(passUntil([&] { return !editor_.window->keys.empty(); }));
-  EXPECT_EQ(editor_.window->keys.front(), 'a');
-}
+  void TearDown() override {
+    HostWindowTest::TearDown();
+    ::unsetenv(platform::AsioRegistry::kFilesVariable);
+  }
 
-// Quitting while audio runs: the device has stopped before the processor deletes its rack.
-TEST_F(HostWindow, StopAudioStopsTheDeviceBeforeTheProcessorCloses) {
-  startJack();
-  writeSettings(hosttest::useLoopback);
-  fake_.reset();  // the real DirectSound back end
+  Panel& openDialog() {
+    window_->handleCommand(evaHostWindow::kAudioSetupCommand);
+    return shownDialog();
+  }
+  Panel& shownDialog() {
+    auto* panel = static_cast<Panel*>(engine_.findWindow(Panel::kIdentifier));
+    EXPECT_NE(panel, nullptr);
+    EXPECT_TRUE(onScreen(*panel));
+    return *panel;
+  }
+  // Opens a list with a click and clicks its entry `text`.
+  void choose(Panel& panel, int32_t control, const std::string& text) {
+    epiListControl& list = panel.list(control);
+    int32_t index = 0;
+    while (index < list.count() && list.entry(index) != text)
+      ++index;
+    ASSERT_LT(index, list.count()) << text;
+    ASSERT_LE(list.count(), epiListControl::kShownRows) << "every entry in view";
+    clickAt(panel, list.bounds());
+    ASSERT_TRUE(passUntil([&] { return list.isOpen(); }));
+    const gui::Rect rows = list.overlay();
+    const int32_t height = list.bounds().height;
+    clickAt(panel, {rows.x, rows.y + 1 + index * height, rows.width, height});
+    ASSERT_TRUE(passUntil([&] { return !list.isOpen(); }));
+    ASSERT_EQ(list.selectedText(), text);
+  }
+  void press(Panel& panel, int32_t button) {
+    clickAt(panel, panel.widget(button)->bounds());
+    ASSERT_TRUE(passUntil([&] { return !engine_.findWindow(Panel::kIdentifier); }));
+  }
+  bool enabled(Panel& panel, int32_t control) { return panel.widget(control)->enabled(); }
+  bool blocksFlow() {
+    const int64_t blocks = processor_.blocks.load();
+    return hosttest::eventually([&] { return processor_.blocks.load() > blocks + 2; });
+  }
+
+  std::unique_ptr<testsupport::JackServer> jack_;
+};
+
+// Playing through the loopback device: a technology change resets rate and size and the JACK
+// driver serves both sides; Cancel reopens the old devices; OK writes and restarts with the new
+// channels; quitting stops the device before the processor deletes its rack.
+TEST_F(AudioSettingsDialog, TechnologyChangeCancelOkAndTheStopOrder) {
+  writeSettings([](host::HardwareSettings& s) {
+    s.audioTechnology = "DirectX";
+    s.curInDeviceName = s.curOuDeviceName = kLoopback;
+    s.selectedFrequencies = "48000";
+    s.selectedBufSize = "256";
+  });
   createWindow();
-  ASSERT_EQ(window_->hostAudio()->status().state, host::evaHostAudio::State::kRunning);
-  EXPECT_TRUE(hosttest::eventually([&] { return processor_.blocks >= 4; }));
+  EXPECT_EQ(window_->hostAudio()->status().state, State::kRunning);
+  Panel& panel = openDialog();
+  const host::HardwareSettings& live = window_->hostAudio()->settings();
+  EXPECT_EQ(panel.list(Panel::kInputDevice).selectedText(), kLoopback);
+  EXPECT_EQ(panel.list(Panel::kBufferSize).selectedText(), "256");
+  EXPECT_EQ(panel.list(Panel::kBufferSize).entry(0), "128") << "64 and up, as the device offers";
+  EXPECT_TRUE(enabled(panel, Panel::kOutputDevice) && enabled(panel, Panel::kBufferSize));
+  EXPECT_EQ(window_->hostAudio()->status().state, State::kStopped) << "the dialog has the device";
 
+  choose(panel, Panel::kTechnology, "Asio");
+  EXPECT_EQ(live.selectedFrequencies, "44100");
+  EXPECT_EQ(live.selectedBufSize, "1024");
+  EXPECT_EQ(panel.list(Panel::kOutputDevice).selectedText(), kJackDriver) << "follows the input";
+  EXPECT_EQ(panel.list(Panel::kBufferSize).selectedText(), std::to_string(jack_->period()));
+  EXPECT_EQ(panel.list(Panel::kSampleRate).selectedText(), "48000") << "the server's rate";
+  for (int32_t control : {Panel::kOutputDevice, Panel::kBufferSize, Panel::kSampleRate})
+    EXPECT_FALSE(enabled(panel, control)) << control;
+  EXPECT_TRUE(enabled(panel, Panel::kControlPanel));
+  EXPECT_EQ(panel.list(Panel::kOutputRight).selection(), 1)
+      << "JACK's ports are not called Left and Right: the stored positions choose";
+  choose(panel, Panel::kTechnology, "DirectX");
+  EXPECT_EQ(live.selectedFrequencies, "44100") << "reset even where 48000 would do";
+  EXPECT_EQ(panel.list(Panel::kBufferSize).selectedText(), "1024");
+  press(panel, Panel::kCancel);
+  auto status = window_->hostAudio()->status();
+  EXPECT_EQ(status.state, State::kRunning);
+  EXPECT_EQ(status.technology, "DirectX");
+  EXPECT_EQ(status.outputDevice, kLoopback);
+  EXPECT_EQ(status.sampleRate, 48000.0f);
+  EXPECT_EQ(status.blockSize, 256);
+  EXPECT_TRUE(blocksFlow());
+
+  Panel& again = openDialog();
+  choose(again, Panel::kInputChannel, "Right");
+  choose(again, Panel::kOutputRight, "Left");
+  press(again, Panel::kOk);
+  const host::HardwareSettings w = readSettings();
+  EXPECT_EQ(w.curOuDeviceName, kLoopback);
+  EXPECT_EQ(w.selectedFrequencies, "48000");
+  EXPECT_EQ(w.selectedBufSize, "256");
+  EXPECT_EQ(w.curInChannelName, "Right");
+  EXPECT_EQ(w.curInChannelIndex, 1);
+  EXPECT_EQ(w.curOuChannelRightName, "Left");
+  EXPECT_EQ(w.curOuChannelRightIndex, 0);
+  const host::MPAudioDriver* driver = window_->hostAudio()->audio()->driver();
+  ASSERT_NE(driver, nullptr);
+  EXPECT_TRUE(driver->isRunning());
+  EXPECT_EQ(driver->config().inputChannels[0].deviceChannel, 1);
+  EXPECT_EQ(driver->config().outputChannels[1].deviceChannel, 0);
+
+  EXPECT_TRUE(blocksFlow());
   window_->stopAudio();
   EXPECT_EQ(window_->hostAudio(), nullptr);
   processor_.close();
@@ -189,6 +388,30 @@ TEST_F(HostWindow, StopAudioStopsTheDeviceBeforeTheProcessorCloses) {
   settle();
   EXPECT_EQ(processor_.blocks, blocks);
   EXPECT_EQ(processor_.blocksAfterClose, 0);
+}
+
+// The first start: no settings file, the dialog opens by itself, and choosing the JACK driver
+// plays. The dialog does not outlive the audio object it edits.
+TEST_F(AudioSettingsDialog, ChoosingATechnologyAtTheFirstStartStartsAudio) {
+  createWindow();
+  Panel& panel = shownDialog();
+  EXPECT_EQ(panel.list(Panel::kTechnology).selection(), epiListControl::kNone);
+  EXPECT_FALSE(enabled(panel, Panel::kInputDevice));
+  choose(panel, Panel::kTechnology, "Asio");
+  press(panel, Panel::kOk);
+  const auto status = window_->hostAudio()->status();
+  EXPECT_EQ(status.state, State::kRunning);
+  EXPECT_EQ(status.outputDevice, kJackDriver);
+  EXPECT_EQ(status.blockSize, jack_->period());
+  const host::HardwareSettings written = readSettings();
+  EXPECT_EQ(written.audioTechnology, "Asio");
+  EXPECT_EQ(written.selectedFrequencies, "48000");
+  EXPECT_EQ(written.selectedBufSize, std::to_string(jack_->period()));
+  EXPECT_TRUE(blocksFlow());
+
+  openDialog();
+  window_->stopAudio();
+  EXPECT_EQ(engine_.findWindow(Panel::kIdentifier), nullptr);
 }
 
 }  // namespace

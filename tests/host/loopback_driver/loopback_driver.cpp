@@ -31,19 +31,9 @@ int32_t environmentNumber(const char* name, int32_t fallback) {
 }
 
 size_t bytesPerSample(int32_t type) {
-  switch (type) {
-    case kInt16Lsb:
-    case kInt16Msb:
-      return 2;
-    case kInt24Lsb:
-    case kInt24Msb:
-      return 3;
-    case kFloat64Lsb:
-    case kFloat64Msb:
-      return 8;
-    default:
-      return 4;
-  }
+  if (type == kInt16Lsb || type == kInt16Msb) return 2;
+  if (type == kInt24Lsb || type == kInt24Msb) return 3;
+  return type == kFloat64Lsb || type == kFloat64Msb ? 8 : 4;
 }
 
 class LoopbackDriver final : public AsioDriver {
@@ -149,9 +139,8 @@ class LoopbackDriver final : public AsioDriver {
     for (const AsioBufferInfo& input : infos_) {
       if (!input.isInput) continue;
       for (const AsioBufferInfo& output : infos_) {
-        if (!output.isInput && output.channelNumber == input.channelNumber) {
+        if (!output.isInput && output.channelNumber == input.channelNumber)
           std::memcpy(input.buffers[half], output.buffers[1 - half], bufferBytes_);
-        }
       }
     }
   }
@@ -159,8 +148,7 @@ class LoopbackDriver final : public AsioDriver {
   void run() {
     using Clock = std::chrono::steady_clock;
     const auto period = std::chrono::nanoseconds(static_cast<int64_t>(1e9 * size_ / rate_));
-    // Asked as a driver asks: the host's answers decide which switch callback is used and
-    // whether a reset may be requested.
+    // The host's answers decide which switch callback is used and whether to request a reset.
     const bool timeInfo = callbacks_->message(kSupportsTimeInfo, 0, nullptr, nullptr) == 1;
     const bool canReset =
         callbacks_->message(kSelectorSupported, kResetRequest, nullptr, nullptr) == 1;
@@ -172,14 +160,11 @@ class LoopbackDriver final : public AsioDriver {
       if (Clock::now() > next + period) next = Clock::now();  // fell behind: no burst
       loopBack(half);
       // With time info both switch callbacks take turns.
-      if (timeInfo && count % 2 == 0) {
+      if (timeInfo && count % 2 == 0)
         callbacks_->bufferSwitchTimeInfo(nullptr, half, 1);
-      } else {
+      else
         callbacks_->bufferSwitch(half, 1);
-      }
-      if (canReset && count == resetAfter_) {
-        callbacks_->message(kResetRequest, 0, nullptr, nullptr);
-      }
+      if (canReset && count == resetAfter_) callbacks_->message(kResetRequest, 0, nullptr, nullptr);
       half = 1 - half;
     }
   }
@@ -202,9 +187,6 @@ class LoopbackDriver final : public AsioDriver {
 
 extern "C" __attribute__((visibility("default"))) AsioDriver* valvoramaCreateAsioDriver(
     const AsioClassId* classId) {
-  const bool ours = classId && classId->data1 == kLoopbackClass.data1 &&
-                    classId->data2 == kLoopbackClass.data2 &&
-                    classId->data3 == kLoopbackClass.data3 &&
-                    std::memcmp(classId->data4, kLoopbackClass.data4, 8) == 0;
+  const bool ours = classId && std::memcmp(classId, &kLoopbackClass, sizeof kLoopbackClass) == 0;
   return ours ? new LoopbackDriver : nullptr;
 }
