@@ -2,13 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <cstdio>
 #include <numbers>
+#include <tuple>
 #include <vector>
 
+#include "rack_signals.h"
 #include "support/allocation_counter.h"
 #include "support/signals.h"
 
@@ -83,12 +84,8 @@ Complex analogResponse(const Circuit& k, Complex s) {
 }
 
 std::vector<float> impulseResponse(rack::ToneStack& ts, int length) {
-  std::vector<float> in(length, 0.0f), out(length);
-  in[0] = 1.0f;
   ts.reset();
-  for (int i = 0; i < length; i += 64)
-    ts.process(out.data() + i, in.data() + i, 64);
-  return out;
+  return racktest::run(ts, racktest::impulse(length));
 }
 
 Complex dft(const std::vector<float>& h, double w) {
@@ -101,180 +98,127 @@ Complex dft(const std::vector<float>& h, double w) {
   return acc;
 }
 
-double db(double magnitude) {
-  return 20.0 * std::log10(magnitude);
-}
-
 TEST(ToneStack, ResponseMatchesTheAnalogNetworkAtBilinearFrequencies) {
-  struct Knobs {
-    double low, mid, high;
-  };
-  const Knobs knobSets[] = {{0.5, 0.5, 0.5}, {0, 0, 0},     {1, 1, 1},     {1, 0, 0},
-                            {0, 1, 1},       {0, 0.5, 1},   {1, 0.5, 0},   {0.2, 0.8, 0.3},
-                            {0.9, 0.1, 0.7}, {0.5, 1, 0.5}, {0.5, 0, 0.5}, {0, 0, 1}};
   struct Case {
     int model;
     float rate;
-    Knobs knobs;
+    double low, mid, high;
   };
   std::vector<Case> cases;
   for (int model : {0, 1, 3, 4}) {
-    for (const Knobs& k : knobSets)
-      cases.push_back({model, 44100.0f, k});
-    cases.push_back({model, 96000.0f, {0.5, 0.5, 0.5}});
-    cases.push_back({model, 22050.0f, {1, 0, 1}});
+    for (auto [low, mid, high] : {std::tuple{0.5, 0.5, 0.5},
+                                  {0.0, 0.0, 0.0},
+                                  {1.0, 1.0, 1.0},
+                                  {1.0, 0.0, 0.0},
+                                  {0.0, 1.0, 1.0},
+                                  {0.0, 0.5, 1.0},
+                                  {1.0, 0.5, 0.0},
+                                  {0.2, 0.8, 0.3},
+                                  {0.9, 0.1, 0.7},
+                                  {0.5, 1.0, 0.5},
+                                  {0.5, 0.0, 0.5},
+                                  {0.0, 0.0, 1.0}})
+      cases.push_back({model, 44100.0f, low, mid, high});
+    cases.push_back({model, 96000.0f, 0.5, 0.5, 0.5});
+    cases.push_back({model, 22050.0f, 1, 0, 1});
   }
 
   const int kLength = 1 << 15;
   double worstDb = 0.0;
   for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "model " << c.model << " rate " << c.rate << " knobs "
+                                    << c.low << "/" << c.mid << "/" << c.high);
     rack::ToneStack ts;
     ts.setSampleRate(c.rate);
     ASSERT_TRUE(ts.setModel(c.model));
-    ts.setKnobs(float(c.knobs.low), float(c.knobs.mid), float(c.knobs.high));
+    ts.setKnobs(float(c.low), float(c.mid), float(c.high));
     const std::vector<float> h = impulseResponse(ts, kLength);
-    const Circuit circuit = circuitFor(c.model, c.knobs.low, c.knobs.mid, c.knobs.high);
-    const double k = 2.0 * c.rate;
-
-    float tail = 0.0f;
-    for (int i = kLength - 1000; i < kLength; ++i)
-      tail = std::max(tail, std::fabs(h[i]));
-    ASSERT_LT(tail, 1e-7f) << "impulse response has not decayed, model " << c.model;
+    const Circuit circuit = circuitFor(c.model, c.low, c.mid, c.high);
+    ASSERT_LT(racktest::peak(h, kLength - 1000), 1e-7f) << "impulse response has not decayed";
 
     for (double hz = 30.0; hz <= 10000.0; hz *= 1.1) {
       const double w = 2.0 * std::numbers::pi * hz / c.rate;
       const Complex digital = dft(h, w);
-      const Complex analog = analogResponse(circuit, Complex(0.0, k * std::tan(w / 2.0)));
-      const std::string where = "model " + std::to_string(c.model) + " rate " +
-                                std::to_string(int(c.rate)) + " knobs " +
-                                std::to_string(c.knobs.low) + "/" + std::to_string(c.knobs.mid) +
-                                "/" + std::to_string(c.knobs.high) + " at " + std::to_string(hz);
+      const Complex analog = analogResponse(circuit, Complex(0.0, 2.0 * c.rate * std::tan(w / 2)));
       if (std::abs(analog) < 1e-5) {
         // Model 0 with every knob at 0 shorts the output to ground.
-        EXPECT_LT(std::abs(digital), 1e-5) << where;
+        EXPECT_LT(std::abs(digital), 1e-5) << hz;
         continue;
       }
-      const double deviation = std::fabs(db(std::abs(digital)) - db(std::abs(analog)));
+      const double deviation = std::fabs(racktest::db(digital) - racktest::db(analog));
       worstDb = std::max(worstDb, deviation);
-      EXPECT_LT(deviation, 0.5) << where;
+      EXPECT_LT(deviation, 0.5) << hz;
     }
   }
   std::printf("[ tone stack ] worst deviation from the analog network: %.3g dB\n", worstDb);
 }
 
-TEST(ToneStack, SilenceAndDcAtMidKnobs) {
+TEST(ToneStack, SilenceStaysSilentAndDcDiesAway) {
   rack::ToneStack ts;
   ASSERT_TRUE(ts.setModel(0));
   ts.setKnobs(0.5f, 0.5f, 0.5f);
-  float zeros[64] = {}, out[64];
-  for (int block = 0; block < 100; ++block) {
-    ts.process(out, zeros, 64);
-    for (float v : out)
-      ASSERT_EQ(v, 0.0f);
-  }
-
-  // No path conducts DC to the wiper, so a held input settles to a constant (near zero).
-  float dc[64];
-  std::fill(dc, dc + 64, 0.5f);
-  float first = 0.0f;
-  for (int block = 0; block < 3 * 44100 / 64; ++block) {
-    ts.process(out, dc, 64);
-    if (block == 0) first = out[0];
-  }
-  EXPECT_GT(std::fabs(first), 0.1f);  // the step does get through
-  for (int i = 0; i < 64; ++i) {
-    EXPECT_NEAR(out[i], out[0], 1e-7f);
-    EXPECT_LT(std::fabs(out[i]), 1e-5f);
-  }
+  EXPECT_EQ(racktest::peak(racktest::run(ts, std::vector<float>(6400))), 0.0f);
+  // No path conducts DC to the wiper: the step gets through, then settles near zero.
+  const std::vector<float> out = racktest::run(ts, std::vector<float>(3 * 44100, 0.5f));
+  EXPECT_GT(std::fabs(out[0]), 0.1f);
+  EXPECT_LT(racktest::peak(out, out.size() - 64), 1e-5f);
 }
 
 // Samples go through in pairs and a call of odd length ends with a single step: any cut gives
-// the same output up to double rounding.
-TEST(ToneStack, OddCallsMatchWholeBlocks) {
+// the same output up to double rounding, in place or not, without allocating.
+TEST(ToneStack, OddCallsMatchWholeBlocksAndNothingAllocates) {
   const std::vector<float> noise = testsupport::whiteNoise(4096, 0.5f);
   rack::ToneStack whole, pieces;
   for (rack::ToneStack* ts : {&whole, &pieces}) {
     ASSERT_TRUE(ts->setModel(1));
     ts->setKnobs(0.3f, 0.7f, 0.9f);
   }
-  std::vector<float> expected(noise.size()), got(noise.size());
+  std::vector<float> expected(noise.size()), got = noise;
+  testsupport::AllocationCounter counter;
   whole.process(expected.data(), noise.data(), static_cast<int>(noise.size()));
-  int done = 0;
-  for (int n = 1; done < static_cast<int>(noise.size()); n = n % 9 + 2) {
-    const int count = std::min(n, static_cast<int>(noise.size()) - done);
-    pieces.process(got.data() + done, noise.data() + done, count);
-    done += count;
+  for (int done = 0, n = 1; done < static_cast<int>(noise.size()); done += n, n = n % 9 + 2) {
+    n = std::min(n, static_cast<int>(noise.size()) - done);
+    pieces.process(got.data() + done, got.data() + done, n);
   }
+  EXPECT_EQ(counter.count(), 0u);
   for (size_t i = 0; i < noise.size(); ++i)
     ASSERT_NEAR(got[i], expected[i], 1e-6f) << "sample " << i;
 }
 
 TEST(ToneStack, ModelChangesClearTheStateAndResetTheKnobs) {
-  const std::vector<float> noise = testsupport::whiteNoise(512, 0.5f);
-  float out[512], silence[256] = {}, tail[256];
+  const std::vector<float> noise = testsupport::whiteNoise(512, 0.5f), silence(256);
+  rack::ToneStack other, reference, same, unknown;
+  for (rack::ToneStack* ts : {&other, &reference, &same, &unknown}) {
+    ASSERT_TRUE(ts->setModel(0));
+    ts->setKnobs(0.2f, 0.7f, 0.9f);
+    racktest::run(*ts, noise);
+  }
+  // Another model starts from rest.
+  EXPECT_TRUE(other.setModel(1));
+  EXPECT_EQ(other.model(), 1);
+  EXPECT_EQ(racktest::peak(racktest::run(other, silence)), 0.0f);
 
-  auto excited = [&](rack::ToneStack& ts) {
-    ASSERT_TRUE(ts.setModel(0));
-    ts.setKnobs(0.2f, 0.7f, 0.9f);
-    ts.process(out, noise.data(), 512);
-  };
-
-  // Another model starts from rest: silence in, silence out.
-  rack::ToneStack a;
-  excited(a);
-  EXPECT_TRUE(a.setModel(1));
-  EXPECT_EQ(a.model(), 1);
-  a.process(tail, silence, 256);
-  for (float v : tail)
-    ASSERT_EQ(v, 0.0f);
-
-  // The same model again keeps both the knobs and the ringing state; so does an unknown model.
-  rack::ToneStack reference, same, unknown;
-  excited(reference);
-  excited(same);
-  excited(unknown);
+  // The same model again keeps the knobs and the ringing state; so does an unknown model.
   EXPECT_TRUE(same.setModel(0));
   for (int m : {2, 5, 6, -1, 99})
     EXPECT_FALSE(unknown.setModel(m));
   EXPECT_EQ(unknown.model(), 0);
-  float expected[256], got[256];
-  reference.process(expected, silence, 256);
-  EXPECT_GT(std::fabs(expected[0]), 1e-4f);
-  same.process(got, silence, 256);
-  for (int i = 0; i < 256; ++i)
-    ASSERT_EQ(got[i], expected[i]);
-  unknown.process(got, silence, 256);
-  for (int i = 0; i < 256; ++i)
-    ASSERT_EQ(got[i], expected[i]);
+  const std::vector<float> ringing = racktest::run(reference, silence);
+  EXPECT_GT(std::fabs(ringing[0]), 1e-4f);
+  EXPECT_EQ(racktest::run(same, silence), ringing);
+  EXPECT_EQ(racktest::run(unknown, silence), ringing);
 
-  // The knobs set before a model change do not survive it.
-  rack::ToneStack fresh, turned;
+  // Knobs set before a model change do not survive it; bad settings are contained.
+  rack::ToneStack fresh, turned, clamped, limits;
   ASSERT_TRUE(fresh.setModel(4));
   turned.setKnobs(0.0f, 1.0f, 0.1f);
   ASSERT_TRUE(turned.setModel(4));
-  const std::vector<float> h1 = impulseResponse(fresh, 2048);
-  const std::vector<float> h2 = impulseResponse(turned, 2048);
-  EXPECT_EQ(h1, h2);
-}
-
-TEST(ToneStack, BadSettingsAreContainedAndProcessDoesNotAllocate) {
-  rack::ToneStack clamped, limits;
+  EXPECT_EQ(impulseResponse(fresh, 2048), impulseResponse(turned, 2048));
   clamped.setKnobs(-1.0f, 2.0f, std::nanf(""));
   limits.setKnobs(0.0f, 1.0f, 0.0f);
   clamped.setSampleRate(0.0f);
   clamped.setSampleRate(-48000.0f);
   EXPECT_EQ(impulseResponse(clamped, 4096), impulseResponse(limits, 4096));
-
-  rack::ToneStack ts;
-  const std::vector<float> noise = testsupport::whiteNoise(4096, 1.0f);
-  std::vector<float> out(4096);
-  testsupport::AllocationCounter counter;
-  ts.process(out.data(), noise.data(), 4096);  // longer than a rack block
-  for (int i = 0; i < 4096; i += 64)
-    ts.process(out.data() + i, out.data() + i, 64);  // in place
-  EXPECT_EQ(counter.count(), 0u);
-  for (float v : out)
-    ASSERT_TRUE(std::isfinite(v));
 }
 
 }  // namespace
