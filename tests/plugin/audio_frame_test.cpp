@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <limits>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -18,13 +19,7 @@ namespace {
 using plugin::vlvrProcessor;
 using plugintest::makeProcessor;
 
-using Pieces = std::vector<std::pair<int, int>>;
-
-Pieces piecesOf(int frames) {
-  Pieces pieces;
-  vlvrProcessor::forEachPiece(frames, [&](int offset, int n) { pieces.emplace_back(offset, n); });
-  return pieces;
-}
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 
 // Stereo output buffers, each filled with `fill`.
 struct Outputs {
@@ -39,63 +34,57 @@ void run(vlvrProcessor& p, const float* in0, const float* in1, Outputs& out, int
   p.processFrame(outs, ins, frames, accumulate);
 }
 
-// Stomp, amp and output sections bypassed: the rack passes its input 64 frames late.
-std::unique_ptr<vlvrProcessor> neutralProcessor() {
-  auto p = makeProcessor(true);
-  for (int id : {59, 60, 61})
-    p->rack()->setParameter(id, 1);
-  return p;
-}
-
-float delayed(const std::vector<float>& x, int i) {
-  return i < 64 ? 0.0f : x[i - 64];
-}
-
 TEST(AudioFrame, HostBuffersAreSplitAndCutToFitTheRack) {
-  using Split = vlvrProcessor::Split;
-  auto same = [](Split a, Split b) {
-    return a.length == b.length && a.count == b.count && a.rest == b.rest;
+  struct Case {
+    int frames;
+    vlvrProcessor::Split split;
   };
-  EXPECT_TRUE(same(vlvrProcessor::splitFrames(20000), {5000, 4, 0}));
-  EXPECT_TRUE(same(vlvrProcessor::splitFrames(8193), {4096, 2, 1}));
-  EXPECT_TRUE(same(vlvrProcessor::splitFrames(8192), {8192, 1, 0}));
-  EXPECT_TRUE(same(vlvrProcessor::splitFrames(256), {256, 1, 0}));
-  EXPECT_TRUE(same(vlvrProcessor::splitFrames(16385), {8192, 2, 1}));
-  EXPECT_TRUE(same(vlvrProcessor::splitFrames(0), {0, 1, 0}));
-
-  EXPECT_EQ(piecesOf(256), (Pieces{{0, 256}}));
-  EXPECT_EQ(piecesOf(8193), (Pieces{{0, 4032}, {4032, 64}, {4096, 4032}, {8128, 65}}));
-  EXPECT_TRUE(piecesOf(0).empty());
-  EXPECT_TRUE(piecesOf(-5).empty());
-
+  for (const Case c :
+       {Case{20000, {5000, 4, 0}}, Case{8193, {4096, 2, 1}}, Case{8192, {8192, 1, 0}},
+        Case{256, {256, 1, 0}}, Case{16385, {8192, 2, 1}}, Case{0, {0, 1, 0}}}) {
+    const vlvrProcessor::Split got = vlvrProcessor::splitFrames(c.frames);
+    EXPECT_EQ(std::tie(got.length, got.count, got.rest),
+              std::tie(c.split.length, c.split.count, c.split.rest))
+        << c.frames;
+  }
+  using Pieces = std::vector<std::pair<int, int>>;
+  for (const auto& [frames, expected] :
+       {std::pair{8193, Pieces{{0, 4032}, {4032, 64}, {4096, 4032}, {8128, 65}}},
+        std::pair{256, Pieces{{0, 256}}}, std::pair{0, Pieces{}}, std::pair{-5, Pieces{}}}) {
+    Pieces pieces;
+    vlvrProcessor::forEachPiece(frames, [&](int offset, int n) { pieces.emplace_back(offset, n); });
+    EXPECT_EQ(pieces, expected) << frames;
+  }
   for (int frames : {20000, 16385, 65537, 4033}) {
     int next = 0;
-    for (auto [offset, n] : piecesOf(frames)) {
+    vlvrProcessor::forEachPiece(frames, [&](int offset, int n) {
       EXPECT_EQ(offset, next);
       EXPECT_GT(n, 0);
       EXPECT_LE(n, vlvrProcessor::kMaxRackFrames);
-      next = offset + n;
       if (frames == 20000) {
         EXPECT_LE((offset % 5000) + n, 5000) << "inside a 5000-frame piece";
       }
-    }
+      next = offset + n;
+    });
     EXPECT_EQ(next, frames);
   }
 }
 
+// One long host call, through the record's replacing and accumulating entries, sounds like many
+// calls of one frame each, and allocates nothing.
 TEST(AudioFrame, OneLongCallSoundsLikeManyShortOnes) {
   constexpr int kFrames = 16385;
-  const std::vector<float> left = testsupport::whiteNoise(kFrames, 0.3f, 1);
-  const std::vector<float> right = testsupport::whiteNoise(kFrames, 0.3f, 2);
-  auto whole = makeProcessor(true);
-  auto single = makeProcessor(true);
-  auto adding = makeProcessor(true);
-
+  std::vector<float> left = testsupport::whiteNoise(kFrames, 0.3f, 1);
+  std::vector<float> right = testsupport::whiteNoise(kFrames, 0.3f, 2);
+  auto whole = makeProcessor(true), single = makeProcessor(true), adding = makeProcessor(true);
   Outputs a(kFrames, 0.0f), b(kFrames, 0.0f), c(kFrames, 0.25f);
+  float* ins[2] = {left.data(), right.data()};
+  float* outsA[2] = {a.left.data(), a.right.data()};
+  float* outsC[2] = {c.left.data(), c.right.data()};
   {
     testsupport::AllocationCounter allocations;
-    run(*whole, left.data(), right.data(), a, kFrames, false);
-    run(*adding, left.data(), right.data(), c, kFrames, true);
+    whole->getAeffect()->processReplacing(whole->getAeffect(), ins, outsA, kFrames);
+    adding->getAeffect()->process(adding->getAeffect(), ins, outsC, kFrames);
     EXPECT_EQ(allocations.count(), 0u);
   }
   for (int i = 0; i < kFrames; ++i)
@@ -113,150 +102,123 @@ TEST(AudioFrame, OneLongCallSoundsLikeManyShortOnes) {
   EXPECT_GT(energy, 1.0) << "the amp is heard";
 }
 
+// With the stomp, amp and output sections bypassed the rack passes its input 64 frames late:
+// the mono fold is heard as it is.
 TEST(AudioFrame, InputsAreFoldedToMono) {
   constexpr int kFrames = 1000;
   const std::vector<float> x = testsupport::whiteNoise(kFrames, 0.5f);
-  const std::vector<float> silence(kFrames, 0.0f);
   const std::vector<float> other = testsupport::whiteNoise(kFrames, 0.5f, 9);
-
+  const std::vector<float> silence(kFrames, 0.0f);
+  // Halved before they are added, so two full-range channels do not overflow.
+  const std::vector<float> loud(kFrames, 3e38f);
   struct Case {
-    const float* second;
-    float gain;
+    const std::vector<float>* first;
+    const std::vector<float>* second;  // null: a mono host
+    float (*expected)(float first, float second);
   };
-  for (Case k : {Case{x.data(), 1.0f}, Case{silence.data(), 0.5f}, Case{nullptr, 1.0f}}) {
-    auto p = neutralProcessor();
+  for (const Case c : {Case{&x, &x, [](float a, float) { return a; }},
+                       Case{&x, &silence, [](float a, float) { return 0.5f * a; }},
+                       Case{&x, nullptr, [](float a, float) { return a; }},
+                       Case{&x, &other, [](float a, float b) { return (a + b) * 0.5f; }},
+                       Case{&loud, &loud, [](float a, float) { return a; }}}) {
+    auto p = makeProcessor(true);
+    for (int id : {59, 60, 61})
+      p->rack()->setParameter(id, 1);
     Outputs out(kFrames, 0.0f);
-    run(*p, x.data(), k.second, out, kFrames, false);
+    run(*p, c.first->data(), c.second ? c.second->data() : nullptr, out, kFrames, false);
     for (int i = 0; i < kFrames; ++i) {
-      ASSERT_NEAR(out.left[i], k.gain * delayed(x, i), 1e-12f) << i;
+      const float want =
+          i < 64 ? 0.0f : c.expected((*c.first)[i - 64], (c.second ? *c.second : x)[i - 64]);
+      ASSERT_NEAR(out.left[i], want, 1e-7f) << i;
       ASSERT_EQ(out.right[i], out.left[i]);
     }
   }
-
-  auto p = neutralProcessor();  // two different channels: their average
-  Outputs out(kFrames, 0.0f);
-  run(*p, x.data(), other.data(), out, kFrames, false);
-  for (int i = 64; i < kFrames; ++i)
-    ASSERT_NEAR(out.left[i], (x[i - 64] + other[i - 64]) * 0.5f, 1e-7f) << i;
-
-  // Halved before they are added, so two full-range channels do not overflow.
-  const std::vector<float> loud(kFrames, 3e38f);
-  auto q = neutralProcessor();
-  run(*q, loud.data(), loud.data(), out, kFrames, false);
-  EXPECT_EQ(out.left[100], 3e38f);
 }
 
 // A sample that is not finite enters the rack as 0, whichever channel it is on: the render is
 // exactly the one of the input with 0 in its place, and each such sample is counted.
 TEST(AudioFrame, NonFiniteInputsEnterAsSilenceAndAreCounted) {
   constexpr int kFrames = 6000;
-  constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
   constexpr float kInf = std::numeric_limits<float>::infinity();
   struct Bad {
     int channel;  // 2: both
     int frame;
     float value;
   };
-  const std::vector<Bad> bad = {{0, 100, kNaN}, {1, 1500, kInf}, {2, 3000, -kInf}};
   for (bool stereo : {false, true}) {
+    SCOPED_TRACE(stereo ? "stereo" : "mono");
     std::vector<float> in[2] = {testsupport::whiteNoise(kFrames, 0.3f, 1),
                                 testsupport::whiteNoise(kFrames, 0.3f, 2)};
     std::vector<float> zeroed[2] = {in[0], in[1]};
     uint64_t count = 0;
-    for (const Bad& b : bad) {
-      for (int c = 0; c < 2; ++c) {
+    for (const Bad b : {Bad{0, 100, kNaN}, Bad{1, 1500, kInf}, Bad{2, 3000, -kInf}}) {
+      for (int c = 0; c < (stereo ? 2 : 1); ++c) {
         if (b.channel != c && b.channel != 2) continue;
-        if (!stereo && c == 1) continue;
         in[c][b.frame] = b.value;
         zeroed[c][b.frame] = 0.0f;
         ++count;
       }
     }
-    auto render = [&](std::vector<float>* x, vlvrProcessor& p) {
-      Outputs out(kFrames, 0.0f);
-      run(p, x[0].data(), stereo ? x[1].data() : nullptr, out, kFrames, false);
-      return out;
-    };
-    auto p = makeProcessor(true);
-    auto reference = makeProcessor(true);
-    const Outputs out = render(in, *p), expected = render(zeroed, *reference);
-    EXPECT_EQ(out.left, expected.left) << "stereo " << stereo;
-    EXPECT_EQ(out.right, expected.right) << "stereo " << stereo;
-    EXPECT_EQ(p->nonFiniteInputSamples(), count) << "stereo " << stereo;
+    auto p = makeProcessor(true), reference = makeProcessor(true);
+    Outputs out(kFrames, 0.0f), expected(kFrames, 0.0f);
+    run(*p, in[0].data(), stereo ? in[1].data() : nullptr, out, kFrames, false);
+    run(*reference, zeroed[0].data(), stereo ? zeroed[1].data() : nullptr, expected, kFrames,
+        false);
+    EXPECT_EQ(out.left, expected.left);
+    EXPECT_EQ(out.right, expected.right);
+    EXPECT_EQ(p->nonFiniteInputSamples(), count);
     EXPECT_EQ(p->silencedBlocks(), 0u);
-    EXPECT_EQ(reference->nonFiniteInputSamples(), 0u);
   }
 }
 
-// The rack's silenced blocks add up in the processor, across a close and an open.
-TEST(AudioFrame, SilencedBlocksAreCountedAcrossRacks) {
-  auto p = makeProcessor(true);
-  const std::vector<float> in(256, 0.1f);
-  auto poisonRack = [&] {
-    // Straight into the rack, past the processor's check: the next block comes out NaN.
-    std::vector<float> nan(64, std::numeric_limits<float>::quiet_NaN()), l(64), r(64);
-    const float* rackIns[1] = {nan.data()};
-    float* rackOuts[2] = {l.data(), r.data()};
-    p->rack()->process(rackOuts, rackIns, 64);
-  };
-  for (uint64_t expected : {1u, 2u}) {
-    poisonRack();
-    Outputs out(256, 0.0f);
-    run(*p, in.data(), in.data(), out, 256, false);
-    EXPECT_EQ(p->silencedBlocks(), expected);
-    for (float x : out.left)
-      ASSERT_TRUE(std::isfinite(x));
-    p->close();
-    EXPECT_EQ(p->silencedBlocks(), expected);
-    p->open();
-  }
-  EXPECT_EQ(p->nonFiniteInputSamples(), 0u);
-}
-
-TEST(AudioFrame, WithoutARackTheOutputsAreSilent) {
+// Without a rack the outputs are silent, whatever they held; the rack's silenced blocks add up
+// in the processor, across a close and an open.
+TEST(AudioFrame, WithoutARackSilenceAndSilencedBlocksAreCountedAcrossRacks) {
   constexpr int kFrames = 300;
-  const std::vector<float> x = testsupport::whiteNoise(kFrames, 0.5f);
+  const std::vector<float> in = testsupport::whiteNoise(kFrames, 0.5f);
   auto p = makeProcessor();  // not opened
-  for (int round = 0; round < 2; ++round) {
+  for (uint64_t silenced : {1u, 2u}) {
     for (bool accumulate : {false, true}) {
       Outputs out(kFrames, 0.5f);
-      run(*p, x.data(), x.data(), out, kFrames, accumulate);
+      run(*p, in.data(), in.data(), out, kFrames, accumulate);
       for (int i = 0; i < kFrames; ++i)
         ASSERT_TRUE(out.left[i] == 0.0f && out.right[i] == 0.0f) << i;
     }
     p->open();
+    // Straight into the rack, past the processor's check: the next block comes out NaN.
+    std::vector<float> nan(64, kNaN), l(64), r(64);
+    const float* rackIns[1] = {nan.data()};
+    float* rackOuts[2] = {l.data(), r.data()};
+    p->rack()->process(rackOuts, rackIns, 64);
     Outputs out(kFrames, 0.0f);
-    run(*p, x.data(), x.data(), out, kFrames, true);  // the scratch buffers now hold sound
+    run(*p, in.data(), in.data(), out, kFrames, true);  // the scratch buffers now hold sound
+    EXPECT_EQ(p->silencedBlocks(), silenced);
+    for (float x : out.left)
+      ASSERT_TRUE(std::isfinite(x));
     p->close();
     ASSERT_EQ(p->rack(), nullptr);
+    EXPECT_EQ(p->silencedBlocks(), silenced);
   }
+  EXPECT_EQ(p->nonFiniteInputSamples(), 0u);
   p->setParameterPlain(0, 3.0f);  // values are still stored
   EXPECT_EQ(p->parameterValue(0), 3.0f);
 }
 
-TEST(AudioFrame, ValuesReachTheRackTruncatedTowardZero) {
+TEST(AudioFrame, ValuesReachTheRackTruncatedTowardZeroAtTheProcessRate) {
+  plugin::setProcessSampleRate(48000.0f);
   auto p = makeProcessor(true);
-  p->setParameterPlain(13, 63.9f);
-  EXPECT_EQ(p->rack()->parameter(13), 63);
-  p->setParameterPlain(13, -0.5f);
-  EXPECT_EQ(p->rack()->parameter(13), 0);
-  p->setParameterPlain(13, std::numeric_limits<float>::quiet_NaN());
-  EXPECT_EQ(p->rack()->parameter(13), 0);
-  p->setParameterPlain(13, 1e30f);
-  EXPECT_EQ(p->rack()->parameter(13), 127);
-
+  plugin::setProcessSampleRate(44100.0f);
+  EXPECT_EQ(p->rack()->sampleRate(), 48000.0f);
+  for (const auto& [value, expected] :
+       {std::pair{63.9f, 63}, std::pair{-0.5f, 0}, std::pair{kNaN, 0}, std::pair{1e30f, 127}}) {
+    p->setParameterPlain(13, value);
+    EXPECT_EQ(p->rack()->parameter(13), expected) << value;
+  }
   // A new rack starts with the current values.
   p->setParameterPlain(17, 99.0f);
   p->close();
   p->open();
   EXPECT_EQ(p->rack()->parameter(18), 99);
-}
-
-TEST(AudioFrame, RacksRunAtTheProcessRate) {
-  plugin::setProcessSampleRate(48000.0f);
-  auto p = makeProcessor(true);
-  plugin::setProcessSampleRate(44100.0f);
-  EXPECT_EQ(p->rack()->sampleRate(), 48000.0f);
   p->setDspSampleRate(96000);
   EXPECT_EQ(p->rack()->sampleRate(), 96000.0f);
   p->applyAllParameters();
@@ -268,7 +230,7 @@ TEST(ProcessorConcurrency, ParametersChangeWhileAudioRuns) {
   std::atomic<bool> stop{false};
   std::thread audio([&] {
     std::vector<float> in(256, 0.1f), l(256), r(256);
-    in[7] = std::numeric_limits<float>::quiet_NaN();
+    in[7] = kNaN;
     float* ins[2] = {in.data(), in.data()};
     float* outs[2] = {l.data(), r.data()};
     do {

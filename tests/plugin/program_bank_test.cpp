@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <unistd.h>
 
 #include <csignal>
 #include <cstring>
@@ -13,7 +12,6 @@
 
 namespace {
 
-using plugin::evaProcessorProgram;
 using plugin::evaProcessorPrograms;
 using plugintest::makeProcessor;
 using plugintest::readBytes;
@@ -22,14 +20,23 @@ using Bytes = std::vector<uint8_t>;
 constexpr size_t kBankBytes = 69690;
 constexpr size_t kDataStart = 58;  // magic, four small atoms, the Edta header
 
-// Programs that differ from the defaults in every name and value.
-void customise(plugin::vlvrProcessor& p) {
-  for (int prog = 0; prog < 128; ++prog) {
-    for (int i = 0; i < 22; ++i)
-      p.setParameterPlain(i, float((prog * 7 + i * 3) % 128) / (i == 2 || i >= 19 ? 64 : 1));
-    p.storeProgram(prog, ("Sound " + std::to_string(prog * 3)).c_str());
+// A processor whose programs differ from the defaults in every name and value, and the bank it
+// writes.
+struct CustomBank {
+  CustomBank() {
+    for (int prog = 0; prog < 128; ++prog) {
+      for (int i = 0; i < 22; ++i)
+        p->setParameterPlain(i, float((prog * 7 + i * 3) % 128) / (i == 2 || i >= 19 ? 64 : 1));
+      p->storeProgram(prog, ("Sound " + std::to_string(prog * 3)).c_str());
+    }
+    EXPECT_TRUE(p->saveProgramBankFile(path));
+    bytes = readBytes(path);
   }
-}
+  plugintest::TempDir dir;
+  std::string path = dir.file("bank.dat");
+  std::unique_ptr<plugin::vlvrProcessor> p = makeProcessor();
+  Bytes bytes;
+};
 
 bool samePrograms(const evaProcessorPrograms& a, const evaProcessorPrograms& b) {
   if (a.count() != b.count()) return false;
@@ -52,8 +59,7 @@ void swap4(Bytes& b, size_t at) {
 // The same bank as the other byte order writes it.
 Bytes byteSwapped(Bytes b) {
   swap4(b, 0);
-  size_t at = 4;
-  while (at + 8 <= b.size()) {
+  for (size_t at = 4; at + 8 <= b.size();) {
     const uint32_t tag = word(b, at), size = word(b, at + 4);
     swap4(b, at);
     swap4(b, at + 4);
@@ -71,95 +77,66 @@ Bytes byteSwapped(Bytes b) {
   return b;
 }
 
-TEST(ProgramBank, WrittenFileHasTheDescribedLayout) {
-  plugintest::TempDir dir;
-  auto p = makeProcessor();
-  customise(*p);
-  const std::string path = dir.file("bank.dat");
-  ASSERT_TRUE(p->saveProgramBankFile(path));
-  const Bytes b = readBytes(path);
+TEST(ProgramBank, WrittenFileHasTheDescribedLayoutAndReadsInEitherByteOrder) {
+  CustomBank bank;
+  const Bytes& b = bank.bytes;
   ASSERT_EQ(b.size(), kBankBytes);
-  const Bytes start = {0x67, 0x73, 0x46, 0x41, 0x67, 0x6F, 0x72, 0x70,
-                       0x04, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+  const Bytes start = {'g', 's', 'F', 'A', 'g', 'o', 'r', 'p', 4, 0, 0, 0, 0, 0, 0, 0};
   EXPECT_TRUE(std::equal(start.begin(), start.end(), b.begin()));
-  EXPECT_EQ(word(b, 16), framework::fourCC("Ever"));
-  EXPECT_EQ(word(b, 24), 1u);
-  EXPECT_EQ(word(b, 28), framework::fourCC("Ecnt"));
-  EXPECT_EQ(word(b, 32), 2u);
+  // Atoms: tag, size, value.
+  for (const auto& [at, value] : {std::pair{16, framework::fourCC("Ever")},
+                                  {24, 1u},
+                                  {28, framework::fourCC("Ecnt")},
+                                  {32, 2u},
+                                  {38, framework::fourCC("Ercs")},
+                                  {46, 544u},
+                                  {50, framework::fourCC("Edta")},
+                                  {54, 128u * 544u}}) {
+    EXPECT_EQ(word(b, size_t(at)), value) << "at " << at;
+  }
   EXPECT_EQ(b[36] | b[37] << 8, 128);
-  EXPECT_EQ(word(b, 38), framework::fourCC("Ercs"));
-  EXPECT_EQ(word(b, 46), 544u);
-  EXPECT_EQ(word(b, 50), framework::fourCC("Edta"));
-  EXPECT_EQ(word(b, 54), 128u * 544u);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[kDataStart + 544])), "Sound 3");
 
-  auto q = makeProcessor();
-  EXPECT_TRUE(q->loadProgramBankFile(path));
-  EXPECT_TRUE(samePrograms(q->programs(), p->programs()));
-
-  // The default name, in the current folder.
-  const auto cwd = std::filesystem::current_path();
-  std::filesystem::current_path(dir.path());
-  EXPECT_TRUE(p->saveProgramBank());
-  auto r = makeProcessor();
-  EXPECT_TRUE(r->loadProgramBank());
-  std::filesystem::current_path(cwd);
-  EXPECT_EQ(readBytes(dir.file("ValvoramaLive settings.dat")), b);
-  EXPECT_TRUE(samePrograms(r->programs(), p->programs()));
+  for (const Bytes& file : {b, byteSwapped(b)}) {
+    auto q = makeProcessor();
+    EXPECT_TRUE(q->loadProgramBankData(file));
+    EXPECT_TRUE(samePrograms(q->programs(), bank.p->programs()));
+  }
 }
 
-TEST(ProgramBank, ByteSwappedAndShortRecordFilesLoad) {
-  auto p = makeProcessor();
-  customise(*p);
-  plugintest::TempDir dir;
-  ASSERT_TRUE(p->saveProgramBankFile(dir.file("bank.dat")));
-  const Bytes native = readBytes(dir.file("bank.dat"));
-
-  const Bytes swapped = byteSwapped(native);
-  EXPECT_EQ(word(swapped, 0), 0x67734641u);
-  auto q = makeProcessor();
-  EXPECT_TRUE(q->loadProgramBankData(swapped));
-  EXPECT_TRUE(samePrograms(q->programs(), p->programs()));
-
-  // Records of 288 bytes: a name and 64 values. Values 22..63 carry markers.
-  Bytes shortRecords(native.begin(), native.begin() + kDataStart);
-  shortRecords[46] = 0x20;  // Ercs 288
-  shortRecords[47] = 0x01;
+// Records of 288 bytes: a name and 64 values; values 22..63 carry markers, the rest read as 0.
+TEST(ProgramBank, ShortRecordsLoad) {
+  CustomBank bank;
+  Bytes file(bank.bytes.begin(), bank.bytes.begin() + kDataStart);
+  file[46] = 0x20;  // Ercs 288
+  file[47] = 0x01;
   const uint32_t dataSize = 128 * 288;
-  std::memcpy(&shortRecords[54], &dataSize, 4);
+  std::memcpy(&file[54], &dataSize, 4);
   for (int prog = 0; prog < 128; ++prog) {
-    Bytes record(native.begin() + kDataStart + prog * 544,
-                 native.begin() + kDataStart + prog * 544 + 288);
+    const auto record = bank.bytes.begin() + long(kDataStart + prog * 544);
+    file.insert(file.end(), record, record + 288);
     for (int v = 22; v < 64; ++v) {
       const float marker = float(prog + v);
-      std::memcpy(&record[32 + v * 4], &marker, 4);
+      std::memcpy(&file[file.size() - 288 + 32 + v * 4], &marker, 4);
     }
-    shortRecords.insert(shortRecords.end(), record.begin(), record.end());
   }
   auto r = makeProcessor();
-  EXPECT_TRUE(r->loadProgramBankData(shortRecords));
+  EXPECT_TRUE(r->loadProgramBankData(file));
   for (int prog = 0; prog < 128; ++prog) {
-    const evaProcessorProgram& got = r->programs()[prog];
-    ASSERT_STREQ(got.name, p->programs()[prog].name);
-    for (int v = 0; v < 22; ++v)
-      ASSERT_EQ(got.values[v], p->programs()[prog].values[v]);
-    for (int v = 22; v < 64; ++v)
-      ASSERT_EQ(got.values[v], float(prog + v));
-    for (int v = 64; v < 128; ++v)
-      ASSERT_EQ(got.values[v], 0.0f) << prog << " " << v;
+    ASSERT_STREQ(r->programs()[prog].name, bank.p->programs()[prog].name);
+    for (int v = 0; v < 128; ++v) {
+      const float expected = v < 22 ? bank.p->programs()[prog].values[v] : v < 64 ? prog + v : 0;
+      ASSERT_EQ(r->programs()[prog].values[v], expected) << prog << " " << v;
+    }
   }
 }
 
 TEST(ProgramBank, ForeignOrDamagedFilesLeaveTheDefaults) {
-  auto p = makeProcessor();
-  customise(*p);
-  plugintest::TempDir dir;
-  ASSERT_TRUE(p->saveProgramBankFile(dir.file("bank.dat")));
-  const Bytes good = readBytes(dir.file("bank.dat"));
+  CustomBank bank;
+  const Bytes& good = bank.bytes;
   const auto defaults = makeProcessor();
-
   auto q = makeProcessor();
-  EXPECT_FALSE(q->loadProgramBankFile(dir.file("missing.dat")));
+  EXPECT_FALSE(q->loadProgramBankFile(bank.dir.file("missing.dat")));
   Bytes notProg = good;
   notProg[4] = 'x';  // first atom `xorp`
   EXPECT_FALSE(q->loadProgramBankData(notProg));
@@ -173,20 +150,19 @@ TEST(ProgramBank, ForeignOrDamagedFilesLeaveTheDefaults) {
   Bytes hugeRecords = good;
   hugeRecords[49] = 0x7F;
   EXPECT_TRUE(q->loadProgramBankData(hugeRecords));
-  EXPECT_STREQ(q->programName(0), p->programName(0));
+  EXPECT_STREQ(q->programName(0), bank.p->programName(0));
   EXPECT_STREQ(q->programName(1), "");
   EXPECT_EQ(q->programs()[1].values[0], 0.0f);
 
-  // Every truncation: the defaults, and the file's programs only when it is whole.
+  // Every truncation: the defaults, and the file's programs only when it is whole; after a
+  // failed read the programs are the defaults again, not what was there before.
   q->createPrograms(128);
   for (size_t length = 0; length <= good.size(); ++length) {
-    const bool read = q->loadProgramBankData(Bytes(good.begin(), good.begin() + length));
+    const bool read = q->loadProgramBankData(Bytes(good.begin(), good.begin() + long(length)));
     ASSERT_EQ(read, length == good.size()) << length;
-    ASSERT_TRUE(samePrograms(q->programs(), read ? p->programs() : defaults->programs())) << length;
+    ASSERT_TRUE(samePrograms(q->programs(), read ? bank.p->programs() : defaults->programs()))
+        << length;
   }
-
-  // After a failed read the programs are the defaults again, not what was there before.
-  q->loadProgramBankData(good);
   EXPECT_FALSE(q->loadProgramBankData(badVersion));
   EXPECT_TRUE(samePrograms(q->programs(), defaults->programs()));
 }
@@ -197,7 +173,7 @@ TEST(ProgramBank, FailedWriteKeepsTheOldFile) {
   auto p = makeProcessor();
   ASSERT_TRUE(p->saveProgramBankFile(path));
   const Bytes before = readBytes(path);
-  customise(*p);
+  p->storeProgram(3, "Changed");
 
   // A file size limit stops the write part-way, even for a privileged user.
   rlimit old{};

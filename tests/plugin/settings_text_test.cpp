@@ -9,28 +9,20 @@ namespace {
 
 using plugintest::makeProcessor;
 
-std::string readText(const std::string& path) {
-  const auto bytes = plugintest::readBytes(path);
-  return {bytes.begin(), bytes.end()};
-}
-
 TEST(SettingsText, ExportThenImportRestoresAllValues) {
   plugintest::TempDir dir;
   const std::string path = dir.file("current.txt");
   auto p = makeProcessor();
   // Distinct values everywhere, the rows that share a name included.
-  for (int i = 0; i < 22; ++i) {
-    const int range = plugin::kParameterDescriptors[i].maximum;
-    p->setParameterPlain(i, float((i * 5 + 3) % (range + 1)));
-  }
-  p->setParameterPlain(2, 2.0f);
-  p->setParameterPlain(19, 1.0f);
-  p->setParameterPlain(12, 90.0f);
-  p->setParameterPlain(20, 3.0f);
-  p->setParameterPlain(18, 77.8f);  // written truncated
+  for (int i = 0; i < 22; ++i)
+    p->setParameterPlain(i, float((i * 5 + 3) % (plugin::kParameterDescriptors[i].maximum + 1)));
+  for (const auto& [row, value] :
+       {std::pair{2, 2.0f}, {19, 1.0f}, {12, 90.0f}, {20, 3.0f}, {18, 77.8f}})
+    p->setParameterPlain(row, value);  // 77.8 is written truncated
   ASSERT_TRUE(p->saveSettings(path));
 
-  const std::string text = readText(path);
+  const auto bytes = plugintest::readBytes(path);
+  const std::string text(bytes.begin(), bytes.end());
   EXPECT_EQ(text.rfind("Content:\"settings for ValvoramaLive\"\r\n"
                        "PlugVersion:\"1.2.1 - 13/11/2003\"\r\n"
                        "SettingsVersion:\"1.0.1\"\r\n"

@@ -1,7 +1,8 @@
 #pragma once
 
-#include <cstdint>
-#include <functional>
+#include <stdlib.h>
+
+#include <filesystem>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -14,26 +15,22 @@ namespace vsttest {
 struct HostCall {
   int32_t opcode;
   int32_t index;
-  intptr_t value;
   float opt;
 };
 
-// The plug-in library opened with dlopen, as a host opens it: local symbols, resolved now.
+// The plug-in library opened with dlopen, as a host opens it: local symbols, resolved now. The
+// build's plug-in, or the file VALVORAMA_VST_PLUGIN names (to try an installed one).
 class VstLibrary {
  public:
-  // The build's plug-in, or the file VALVORAMA_VST_PLUGIN names (to try an installed one).
-  static std::string defaultPath();
-
-  explicit VstLibrary(const std::string& path = defaultPath());
-  ~VstLibrary();
+  VstLibrary();
+  ~VstLibrary() { unload(); }
   VstLibrary(const VstLibrary&) = delete;
   VstLibrary& operator=(const VstLibrary&) = delete;
 
   bool loaded() const { return handle_ != nullptr; }
   const std::string& error() const { return error_; }
-  // The exported entry point of that name; null when the library does not export it.
   vstabi::EntryPoint entryPoint(const char* name) const;
-  // Unloads now (the destructor does it otherwise); every instance must be gone.
+  // Every instance must be gone.
   void unload();
 
  private:
@@ -54,14 +51,11 @@ class MidiEventList {
 };
 
 // One plug-in instance made by the library's entry point, with a host callback that records
-// every call and answers a host's version (2400) and 0 to everything else, unless a test sets
-// its own answers. Its calls may come from any thread.
+// every call (from any thread) and answers a host's version, 2400, and 0 to everything else.
 class VstInstance {
  public:
-  using Answer = std::function<intptr_t(const HostCall&)>;
-
   explicit VstInstance(const VstLibrary& library, const char* entryName = "VSTPluginMain");
-  ~VstInstance();  // closes the instance when the test did not
+  ~VstInstance() { close(); }
   VstInstance(const VstInstance&) = delete;
   VstInstance& operator=(const VstInstance&) = delete;
 
@@ -69,39 +63,75 @@ class VstInstance {
   vstabi::Effect* effect() const { return effect_; }
 
   intptr_t dispatch(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
-                    float opt = 0.0f);
+                    float opt = 0.0f) {
+    if (!effect_ || closed_) return 0;
+    if (opcode == vstabi::kClose) closed_ = true;
+    return effect_->dispatcher(effect_, opcode, index, value, ptr, opt);
+  }
   // A text answer (names, labels, displays, ...) into a zeroed host buffer of 256 bytes.
-  std::string dispatchText(int32_t opcode, int32_t index = 0, intptr_t value = 0);
-  int32_t canDo(const char* text);
+  std::string dispatchText(int32_t opcode, int32_t index = 0);
   // effOpen, the rate, the block size and effMainsChanged 1, as hosts start a plug-in.
   void start(float sampleRate, int32_t blockSize);
-  // effClose once; later calls do nothing.
-  void close();
-  bool closed() const { return closed_; }
+  void close() { dispatch(vstabi::kClose); }
 
-  void setParameter(int32_t index, float value);
-  float getParameter(int32_t index);
-  // Stereo processReplacing of one host block.
+  void setParameter(int32_t index, float value) { effect_->setParameter(effect_, index, value); }
+  float getParameter(int32_t index) { return effect_->getParameter(effect_, index); }
   void processReplacing(float* inLeft, float* inRight, float* outLeft, float* outRight,
-                        int32_t frames);
-  // Short MIDI messages sent in one effProcessEvents call.
-  intptr_t sendMidi(const std::vector<std::vector<uint8_t>>& messages);
+                        int32_t frames) {
+    float* inputs[2] = {inLeft, inRight};
+    float* outputs[2] = {outLeft, outRight};
+    effect_->processReplacing(effect_, inputs, outputs, frames);
+  }
+  intptr_t sendMidi(const std::vector<std::vector<uint8_t>>& messages) {
+    MidiEventList events(messages);
+    return dispatch(vstabi::kProcessEvents, 0, 0, events.list());
+  }
 
-  std::vector<HostCall> calls() const;
   std::vector<HostCall> callsWith(int32_t opcode) const;
-  void clearCalls();
-  void setAnswer(Answer answer);
+  void clearCalls() {
+    std::lock_guard lock(mutex_);
+    calls_.clear();
+  }
 
  private:
-  static intptr_t hostCallback(vstabi::Effect* effect, int32_t opcode, int32_t index,
-                               intptr_t value, void* ptr, float opt);
-  intptr_t record(const HostCall& call);
+  static intptr_t hostCallback(vstabi::Effect* effect, int32_t opcode, int32_t index, intptr_t,
+                               void*, float opt);
 
   vstabi::Effect* effect_ = nullptr;
   bool closed_ = false;
   mutable std::mutex mutex_;
   std::vector<HostCall> calls_;
-  Answer answer_;
+};
+
+// A program bank whose programs sound different from each other (the built-in ones are all
+// alike): preamp gain, overdrive, amp model and cabinet vary with the program number.
+bool writeVariedBank(const std::string& path);
+
+// A private settings folder for the plug-ins a test loads: XDG_CONFIG_HOME names a fresh folder
+// while the object lives; the folder and the variable go with it.
+class PrivateSettings {
+ public:
+  PrivateSettings() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "valvo-vst-XXXXXX").string();
+    root_ = ::mkdtemp(pattern.data()) ? pattern : "";
+    ::setenv("XDG_CONFIG_HOME", root_.c_str(), 1);
+  }
+  ~PrivateSettings() {
+    ::unsetenv("XDG_CONFIG_HOME");
+    std::error_code ignored;
+    if (!root_.empty()) std::filesystem::remove_all(root_, ignored);
+  }
+  PrivateSettings(const PrivateSettings&) = delete;
+  PrivateSettings& operator=(const PrivateSettings&) = delete;
+
+  bool ready() const { return !root_.empty(); }
+  // The settings folder the plug-in uses, and a file in it.
+  std::string folder() const { return root_ + "/ValvoramaLive"; }
+  std::string file(const std::string& name) const { return folder() + "/" + name; }
+  std::string bank() const { return file("ValvoramaLive settings.dat"); }
+
+ private:
+  std::string root_;
 };
 
 }  // namespace vsttest

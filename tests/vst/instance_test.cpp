@@ -1,0 +1,257 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <barrier>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "plugin/vlvr_processor.h"
+#include "support/allocation_counter.h"
+#include "vst/vst_host.h"
+
+namespace {
+
+using vsttest::VstInstance;
+
+// Preset keys learned as controllers 80 (up) and 81 (down) on channel 1: status × 256 + data 1.
+constexpr uint32_t kUpKey = 0xB0u << 8 | 80;
+constexpr uint32_t kDownKey = 0xB0u << 8 | 81;
+
+// The bank file read back: the name of `program`, or "" when the file does not read whole.
+std::string storedName(const std::string& bank, int program) {
+  plugin::vlvrProcessor reader;
+  reader.initialize();
+  return reader.loadProgramBankFile(bank) ? reader.programName(program) : "";
+}
+
+ino_t inode(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 ? info.st_ino : 0;
+}
+
+void rename(VstInstance& instance, int program, const std::string& name) {
+  instance.dispatch(vstabi::kSetProgram, 0, program);
+  instance.dispatch(vstabi::kSetProgramName, 0, 0, const_cast<char*>(name.c_str()));
+}
+
+// Instances of the plug-in with a private settings folder.
+class PluginInstance : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(settings_.ready());
+    ASSERT_TRUE(library_.loaded()) << library_.error();
+  }
+  std::unique_ptr<VstInstance> make(const char* entry = "VSTPluginMain") {
+    auto instance = std::make_unique<VstInstance>(library_, entry);
+    if (instance->effect()) instance->start(44100.0f, 256);
+    return instance;
+  }
+  // A mappings file as the window writes it: 256 controller entries (all unmapped here), then
+  // the two preset keys, all little-endian.
+  void writeMappings() {
+    std::vector<uint32_t> words(256, 255);
+    words.push_back(kUpKey);
+    words.push_back(kDownKey);
+    std::filesystem::create_directories(settings_.folder());
+    std::ofstream(settings_.file("valvoramaMappings.dat"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(words.data()), std::streamsize(words.size() * 4));
+  }
+
+  vsttest::PrivateSettings settings_;
+  vsttest::VstLibrary library_;
+};
+
+// Older hosts look up `main`; each call of either name makes an instance of its own, and one
+// without a host callback is refused.
+TEST_F(PluginInstance, TheRecordIsTheAmpsFromEitherEntryPoint) {
+  auto amp = make();
+  auto legacy = make("main");
+  ASSERT_NE(amp->effect(), nullptr);
+  ASSERT_NE(legacy->effect(), nullptr);
+  const vstabi::Effect& e = *amp->effect();
+  EXPECT_EQ(e.magic, vstabi::fourCC("VstP"));
+  EXPECT_EQ(e.numPrograms, 128);
+  EXPECT_EQ(e.numParams, 22);
+  EXPECT_EQ(e.numInputs, 2);
+  EXPECT_EQ(e.numOutputs, 2);
+  EXPECT_EQ(e.flags, vstabi::kFlagHasEditor | vstabi::kFlagCanMono | vstabi::kFlagCanReplacing);
+  EXPECT_EQ(e.initialDelay, 0);
+  EXPECT_EQ(e.ioRatio, 1.0f);
+  EXPECT_EQ(e.uniqueID, vstabi::fourCC("Vlvr"));
+  EXPECT_EQ(e.version, 1);
+  EXPECT_NE(e.process, nullptr);
+  EXPECT_EQ(legacy->effect()->uniqueID, vstabi::fourCC("Vlvr"));
+  EXPECT_NE(legacy->effect()->object, e.object);
+  legacy->dispatch(vstabi::kSetProgram, 0, 4);
+  EXPECT_EQ(amp->dispatch(vstabi::kGetProgram), 0);
+  EXPECT_EQ(library_.entryPoint("VSTPluginMain")(nullptr), nullptr);
+}
+
+TEST_F(PluginInstance, AnswersTheFixedQueries) {
+  auto amp = make();
+  struct Query {
+    int32_t opcode;
+    intptr_t answer;
+  };
+  for (const Query q : {Query{vstabi::kIdentify, vstabi::fourCC("NvEf")}, Query{vstabi::kGetVu, 0},
+                        Query{vstabi::kGetVstVersion, 2300}, Query{vstabi::kGetPlugCategory, 0},
+                        Query{vstabi::kGetTailSize, 0}, Query{vstabi::kGetVendorVersion, 0},
+                        Query{vstabi::kStartProcess, 0}, Query{vstabi::kLastOpcode + 1, 0}}) {
+    EXPECT_EQ(amp->dispatch(q.opcode), q.answer) << "opcode " << q.opcode;
+  }
+  // Every parameter can be automated, and only those.
+  for (int32_t i = -1; i <= 22; ++i)
+    EXPECT_EQ(amp->dispatch(vstabi::kCanBeAutomated, i), i >= 0 && i < 22 ? 1 : 0) << i;
+
+  void* chunk = &chunk;
+  EXPECT_EQ(amp->dispatch(vstabi::kGetChunk, 0, 0, &chunk), 0);
+  EXPECT_EQ(chunk, nullptr);
+  using Can = std::pair<const char*, intptr_t>;
+  for (const auto& [text, can] :
+       {Can{"receiveVstEvents", 1}, Can{"receiveVstMidiEvent", 1}, Can{"sendVstEvents", 0},
+        Can{"sendVstMidiEvent", 0}, Can{"bypass", 0}, Can{"receiveVstEvent", 0}, Can{"", 0}}) {
+    EXPECT_EQ(amp->dispatch(vstabi::kCanDo, 0, 0, const_cast<char*>(text)), can) << text;
+  }
+}
+
+TEST_F(PluginInstance, ProgramsAndParametersAsTheHostSeesThem) {
+  auto amp = make();
+  for (const intptr_t program : {intptr_t{5}, intptr_t{128}, intptr_t{-1}, intptr_t{1000}}) {
+    amp->dispatch(vstabi::kSetProgram, 0, program);
+    EXPECT_EQ(amp->dispatch(vstabi::kGetProgram), 5) << "after asking for " << program;
+  }
+  rename(*amp, 127, "Clean Sunday");
+  EXPECT_EQ(amp->dispatch(vstabi::kGetProgram), 127);
+  EXPECT_EQ(amp->dispatchText(vstabi::kGetProgramName), "Clean Sunday");
+  // A host's program name buffer holds 24 bytes: longer names come back cut, never overrun.
+  const std::string longName = "A name longer than any host buffer";
+  rename(*amp, 127, longName);
+  EXPECT_EQ(amp->dispatchText(vstabi::kGetProgramName), longName.substr(0, 23));
+  amp->dispatch(vstabi::kSetProgram, 0, 126);
+  EXPECT_EQ(amp->dispatchText(vstabi::kGetProgramName), "Program 127");
+
+  std::string names;
+  for (int32_t i = 0; i < 22; ++i) {
+    names += amp->dispatchText(vstabi::kGetParamName, i) + "|";
+    EXPECT_EQ(amp->dispatchText(vstabi::kGetParamLabel, i), " ") << i;
+    for (const float normalised : {0.0f, 1.0f}) {
+      amp->setParameter(i, normalised);
+      EXPECT_EQ(amp->getParameter(i), normalised) << i;
+      EXPECT_EQ(amp->dispatchText(vstabi::kGetParamDisplay, i),
+                normalised ? "1.000000" : "0.000000");
+    }
+  }
+  EXPECT_EQ(names,
+            "Gate Level|Ouput Level|Wah Mode|WahPosition|Reverb|OverDrive Dist|Overdrive Tone|"
+            "Overdrive Lev|Overd On/Off|Sto Del On/Off|Delay Feedb|Delay Time|Stomp Del Level|"
+            "Preamp Gain|Low|Mid|High|Presence|Volume|Wah Mode|Stomp Del Level|Speaker mode|");
+  EXPECT_EQ(amp->dispatchText(vstabi::kGetParamName, 22), "");
+  EXPECT_EQ(amp->getParameter(22), 0.0f);
+
+  // Without a window the processor's own automation still tells the host, through the callback
+  // the instance was made with.
+  amp->clearCalls();
+  static_cast<plugin::AudioEffect*>(amp->effect()->object)->setParameterAutomated(13, 100.0f);
+  const auto automations = amp->callsWith(vstabi::kHostAutomate);
+  ASSERT_EQ(automations.size(), 1u);
+  EXPECT_EQ(automations[0].index, 13);
+  EXPECT_FLOAT_EQ(automations[0].opt, 100.0f / 127.0f);
+  EXPECT_FLOAT_EQ(amp->getParameter(13), 100.0f / 127.0f);
+}
+
+// Hosts send events on their audio thread: handling them, program steps included, allocates
+// nothing.
+TEST_F(PluginInstance, LearnedPresetKeysAndProgramChangesSelectProgramsWithoutAllocating) {
+  writeMappings();
+  auto amp = make();
+  struct Step {
+    std::vector<std::vector<uint8_t>> messages;
+    int32_t program;
+  };
+  for (const Step& s : {Step{{{0xB0, 80, 127}}, 1}, Step{{{0xB0, 80, 0}}, 1},  // the release
+                        Step{{{0xB0, 80, 127}, {0xB0, 80, 0}}, 2}, Step{{{0xB0, 81, 127}}, 1},
+                        Step{{{0xB0, 81, 127}}, 0}, Step{{{0xB0, 81, 127}}, 127},  // round
+                        Step{{{0xC0, 42}}, 42}, Step{{{0xB0, 80, 100}}, 43}}) {
+    amp->sendMidi(s.messages);
+    EXPECT_EQ(amp->dispatch(vstabi::kGetProgram), s.program);
+  }
+  // The file's map replaced the default one: controller 1 moves nothing now.
+  const float wah = amp->getParameter(3);
+  amp->sendMidi({{0xB0, 1, uint8_t(wah == 0.0f ? 127 : 0)}});
+  EXPECT_EQ(amp->getParameter(3), wah);
+
+  // Program 9's name is too long to be formatted without allocating.
+  rename(*amp, 9, "A long program name");
+  amp->dispatch(vstabi::kSetProgram, 0, 3);
+  vsttest::MidiEventList events({{0xB0, 80, 127}, {0xC0, 9, 0}, {0xB0, 81, 127}, {0xB0, 19, 64}});
+  testsupport::AllocationCounter counter;
+  amp->dispatch(vstabi::kProcessEvents, 0, 0, events.list());
+  EXPECT_EQ(counter.count(), 0u);
+  EXPECT_EQ(amp->dispatch(vstabi::kGetProgram), 9);
+}
+
+TEST_F(PluginInstance, TheBankIsReadAtTheStartAndWrittenAtCloseWhenItChanged) {
+  ASSERT_TRUE(vsttest::writeVariedBank(settings_.bank()));
+  const ino_t written = inode(settings_.bank());
+  {
+    VstInstance unchanged(library_);
+    EXPECT_EQ(unchanged.dispatchText(vstabi::kGetProgramName), "Varied 1");
+    unchanged.dispatch(vstabi::kSetProgram, 0, 7);  // selecting is no change to the bank
+  }
+  EXPECT_EQ(inode(settings_.bank()), written);  // not even rewritten
+  rename(*make(), 7, "Crunch");
+  EXPECT_EQ(storedName(settings_.bank(), 7), "Crunch");
+  EXPECT_EQ(storedName(settings_.bank(), 8), "Varied 9");
+
+  // With no bank yet, closing writes the built-in one.
+  std::filesystem::remove_all(settings_.folder());
+  make();
+  EXPECT_EQ(storedName(settings_.bank(), 0), "Program 1");
+
+  // A bank that cannot be read is left alone.
+  const std::string garbage = "not a program bank";
+  std::ofstream(settings_.bank(), std::ios::binary) << garbage;
+  {
+    VstInstance instance(library_);
+    EXPECT_EQ(instance.dispatchText(vstabi::kGetProgramName), "Program 1");
+    rename(instance, 0, "Lost");
+  }
+  std::ifstream file(settings_.bank(), std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), garbage);
+}
+
+// Two instances closing at the same moment, each with its own changes: the bank is one of the
+// two, whole, and no temporary file is left behind.
+TEST_F(PluginInstance, InstancesClosingAtOnceLeaveAWholeBank) {
+  for (int round = 0; round < 8; ++round) {
+    SCOPED_TRACE(testing::Message() << "round " << round);
+    const std::string names[2] = {"Instance 0 round " + std::to_string(round),
+                                  "Instance 1 round " + std::to_string(round)};
+    std::unique_ptr<VstInstance> instances[2];
+    for (int i = 0; i < 2; ++i) {
+      instances[i] = std::make_unique<VstInstance>(library_);
+      ASSERT_NE(instances[i]->effect(), nullptr);
+      rename(*instances[i], 0, names[i]);
+    }
+    std::barrier start(2);
+    std::vector<std::thread> closers;
+    for (auto& instance : instances) {
+      closers.emplace_back([&instance, &start] {
+        start.arrive_and_wait();
+        instance.reset();
+      });
+    }
+    for (auto& closer : closers)
+      closer.join();
+
+    const std::string name = storedName(settings_.bank(), 0);
+    EXPECT_TRUE(name == names[0] || name == names[1]) << '"' << name << '"';
+    for (const auto& entry : std::filesystem::directory_iterator(settings_.folder()))
+      EXPECT_EQ(entry.path().filename(), "ValvoramaLive settings.dat");
+  }
+}
+
+}  // namespace
