@@ -74,6 +74,7 @@ TEST(AtomsFile, WritesLittleEndianAndNeverLosesTheOldFile) {
   EXPECT_EQ(folder.names(), std::set<std::string>{"ValvoramaLive settings.dat"});
 
   EXPECT_FALSE(file.openForReading(Bytes{0x67, 0x73, 0x46}));
+  EXPECT_EQ(framework::fourCCName(0x41000A42u), "A\\x00\\x0AB");  // a damaged tag stays printable
   EXPECT_FALSE(file.openForReading(Bytes{'R', 'I', 'F', 'F', 0, 0, 0, 0}));
 }
 

@@ -165,12 +165,6 @@ TEST(EpiTextFile, FilesAndResources) {
   ASSERT_TRUE(settings.save(path));
   const auto saved = testsupport::readBytes(path);
   EXPECT_EQ(std::string(saved.begin(), saved.end()), "a:1\r\nb:2\r\n");
-  settings.setString("big", std::string(1 << 16, 'x').c_str());
-  {
-    testsupport::FileSizeLimit limit(4096);
-    EXPECT_FALSE(settings.save(path));
-  }
-  EXPECT_EQ(testsupport::readBytes(path), saved);
 
   const uint32_t kText = framework::fourCC("TEXT");
   framework::ResourceFile resources;

@@ -58,8 +58,12 @@ TEST(SafeFile, AFailedWriteKeepsThePreviousFile) {
   EXPECT_EQ(folder.names(), std::set<std::string>{"bank.dat"});
 
   EXPECT_FALSE(writeFileAtomically(folder.path("no/such/folder/x.dat"), good));
-  // The rename fails: the target is a folder that is not empty.
+  // The rename fails: the target has become a folder that is not empty. The temporary is a
+  // named one, as on a file system without unnamed files.
+  ReplacementFile named(ReplacementFile::Temporary::kNamed);
+  ASSERT_TRUE(named.open(folder.path("busy")));
   std::filesystem::create_directories(folder.path("busy/inner"));
+  EXPECT_FALSE(named.commit());
   EXPECT_FALSE(writeFileAtomically(folder.path("busy"), good));
   EXPECT_EQ(folder.names(), (std::set<std::string>{"bank.dat", "busy"}));
 }

@@ -4,13 +4,11 @@
 #include <stdlib.h>
 #include <sys/resource.h>
 
-#include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <string>
-#include <vector>
+
+#include "support/file_bytes.h"
 
 namespace testsupport {
 
@@ -37,11 +35,6 @@ class ScratchFolder {
  private:
   std::string path_;
 };
-
-inline std::vector<uint8_t> readBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // Makes every write past `bytes` into a regular file fail (EFBIG) while alive: a write that
 // breaks off half-way, which root's permissions cannot get around.

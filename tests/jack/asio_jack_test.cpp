@@ -1,5 +1,5 @@
 // The amp behind the "Asio" technology with the JACK driver, on the fixture's server: the
-// registered driver as the host finds it, the amp's ports, and what a JACK client hears.
+// registered driver as the host finds it, what a JACK client hears, a new period, a lost server.
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -18,6 +18,7 @@
 #include "jack_probe_client.h"
 #include "plugin/sample_rate.h"
 #include "plugin/vlvr_processor.h"
+#include "support/every_stage.h"
 #include "support/jack/jack_fixture.h"
 #include "support/signals.h"
 
@@ -42,144 +43,112 @@ class RegistryOfTheBuild {
   }
 };
 
-void useJack(host::HardwareSettings& settings) {
-  settings.audioTechnology = "Asio";
-  settings.curInDeviceName = kDriverName;
-  settings.curOuDeviceName = kDriverName;
-  settings.selectedFrequencies = "48000";
-  settings.selectedBufSize = "1024";
-  settings.curInChannelIndex = 0;
-  settings.curOuChannelLeftIndex = 0;
-  settings.curOuChannelRightIndex = 1;
-}
-
-// Gate, automatic wah, stomp delay, overdrive, the lead amp, cabinet, spring reverb.
 void engageEveryStage(plugin::vlvrProcessor& processor) {
   processor.initialize();
   processor.open();
-  for (auto [row, value] : {std::pair{0, 64},
-                            {2, 2},
-                            {9, 1},
-                            {12, 60},
-                            {8, 1},
-                            {5, 90},
-                            {20, 1},
-                            {19, 1},
-                            {21, 1},
-                            {4, 100}}) {
+  for (auto [row, value] : testsupport::kEveryStageSettings)
     processor.setParameterPlain(row, float(value));
-  }
+}
+
+// The host with every stage of the amp on, set up for the JACK driver; not started yet.
+std::unique_ptr<evaHostAudio> createHost(plugin::vlvrProcessor& amp) {
+  engageEveryStage(amp);
+  auto audio = std::make_unique<evaHostAudio>(amp, "");
+  host::HardwareSettings& settings = audio->settings();
+  settings.audioTechnology = "Asio";
+  settings.curInDeviceName = settings.curOuDeviceName = kDriverName;
+  settings.selectedFrequencies = "48000";
+  settings.selectedBufSize = "1024";
+  settings.curInChannelIndex = settings.curOuChannelLeftIndex = 0;
+  settings.curOuChannelRightIndex = 1;
+  audio->create();
+  return audio;
 }
 
 class AsioJack : public testsupport::JackServerTest {
  protected:
-  // The host, set up for the JACK driver with every stage of the amp on; not started yet.
-  evaHostAudio& createHost() {
-    engageEveryStage(amp_);
-    audio_ = std::make_unique<evaHostAudio>(amp_, "");
-    useJack(audio_->settings());
-    audio_->create();
-    return *audio_;
-  }
-
   RegistryOfTheBuild registry_;
-  plugin::vlvrProcessor amp_;
-  std::unique_ptr<evaHostAudio> audio_;
 };
 
-TEST_F(AsioJack, DeviceListsNameTheJackDriver) {
-  host::MPAudio audio;
-  ASSERT_TRUE(audio.selectTechnologyByName("Asio"));
-  audio.enumerateDevices(false);
-  for (const host::AudioDeviceList* list : {&audio.getInputDevices(), &audio.getOutputDevices()}) {
+TEST_F(AsioJack, TheAmpSoundsThroughJackAsItRendersOfflineAndFollowsTheServer) {
+  host::MPAudio devices;
+  ASSERT_TRUE(devices.selectTechnologyByName("Asio"));
+  devices.enumerateDevices(false);
+  for (const auto* list : {&devices.getInputDevices(), &devices.getOutputDevices()}) {
     ASSERT_EQ(list->size(), 1u);
     EXPECT_EQ(list->front().name, kDriverName);
   }
   host::AudioCapabilities caps;
-  ASSERT_TRUE(audio.getCapabilities(0, true, caps));
-  EXPECT_EQ(caps.bufferSizes, std::vector<int32_t>{server_->period()});
+  ASSERT_TRUE(devices.getCapabilities(0, true, caps));
+  const int32_t period = server_->period();
+  EXPECT_EQ(caps.bufferSizes, std::vector<int32_t>{period});
   EXPECT_EQ(caps.sampleRates, std::vector<int32_t>{server_->sampleRate()});
   ASSERT_EQ(caps.channelNames.size(), 4u);
   EXPECT_EQ(caps.channelNames[0], "system:capture_1");
   EXPECT_TRUE(caps.hasControlPanel);
-  EXPECT_FALSE(audio.showControlPanel(0, false)) << "JACK has no panel to show";
-}
+  EXPECT_FALSE(devices.showControlPanel(0, false)) << "JACK has no panel to show";
 
-TEST_F(AsioJack, TheAmpSoundsThroughJackAsItRendersOffline) {
-  plugin::vlvrProcessor offline;
+  plugin::vlvrProcessor amp, offline;
   engageEveryStage(offline);
-  evaHostAudio& audio = createHost();
-  ASSERT_EQ(audio.start(), State::kRunning);
-  const int32_t period = server_->period();
-  EXPECT_EQ(audio.bufferFrames(), period) << "the server's period, not the 1024 asked for";
-  EXPECT_EQ(audio.settings().selectedBufSize, std::to_string(period));
+  const auto audio = createHost(amp);
+  ASSERT_EQ(audio->start(), State::kRunning);
+  EXPECT_EQ(audio->bufferFrames(), period) << "the server's period, not the 1024 asked for";
+  EXPECT_EQ(audio->settings().selectedBufSize, std::to_string(period));
+  {  // the probes go before the server: a client opened after its death deletes theirs
+    JackProbeClient player("player", 1, 0, 0);
+    const std::vector<float> note = testsupport::pluckedNote(110.0, 1.0, 0.5f, 48000);
+    const size_t frames = note.size() + 16 * size_t(period);
+    JackProbeClient recorder("recorder", 0, 2, frames);
+    ASSERT_TRUE(player.ok() && recorder.ok());
+    ASSERT_TRUE(jacktest::connectAround(player, recorder));
+    // The player runs before the amp in each cycle: the amp's position in the player's first
+    // cycle is the silence the amp had heard before the note.
+    recorder.record();
+    player.play(note, [&audio] { return audio->audio()->getSamplePosition(); });
+    ASSERT_TRUE(recorder.waitRecorded(kLimit));
+    const int64_t silence = player.startMark();
+    const int64_t offset = player.playFrame() - recorder.recordFrame();
+    ASSERT_EQ(silence % period, 0);
+    ASSERT_GE(offset, 0);
 
-  JackProbeClient player("player", 1, 0, 0);
-  const std::vector<float> note = testsupport::pluckedNote(110.0, 1.0, 0.5f, 48000);
-  const size_t frames = note.size() + 16 * size_t(period);
-  JackProbeClient recorder("recorder", 0, 2, frames);
-  ASSERT_TRUE(player.ok() && recorder.ok());
-  ASSERT_TRUE(jacktest::connectAround(player, recorder));
+    // The same program over the same silence and note, block by block, clipped as the device
+    // layer clips.
+    offline.setDspSampleRate(48000);
+    offline.applyAllParameters();
+    const size_t compared = frames - size_t(offset);
+    std::vector<float> input(size_t(silence) + compared, 0.0f);
+    std::copy(note.begin(), note.end(), input.begin() + silence);
+    std::vector<float> left(input.size()), right(input.size());
+    for (size_t at = 0; at < input.size(); at += size_t(period)) {
+      float* ins[2] = {&input[at], nullptr};
+      float* outs[2] = {&left[at], &right[at]};
+      offline.processReplacing(ins, outs, std::min<int32_t>(period, int32_t(input.size() - at)));
+    }
+    double peak = 0.0;
+    for (size_t i = 0; i < compared; ++i) {
+      const size_t heard = size_t(offset) + i, rendered = size_t(silence) + i;
+      ASSERT_NEAR(recorder.recording(0)[heard], std::clamp(left[rendered], -1.0f, 1.0f), 1e-6) << i;
+      ASSERT_NEAR(recorder.recording(1)[heard], std::clamp(right[rendered], -1.0f, 1.0f), 1e-6)
+          << i;
+      peak = std::max(peak, double(std::fabs(left[rendered])));
+    }
+    EXPECT_GT(peak, 0.05) << "the note is heard";
 
-  // The player runs before the amp in each cycle: the amp's position in the player's first
-  // cycle is the silence the amp had heard before the note.
-  recorder.record();
-  player.play(note, [&audio] { return audio.audio()->getSamplePosition(); });
-  ASSERT_TRUE(recorder.waitRecorded(kLimit));
-  audio.stop();
-  const int64_t silence = player.startMark();
-  const int64_t offset = player.playFrame() - recorder.recordFrame();
-  ASSERT_EQ(silence % period, 0);
-  ASSERT_GE(offset, 0);
-
-  // The same program over the same silence and note, block by block, clipped as the device
-  // layer clips.
-  offline.setDspSampleRate(48000);
-  offline.applyAllParameters();
-  const size_t compared = frames - size_t(offset);
-  std::vector<float> input(size_t(silence) + compared, 0.0f);
-  std::copy(note.begin(), note.end(), input.begin() + silence);
-  std::vector<float> left(input.size()), right(input.size());
-  for (size_t at = 0; at < input.size(); at += size_t(period)) {
-    float* ins[2] = {&input[at], nullptr};
-    float* outs[2] = {&left[at], &right[at]};
-    offline.processReplacing(ins, outs, std::min<int32_t>(period, int32_t(input.size() - at)));
+    // A new period: the host reopens at it after the driver's reset request.
+    ASSERT_EQ(jack_set_buffer_size(player.client(), jack_nframes_t(2 * period)), 0);
+    ASSERT_TRUE(waitUntil([&] { return audio->audio()->resetRequested(); }, kLimit));
+    ASSERT_TRUE(audio->serviceReset());
+    EXPECT_EQ(audio->status().state, State::kRunning);
+    EXPECT_EQ(audio->bufferFrames(), 2 * period);
+    const int64_t from = audio->audio()->getSamplePosition();
+    EXPECT_TRUE(waitUntil([&] { return audio->audio()->getSamplePosition() > from; }, kLimit));
   }
-  double peak = 0.0;
-  for (size_t i = 0; i < compared; ++i) {
-    const size_t heard = size_t(offset) + i, rendered = size_t(silence) + i;
-    ASSERT_NEAR(recorder.recording(0)[heard], std::clamp(left[rendered], -1.0f, 1.0f), 1e-6) << i;
-    ASSERT_NEAR(recorder.recording(1)[heard], std::clamp(right[rendered], -1.0f, 1.0f), 1e-6) << i;
-    peak = std::max(peak, double(std::fabs(left[rendered])));
-  }
-  EXPECT_GT(peak, 0.05) << "the note is heard";
-}
-
-TEST_F(AsioJack, TheHostReopensAtTheNewPeriodAfterAReset) {
-  evaHostAudio& audio = createHost();
-  ASSERT_EQ(audio.start(), State::kRunning);
-  JackProbeClient probe("probe", 0, 0, 0);
-  ASSERT_TRUE(probe.ok());
-  ASSERT_EQ(jack_set_buffer_size(probe.client(), jack_nframes_t(2 * server_->period())), 0);
-  ASSERT_TRUE(waitUntil([&] { return audio.audio()->resetRequested(); }, kLimit));
-
-  ASSERT_TRUE(audio.serviceReset());
-  EXPECT_EQ(audio.status().state, State::kRunning);
-  EXPECT_EQ(audio.bufferFrames(), 2 * server_->period());
-  const int64_t from = audio.audio()->getSamplePosition();
-  EXPECT_TRUE(waitUntil([&] { return audio.audio()->getSamplePosition() > from; }, kLimit));
-}
-
-TEST_F(AsioJack, TheHostOutlivesTheServer) {
-  evaHostAudio& audio = createHost();
-  ASSERT_EQ(audio.start(), State::kRunning);
-  ASSERT_TRUE(waitUntil([&] { return audio.audio()->getSamplePosition() > 0; }, kLimit));
+  // The host outlives the server.
   server_->kill();
-
-  auto stopped = std::async(std::launch::async, [&audio] { audio.stop(); });
+  auto stopped = std::async(std::launch::async, [&audio] { audio->stop(); });
   ASSERT_EQ(stopped.wait_for(kLimit), std::future_status::ready) << "stop hangs";
-  EXPECT_FALSE(audio.audio()->isOpen());
-  EXPECT_EQ(audio.start(), State::kOpenFailed) << "no server to open";
+  EXPECT_FALSE(audio->audio()->isOpen());
+  EXPECT_EQ(audio->start(), State::kOpenFailed) << "no server to open";
 }
 
 TEST(AsioJackWithoutServer, OpenFailsAndStartsNoServer) {
@@ -188,13 +157,10 @@ TEST(AsioJackWithoutServer, OpenFailsAndStartsNoServer) {
   unsetenv("JACK_NO_START_SERVER");
   RegistryOfTheBuild registry;
   plugin::vlvrProcessor amp;
-  engageEveryStage(amp);
   {
-    evaHostAudio audio(amp, "");
-    useJack(audio.settings());
-    audio.create();
-    EXPECT_EQ(audio.start(), State::kOpenFailed);
-    const auto* asio = dynamic_cast<const host::MPAudioAsio*>(audio.audio()->driver());
+    const auto audio = createHost(amp);
+    EXPECT_EQ(audio->start(), State::kOpenFailed);
+    const auto* asio = dynamic_cast<const host::MPAudioAsio*>(audio->audio()->driver());
     ASSERT_NE(asio, nullptr);
     EXPECT_STREQ(asio->errorMessage(), "No JACK server is running (start jackd or PipeWire)");
   }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <thread>
+#include <tuple>
 
 namespace jacktest {
 
@@ -12,18 +13,16 @@ JackProbeClient::JackProbeClient(const std::string& name, int outputs, int input
   jack_status_t status{};
   client_ = jack_client_open(name.c_str(), JackNoStartServer, &status);
   if (client_ == nullptr) return;
-  for (int i = 0; i < outputs; ++i) {
-    const std::string port = "out_" + std::to_string(i + 1);
-    outputs_.push_back(
-        jack_port_register(client_, port.c_str(), JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0));
+  bool portsMade = true;
+  for (auto [ports, count, prefix, flag] :
+       {std::tuple{&outputs_, outputs, "out_", JackPortIsOutput},
+        {&inputs_, inputs, "in_", JackPortIsInput}}) {
+    for (int i = 0; i < count; ++i) {
+      const std::string port = prefix + std::to_string(i + 1);
+      ports->push_back(jack_port_register(client_, port.c_str(), JACK_DEFAULT_AUDIO_TYPE, flag, 0));
+      portsMade = portsMade && ports->back() != nullptr;
+    }
   }
-  for (int i = 0; i < inputs; ++i) {
-    const std::string port = "in_" + std::to_string(i + 1);
-    inputs_.push_back(
-        jack_port_register(client_, port.c_str(), JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0));
-  }
-  const bool portsMade = std::count(outputs_.begin(), outputs_.end(), nullptr) == 0 &&
-                         std::count(inputs_.begin(), inputs_.end(), nullptr) == 0;
   if (!portsMade || jack_set_process_callback(client_, &JackProbeClient::onProcess, this) != 0 ||
       jack_activate(client_) != 0) {
     jack_client_close(client_);
@@ -35,26 +34,14 @@ JackProbeClient::~JackProbeClient() {
   if (client_ != nullptr) jack_client_close(client_);
 }
 
-std::string JackProbeClient::outputName(int index) const {
-  return jack_port_name(outputs_[static_cast<size_t>(index)]);
-}
-
-std::string JackProbeClient::inputName(int index) const {
-  return jack_port_name(inputs_[static_cast<size_t>(index)]);
+std::string JackProbeClient::portName(bool output, int index) const {
+  return jack_port_name((output ? outputs_ : inputs_)[static_cast<size_t>(index)]);
 }
 
 void JackProbeClient::play(const std::vector<float>& signal, std::function<int64_t()> atStart) {
   signal_ = signal;
   atStart_ = std::move(atStart);
   playing_.store(true, std::memory_order_release);
-}
-
-void JackProbeClient::record() {
-  recording_.store(true, std::memory_order_release);
-}
-
-bool JackProbeClient::waitPlayed(std::chrono::milliseconds limit) const {
-  return waitUntil([this] { return playedAll_.load(std::memory_order_acquire); }, limit);
 }
 
 bool JackProbeClient::waitRecorded(std::chrono::milliseconds limit) const {
@@ -76,12 +63,7 @@ int JackProbeClient::onProcess(jack_nframes_t frames, void* self) {
     std::memset(out, 0, sizeof(float) * frames);
     if (count > 0) std::memcpy(out, probe.signal_.data() + from, sizeof(float) * count);
   }
-  if (playing) {
-    probe.played_ += frames;
-    if (probe.played_ >= probe.signal_.size()) {
-      probe.playedAll_.store(true, std::memory_order_release);
-    }
-  }
+  if (playing) probe.played_ += frames;
 
   if (probe.recording_.load(std::memory_order_acquire) && !probe.recordings_.empty()) {
     if (probe.recorded_ == 0) probe.recordFrame_.store(now, std::memory_order_release);
@@ -99,9 +81,9 @@ int JackProbeClient::onProcess(jack_nframes_t frames, void* self) {
 
 bool connectAround(const JackProbeClient& player, const JackProbeClient& recorder) {
   jack_client_t* client = player.client();
-  return jack_connect(client, player.outputName(0).c_str(), "Valvorama Live:in_1") == 0 &&
-         jack_connect(client, "Valvorama Live:out_1", recorder.inputName(0).c_str()) == 0 &&
-         jack_connect(client, "Valvorama Live:out_2", recorder.inputName(1).c_str()) == 0;
+  return jack_connect(client, player.portName(true, 0).c_str(), "Valvorama Live:in_1") == 0 &&
+         jack_connect(client, "Valvorama Live:out_1", recorder.portName(false, 0).c_str()) == 0 &&
+         jack_connect(client, "Valvorama Live:out_2", recorder.portName(false, 1).c_str()) == 0;
 }
 
 bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {

@@ -23,18 +23,15 @@ class JackProbeClient {
 
   bool ok() const { return client_ != nullptr; }
   jack_client_t* client() const { return client_; }
-  std::string outputName(int index) const;
-  std::string inputName(int index) const;
+  std::string portName(bool output, int index) const;
 
   // `signal` out of every output from the next cycle on, then silence. `atStart` runs on the
   // JACK thread in the first cycle that plays; its answer is kept as startMark().
   void play(const std::vector<float>& signal, std::function<int64_t()> atStart = {});
-  void record();
-  // Until every output played its signal / every input is recorded in full.
-  bool waitPlayed(std::chrono::milliseconds limit) const;
+  void record() { recording_.store(true, std::memory_order_release); }
   bool waitRecorded(std::chrono::milliseconds limit) const;
 
-  const std::vector<float>& recording(int input) const { return recordings_[input]; }
+  const std::vector<float>& recording(int input) const { return recordings_[size_t(input)]; }
   int64_t startMark() const { return startMark_.load(std::memory_order_acquire); }
   // The server's frame time at the start of the first cycle that played / recorded.
   int64_t playFrame() const { return playFrame_.load(std::memory_order_acquire); }
@@ -44,20 +41,13 @@ class JackProbeClient {
   static int onProcess(jack_nframes_t frames, void* self);
 
   jack_client_t* client_ = nullptr;
-  std::vector<jack_port_t*> outputs_;
-  std::vector<jack_port_t*> inputs_;
+  std::vector<jack_port_t*> outputs_, inputs_;
   std::vector<float> signal_;
   std::function<int64_t()> atStart_;
   std::vector<std::vector<float>> recordings_;
-  size_t played_ = 0;    // JACK thread
-  size_t recorded_ = 0;  // JACK thread
-  std::atomic<bool> playing_{false};
-  std::atomic<bool> recording_{false};
-  std::atomic<bool> playedAll_{false};
-  std::atomic<bool> recordedAll_{false};
-  std::atomic<int64_t> startMark_{-1};
-  std::atomic<int64_t> playFrame_{-1};
-  std::atomic<int64_t> recordFrame_{-1};
+  size_t played_ = 0, recorded_ = 0;  // JACK thread
+  std::atomic<bool> playing_{false}, recording_{false}, recordedAll_{false};
+  std::atomic<int64_t> startMark_{-1}, playFrame_{-1}, recordFrame_{-1};
 };
 
 // The player's output 0 into the amp's input, the amp's two outputs into the recorder's

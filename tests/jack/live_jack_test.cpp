@@ -23,34 +23,27 @@ using livetest::readText;
 
 constexpr auto kLimit = 20s;
 
-class LiveJack : public testsupport::JackServerTest {
- protected:
-  std::string path(const char* name) const { return folder_.path(name); }
+using LiveJack = testsupport::JackServerTest;
 
-  livetest::Folder folder_;
-};
-
-TEST_F(LiveJack, DevicesListTheJackDriver) {
-  const auto tool =
-      livetest::run(folder_, {VALVORAMA_BINARY, "devices", "--config", folder_.path()});
+TEST_F(LiveJack, DevicesListTheDriverAndTheHeadlessAmpPlaysAndFollowsThePeriod) {
+  livetest::Folder folder;
+  const auto path = [&folder](const char* name) { return folder.path(name); };
+  const auto tool = livetest::run(folder, {VALVORAMA_BINARY, "devices", "--config", folder.path()});
   ASSERT_EQ(tool.status, 0) << tool.err;
-  const std::string& out = tool.out;
-  const size_t asio = out.find("\nAsio\n");
-  ASSERT_NE(asio, std::string::npos) << out;
-  EXPECT_NE(out.find("\"JACK (Valvorama Live)\"\n      channels: system:capture_1", asio),
+  const size_t asio = tool.out.find("\nAsio\n");
+  ASSERT_NE(asio, std::string::npos) << tool.out;
+  EXPECT_NE(tool.out.find("\"JACK (Valvorama Live)\"\n      channels: system:capture_1", asio),
             std::string::npos)
-      << out;
-}
+      << tool.out;
 
-TEST_F(LiveJack, HeadlessAmpPlaysOnTheServerAndFollowsItsPeriod) {
-  host::HardwareSettings settings(folder_.path());
+  host::HardwareSettings settings(folder.path());
   settings.audioTechnology = "Asio";
   settings.curInDeviceName = settings.curOuDeviceName = "JACK (Valvorama Live)";
   settings.selectedFrequencies = "48000";
   settings.selectedBufSize = "1024";
   ASSERT_TRUE(settings.write());
 
-  ChildProcess live({VALVORAMA_LIVE_BINARY, "--headless", "--config", folder_.path()}, {},
+  ChildProcess live({VALVORAMA_LIVE_BINARY, "--headless", "--config", folder.path()}, {},
                     path("out.txt"), path("err.txt"));
   ASSERT_TRUE(
       waitUntil([&] { return readText(path("out.txt")).find('\n') != std::string::npos; }, kLimit))
