@@ -24,7 +24,7 @@ constexpr uint32_t kHost = fourCC("hosw");
 
 class WindowTest : public testsupport::WindowTest {};
 
-TEST_F(WindowTest, KnobDraggedWithTheMouseBelowTheMenuBarChangesItsValue) {
+TEST_F(WindowTest, DragsReachThePanelBelowTheMenuBarAndKeysPassTheHookFirst) {
   framework::ResourceFile file;
   testsupport::testSkin().fill(file);
   gui::PictureCache pictures{file};
@@ -47,6 +47,24 @@ TEST_F(WindowTest, KnobDraggedWithTheMouseBelowTheMenuBarChangesItsValue) {
       << window.getControlValue(0, 16);
   ASSERT_FALSE(window.changes.empty());
   EXPECT_EQ(window.changes.back(), std::make_pair(0, 16));
+
+  input_->focus(window.nativeHandle());
+  engine_.setRunning(true);
+  engine_.setKeyboardHook([&](gui::epiWindow& target, const platform::InputEvent& key) {
+    if (&target != &window || key.keysym != XK_q || !(key.modifiers & platform::kControl))
+      return false;
+    engine_.quit();
+    return true;
+  });
+  input_->keyDown(XK_Control_L);
+  input_->typeKey(XK_q);
+  input_->keyUp(XK_Control_L);
+  input_->typeText("aQ\n");
+  input_->typeKey(XK_BackSpace);
+  input_->typeKey(XK_Escape);
+  ASSERT_TRUE(passUntil([&] { return window.keys.size() == 5; }));
+  EXPECT_FALSE(engine_.running());
+  EXPECT_EQ(window.keys, (std::vector<int32_t>{'a', 'Q', 13, 8, 27}));
 }
 
 TEST_F(WindowTest, MessagesReachTheWindowOfTheirIdentifierInTheNextPassOfTheLoop) {
@@ -116,29 +134,6 @@ TEST_F(WindowTest, EditorOpensInsideTheHostsWindowAndOutlivesIt) {
   EXPECT_EQ(editor.closings, 1);
   EXPECT_EQ(engine_.findWindow(kMain), nullptr);
   engine_.processEvents();
-}
-
-TEST_F(WindowTest, TheKeyboardHookSeesKeysBeforeTheWindow) {
-  RecordingWindow window(engine_, kMain);
-  ASSERT_TRUE(window.openTopLevel(60, 60, "keys"));
-  ASSERT_TRUE(onScreen(window));
-  input_->focus(window.nativeHandle());
-  engine_.setRunning(true);
-  engine_.setKeyboardHook([&](gui::epiWindow& target, const platform::InputEvent& key) {
-    if (&target != &window || key.keysym != XK_q || !(key.modifiers & platform::kControl))
-      return false;
-    engine_.quit();
-    return true;
-  });
-  input_->keyDown(XK_Control_L);
-  input_->typeKey(XK_q);
-  input_->keyUp(XK_Control_L);
-  input_->typeText("aQ\n");
-  input_->typeKey(XK_BackSpace);
-  input_->typeKey(XK_Escape);
-  ASSERT_TRUE(passUntil([&] { return window.keys.size() == 5; }));
-  EXPECT_FALSE(engine_.running());
-  EXPECT_EQ(window.keys, (std::vector<int32_t>{'a', 'Q', 13, 8, 27}));
 }
 
 TEST(WindowWithoutDisplay, FailsCleanlyWithAMessage) {
