@@ -64,7 +64,6 @@ class ChildProcess {
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
 
-  bool started() const { return pid_ > 0; }
   void signal(int number) const {
     if (pid_ > 0 && !status_) ::kill(pid_, number);
   }
@@ -126,31 +125,23 @@ struct Outcome {
   std::string out, err;
 };
 
-// The trace lines a program wrote (VALVORAMA_LIVE_TRACE), in order, without their prefix.
-inline std::vector<std::string> traceOf(const std::string& err) {
-  std::vector<std::string> lines;
-  std::istringstream in(err);
-  for (std::string line; std::getline(in, line);) {
-    if (line.rfind("trace: ", 0) == 0) lines.push_back(line.substr(7));
-  }
-  return lines;
-}
-
-// How many of `steps` (each the start of a trace line) the trace shows one after the other.
+// How many of `steps` (each the start of a trace line, VALVORAMA_LIVE_TRACE) the program's
+// stderr shows one after the other.
 inline size_t stepsInOrder(const std::string& err, const std::vector<std::string>& steps) {
   size_t at = 0;
-  for (const std::string& line : traceOf(err)) {
-    if (at < steps.size() && line.rfind(steps[at], 0) == 0) ++at;
+  std::istringstream in(err);
+  for (std::string line; std::getline(in, line);) {
+    if (at < steps.size() && line.rfind("trace: " + steps[at], 0) == 0) ++at;
   }
   return at;
 }
 
-// Runs a program to its end, its output in the folder.
+// Runs a program to its end (within a limit generous for a loaded machine), its output in the
+// folder.
 inline Outcome run(const Folder& folder, std::vector<std::string> arguments,
-                   std::chrono::milliseconds limit = std::chrono::seconds(20),
                    const std::vector<std::string>& env = {}) {
   ChildProcess child(arguments, env, folder.path("out.txt"), folder.path("err.txt"));
-  Outcome result{child.waitExit(limit), {}, {}};
+  Outcome result{child.waitExit(std::chrono::seconds(20)), {}, {}};
   result.out = readText(folder.path("out.txt"));
   result.err = readText(folder.path("err.txt"));
   return result;

@@ -40,7 +40,6 @@ using livetest::readText;
 using livetest::WindowProbe;
 
 constexpr const char* kLive = VALVORAMA_LIVE_BINARY;
-constexpr const char* kTitle = "Valvorama Live";
 constexpr auto kLimit = 20s;  // start-up and answers on a loaded machine
 
 // The front panel as the skin lays it out, from the resource file built beside the program.
@@ -94,6 +93,8 @@ const auto* const fontCaches = ::testing::AddGlobalTestEnvironment(new FontCache
 // Shares one X server across the suite; a JACK server of its own for each test.
 class LiveWindow : public testsupport::JackServerTest {
  protected:
+  enum class Quit { kControlQ, kSigterm, kCloseButton };
+
   static void SetUpTestSuite() { xvfb_ = std::make_unique<testsupport::XvfbServer>(); }
   static void TearDownTestSuite() { xvfb_.reset(); }
 
@@ -106,38 +107,34 @@ class LiveWindow : public testsupport::JackServerTest {
     probe_ = std::make_unique<WindowProbe>(input_->display());
   }
 
-  // A settings folder for the JACK driver on the test's server.
-  static std::string jackConfig(const Folder& folder) {
-    const std::string config = folder.path("config");
-    host::HardwareSettings settings(config);
-    settings.audioTechnology = "Asio";
-    settings.curInDeviceName = settings.curOuDeviceName = "JACK (Valvorama Live)";
-    settings.selectedFrequencies = "48000";
-    fs::create_directories(config);
-    EXPECT_TRUE(settings.write());
-    return config;
-  }
-
-  // The amp in its window with tracing on, its output in the folder.
-  static std::unique_ptr<ChildProcess> start(const Folder& folder, const std::string& config,
-                                             std::vector<std::string> more = {},
-                                             std::vector<std::string> env = {}) {
+  // The amp in its window with tracing on, its output in the folder, and for `jack` with
+  // settings for the JACK driver on the test's server.
+  std::unique_ptr<ChildProcess> start(bool jack, std::vector<std::string> more = {},
+                                      std::vector<std::string> env = {}) {
+    const std::string config = folder_.path("config");
+    if (jack) {
+      host::HardwareSettings settings(config);
+      settings.audioTechnology = "Asio";
+      settings.curInDeviceName = settings.curOuDeviceName = "JACK (Valvorama Live)";
+      settings.selectedFrequencies = "48000";
+      fs::create_directories(config);
+      EXPECT_TRUE(settings.write());
+    }
     std::vector<std::string> arguments = {kLive, "--config", config};
     arguments.insert(arguments.end(), more.begin(), more.end());
     env.push_back("VALVORAMA_LIVE_TRACE=1");
-    return std::make_unique<ChildProcess>(arguments, env, folder.path("out.txt"),
-                                          folder.path("err.txt"));
+    return std::make_unique<ChildProcess>(arguments, env, folder_.path("out.txt"), err_);
   }
 
   // The amp's window once its loop is about to run; 0 (after a failure) when it does not come.
-  uint64_t hostWindow(ChildProcess& amp, const Folder& folder) {
+  uint64_t hostWindow(ChildProcess& amp) {
     // The trace first: a window of an earlier run may not have left the screen yet.
     if (!amp.waitForError("trace: host window created", kLimit)) {
-      ADD_FAILURE() << readText(folder.path("err.txt"));
+      ADD_FAILURE() << readText(err_);
       return 0;
     }
-    const uint64_t window = probe_->waitForTopLevel(kTitle, kLimit);
-    EXPECT_NE(window, 0u) << readText(folder.path("err.txt"));
+    const uint64_t window = probe_->waitForTopLevel("Valvorama Live", kLimit);
+    EXPECT_NE(window, 0u) << readText(err_);
     return window;
   }
 
@@ -154,43 +151,20 @@ class LiveWindow : public testsupport::JackServerTest {
     input_->release(1);
   }
 
-  void typeWithControl(uint64_t window, uint32_t keysym) {
-    input_->focus(window);
-    input_->keyDown(XK_Control_L);
-    input_->typeKey(keysym);
-    input_->keyUp(XK_Control_L);
-  }
-
-  static inline std::unique_ptr<testsupport::XvfbServer> xvfb_;
-  std::unique_ptr<testsupport::XTestInput> input_;
-  std::unique_ptr<WindowProbe> probe_;
-};
-
-TEST_F(LiveWindow, QuitsInOrderByKeyStopSignalOrCloseButton) {
-  enum class Way { kControlQ, kSigterm, kCloseButton };
-  for (const Way way : {Way::kControlQ, Way::kSigterm, Way::kCloseButton}) {
-    SCOPED_TRACE(int(way));
-    Folder folder;
-    const std::string config = jackConfig(folder);
-    auto amp = start(folder, config);
-    const uint64_t host = hostWindow(*amp, folder);
-    ASSERT_NE(host, 0u);
-    switch (way) {
-      case Way::kControlQ:
-        typeWithControl(host, XK_q);
-        break;
-      case Way::kSigterm:
-        amp->signal(SIGTERM);
-        break;
-      case Way::kCloseButton:
-        probe_->askToClose(host);
-        break;
+  // Audio ran and stops before the rack goes; the main window writes its files as the host
+  // window closes, and the engine goes with the processor.
+  void quitInOrder(ChildProcess& amp, uint64_t host, Quit way) {
+    if (way == Quit::kControlQ) {
+      input_->focus(host);
+      input_->keyDown(XK_Control_L);
+      input_->typeKey(XK_q);
+      input_->keyUp(XK_Control_L);
+    } else if (way == Quit::kSigterm) {
+      amp.signal(SIGTERM);
+    } else {
+      probe_->askToClose(host);
     }
-    EXPECT_EQ(amp->waitExit(kLimit), 0);
-
-    // Audio ran and stops before the rack goes; the main window writes its files as the host
-    // window closes, and the engine goes with the processor.
-    const std::string err = readText(folder.path("err.txt"));
+    EXPECT_EQ(amp.waitExit(kLimit), 0);
     std::vector<std::string> steps = {"host window created audio=5",
                                       "loop ended",
                                       "audio stopped frames=",
@@ -198,10 +172,16 @@ TEST_F(LiveWindow, QuitsInOrderByKeyStopSignalOrCloseButton) {
                                       "host window closed preferences=1 bank=1",
                                       "windows closed",
                                       "processor deleted engine=0"};
-    if (way == Way::kSigterm) steps.insert(steps.begin() + 1, "stop signal 15");
-    EXPECT_EQ(livetest::stepsInOrder(err, steps), steps.size()) << err;
+    if (way == Quit::kSigterm) steps.insert(steps.begin() + 1, "stop signal 15");
+    EXPECT_EQ(livetest::stepsInOrder(readText(err_), steps), steps.size()) << readText(err_);
   }
-}
+
+  static inline std::unique_ptr<testsupport::XvfbServer> xvfb_;
+  std::unique_ptr<testsupport::XTestInput> input_;
+  std::unique_ptr<WindowProbe> probe_;
+  Folder folder_;
+  const std::string err_ = folder_.path("err.txt");
+};
 
 TEST_F(LiveWindow, StartFailuresShowTheWarningBoxUntilItIsDismissed) {
   const struct {
@@ -211,12 +191,10 @@ TEST_F(LiveWindow, StartFailuresShowTheWarningBoxUntilItIsDismissed) {
   } cases[] = {{"engine", "Create engine failed !", false}, {"init", "Failed !", true}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.failing);
-    Folder folder;
-    auto amp =
-        start(folder, folder.path("config"), {}, {std::string("VALVORAMA_LIVE_FAIL=") + c.failing});
+    auto amp = start(false, {}, {std::string("VALVORAMA_LIVE_FAIL=") + c.failing});
     const uint64_t box = probe_->waitForTopLevel("Attenzione", kLimit);
-    ASSERT_NE(box, 0u) << readText(folder.path("err.txt"));
-    EXPECT_NE(readText(folder.path("err.txt")).find(c.text), std::string::npos);
+    ASSERT_NE(box, 0u) << readText(err_);
+    EXPECT_NE(readText(err_).find(c.text), std::string::npos);
     ASSERT_TRUE(amp->waitForError("trace: message box shown", kLimit));
     if (c.byClick) {
       // OK sits centred at the bottom, 16 pixels from the edge and 28 high.
@@ -227,15 +205,13 @@ TEST_F(LiveWindow, StartFailuresShowTheWarningBoxUntilItIsDismissed) {
       input_->typeKey(XK_Return);
     }
     EXPECT_EQ(amp->waitExit(kLimit), 1);
-    EXPECT_FALSE(fs::exists(folder.path("config")));  // nothing written
+    EXPECT_FALSE(fs::exists(folder_.path("config")));  // nothing written
   }
 }
 
-TEST_F(LiveWindow, AProgramMenuItemSelectsAndMarksItsProgramAndPageUpStepsOn) {
-  Folder folder;
-  const std::string config = jackConfig(folder);
-  auto amp = start(folder, config);
-  const uint64_t host = hostWindow(*amp, folder);
+TEST_F(LiveWindow, AProgramMenuItemSelectsAndMarksItsProgramPageUpStepsOnAndControlQQuits) {
+  auto amp = start(true);
+  const uint64_t host = hostWindow(*amp);
   ASSERT_NE(host, 0u);
   ASSERT_NE(editorWindow(host), 0u);
 
@@ -251,18 +227,22 @@ TEST_F(LiveWindow, AProgramMenuItemSelectsAndMarksItsProgramAndPageUpStepsOn) {
                              22, gui::epiMenuBar::kItemHeight};
   };
   const auto centre = [](const WindowProbe::Area& a) { return a.y + a.height / 2; };
+  const auto clickPrograms = [&] {
+    click(host, title.x + title.width / 2, gui::epiMenuBar::kHeight / 2);
+  };
   // Opens "Programs" > "65..96" (its third item) and returns that submenu.
   const auto openThirdBank = [&]() -> uint64_t {
-    click(host, title.x + title.width / 2, gui::epiMenuBar::kHeight / 2);
+    clickPrograms();
     if (!probe_->waitForChildren(host, 2, kLimit)) return 0;
     input_->moveTo(probe_->children(host)[1], 40, centre(row(3)));
     return probe_->waitForChildren(host, 3, kLimit) ? probe_->children(host)[2] : 0;
   };
+  const auto menusClosed = [&] { return probe_->children(host).size() == 1; };
 
   uint64_t bank = openThirdBank();
   ASSERT_NE(bank, 0u);
   click(bank, 40, centre(row(5)));  // item 5 of menu 6: program 2 × 32 + 4 = 68
-  ASSERT_TRUE(jacktest::waitUntil([&] { return probe_->children(host).size() == 1; }, kLimit));
+  ASSERT_TRUE(jacktest::waitUntil(menusClosed, kLimit));
 
   // The check mark is on item 5 now, and on none beside it.
   bank = openThirdBank();
@@ -275,23 +255,20 @@ TEST_F(LiveWindow, AProgramMenuItemSelectsAndMarksItsProgramAndPageUpStepsOn) {
   EXPECT_GT(ink(5), 10);
   EXPECT_EQ(ink(4), 0);
   EXPECT_EQ(ink(6), 0);
-  click(host, title.x + title.width / 2, gui::epiMenuBar::kHeight / 2);  // closes the menus
-  ASSERT_TRUE(jacktest::waitUntil([&] { return probe_->children(host).size() == 1; }, kLimit));
+  clickPrograms();  // closes the menus
+  ASSERT_TRUE(jacktest::waitUntil(menusClosed, kLimit));
 
   input_->focus(host);
   input_->typeKey(XK_Page_Up);
-  typeWithControl(host, XK_q);
-  EXPECT_EQ(amp->waitExit(kLimit), 0);
+  quitInOrder(*amp, host, Quit::kControlQ);
   ui::vlvrPreferences preferences;
-  ASSERT_TRUE(preferences.load(config + "/" + ui::vlvrPreferences::kFileName));
+  ASSERT_TRUE(preferences.load(folder_.path("config/") + ui::vlvrPreferences::kFileName));
   EXPECT_EQ(preferences.lastProgram(), 69);
 }
 
-TEST_F(LiveWindow, TunerReadsA445HzToneSharpAndTheLevelLedRises) {
-  Folder folder;
-  const std::string config = jackConfig(folder);
-  auto amp = start(folder, config);
-  const uint64_t host = hostWindow(*amp, folder);
+TEST_F(LiveWindow, TunerReadsA445HzToneSharpTheLevelLedRisesAndSigtermQuits) {
+  auto amp = start(true);
+  const uint64_t host = hostWindow(*amp);
   ASSERT_NE(host, 0u);
   const uint64_t editor = editorWindow(host);
   ASSERT_NE(editor, 0u);
@@ -322,7 +299,7 @@ TEST_F(LiveWindow, TunerReadsA445HzToneSharpAndTheLevelLedRises) {
   const char* ampIn = "Valvorama Live:in_1";
   ASSERT_TRUE(jacktest::waitUntil([&] { return jack_port_by_name(client, ampIn); }, kLimit));
   jack_disconnect(client, "system:capture_1", ampIn);
-  ASSERT_EQ(jack_connect(client, player.outputName(0).c_str(), ampIn), 0);
+  ASSERT_EQ(jack_connect(client, player.portName(true, 0).c_str(), ampIn), 0);
   player.play(tone);
 
   // The needle settles right of the centre (+20 cents), and the LED lights.
@@ -331,26 +308,13 @@ TEST_F(LiveWindow, TunerReadsA445HzToneSharpAndTheLevelLedRises) {
       kLimit))
       << litCentre(needleQuiet, probe_->pixels(editor, needle), needle.width);
   EXPECT_GE(litCentre(ledQuiet, probe_->pixels(editor, led), led.width), 0.0);
-
-  amp->signal(SIGTERM);
-  EXPECT_EQ(amp->waitExit(kLimit), 0);
+  quitInOrder(*amp, host, Quit::kSigterm);
 }
 
-TEST_F(LiveWindow, AudioSetupOpensByItselfWithoutHardwareSettings) {
-  Folder folder;
-  auto amp = start(folder, folder.path("config"));
-  EXPECT_NE(probe_->waitForTopLevel(host::evaAudioSettingsPanel::kTitle, kLimit), 0u)
-      << readText(folder.path("err.txt"));
-  amp->signal(SIGTERM);
-  EXPECT_EQ(amp->waitExit(kLimit), 0);
-}
-
-TEST_F(LiveWindow, ScreenshotIsTheWholeWindowWithTheFrontPanel) {
-  Folder folder;
-  const std::string shot = folder.path("shot.png");
-  auto amp = start(folder, jackConfig(folder), {"--screenshot", shot, "--after", "0.5"});
-  ASSERT_EQ(amp->waitExit(kLimit), 0) << readText(folder.path("err.txt"));
-
+TEST_F(LiveWindow, ScreenshotIsTheWholeWindowWithTheFrontPanelAndTheCloseButtonQuits) {
+  const std::string shot = folder_.path("shot.png");
+  auto amp = start(true, {"--screenshot", shot, "--after", "0.5"});
+  ASSERT_EQ(amp->waitExit(kLimit), 0) << readText(err_);
   cairo_surface_t* picture = cairo_image_surface_create_from_png(shot.c_str());
   ASSERT_EQ(cairo_surface_status(picture), CAIRO_STATUS_SUCCESS);
   const gui::PanelResource panel = frontPanel();
@@ -367,6 +331,19 @@ TEST_F(LiveWindow, ScreenshotIsTheWholeWindowWithTheFrontPanel) {
       colours.insert(*reinterpret_cast<const uint32_t*>(data + y * stride + x * 4));
   EXPECT_GT(colours.size(), 1000u);
   cairo_surface_destroy(picture);
+
+  amp = start(true);
+  const uint64_t host = hostWindow(*amp);
+  ASSERT_NE(host, 0u);
+  quitInOrder(*amp, host, Quit::kCloseButton);
+}
+
+TEST_F(LiveWindow, AudioSetupOpensByItselfWithoutHardwareSettings) {
+  auto amp = start(false);
+  EXPECT_NE(probe_->waitForTopLevel(host::evaAudioSettingsPanel::kTitle, kLimit), 0u)
+      << readText(err_);
+  amp->signal(SIGTERM);
+  EXPECT_EQ(amp->waitExit(kLimit), 0);
 }
 
 }  // namespace

@@ -8,6 +8,31 @@
 namespace livetest {
 namespace {
 
+// Another program's window can go between two requests about it: while the probe asks, X errors
+// on its connection are expected and ignored; those of other connections go where they went.
+class ErrorTrap {
+ public:
+  explicit ErrorTrap(Display* display) {
+    XSync(display, False);
+    trapped_ = display;
+    previous_ = XSetErrorHandler(&onError);
+  }
+  ~ErrorTrap() {
+    XSync(trapped_, False);
+    XSetErrorHandler(previous_);
+    trapped_ = nullptr;
+  }
+  ErrorTrap(const ErrorTrap&) = delete;
+  ErrorTrap& operator=(const ErrorTrap&) = delete;
+
+ private:
+  static int onError(Display* display, XErrorEvent* event) {
+    return display == trapped_ || !previous_ ? 0 : previous_(display, event);
+  }
+  static inline Display* trapped_ = nullptr;
+  static inline XErrorHandler previous_ = nullptr;
+};
+
 bool viewable(Display* display, Window window) {
   XWindowAttributes attributes{};
   return XGetWindowAttributes(display, window, &attributes) && attributes.map_state == IsViewable;
@@ -20,6 +45,7 @@ uint64_t WindowProbe::waitForTopLevel(const std::string& title,
   const auto end = std::chrono::steady_clock::now() + limit;
   do {
     for (const uint64_t window : children(DefaultRootWindow(display_))) {
+      const ErrorTrap trap(display_);
       char* name = nullptr;
       const bool same = XFetchName(display_, window, &name) && name && title == name;
       if (name) XFree(name);
@@ -35,6 +61,7 @@ std::vector<uint64_t> WindowProbe::children(uint64_t window) const {
   Window* list = nullptr;
   unsigned count = 0;
   std::vector<uint64_t> shown;
+  const ErrorTrap trap(display_);
   if (!XQueryTree(display_, window, &root, &parent, &list, &count)) return shown;
   for (unsigned i = 0; i < count; ++i)
     if (viewable(display_, list[i])) shown.push_back(list[i]);
@@ -56,12 +83,14 @@ WindowProbe::Area WindowProbe::area(uint64_t window) const {
   Window root = 0;
   int x = 0, y = 0;
   unsigned width = 0, height = 0, border = 0, depth = 0;
+  const ErrorTrap trap(display_);
   XGetGeometry(display_, window, &root, &x, &y, &width, &height, &border, &depth);
   return {x, y, int32_t(width), int32_t(height)};
 }
 
 std::vector<uint32_t> WindowProbe::pixels(uint64_t window, const Area& area) const {
   std::vector<uint32_t> result;
+  const ErrorTrap trap(display_);
   XImage* image = XGetImage(display_, window, area.x, area.y, unsigned(area.width),
                             unsigned(area.height), AllPlanes, ZPixmap);
   if (!image) return result;

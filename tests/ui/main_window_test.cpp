@@ -1,24 +1,226 @@
 // The main window opened inside a host's X window on a private server, driven by real pointer
 // and key input, MIDI from another thread, audio pushed through the processor, and clocks moved
-// by hand.
+// by hand; and what it shows by itself: the tuner readout, the input level and gate lamps and
+// the about screen.
 
+#include <gtest/gtest.h>
+// After GoogleTest: Xlib defines Bool.
+#include <X11/Xlib.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
 #include "framework/four_cc.h"
+#include "framework/settings_folder.h"
+#include "gui/epi_alpha_control_rotary.h"
+#include "gui/epi_alpha_control_text.h"
 #include "gui/epi_menu.h"
-#include "main_window_fixture.h"
+#include "gui/epi_text_dialog.h"
+#include "gui/timer_clock.h"
+#include "support/x11/xtest_input.h"
+#include "support/x11/xvfb_fixture.h"
 #include "ui/control_conversion.h"
+#include "ui/eva_editor.h"
 #include "ui/vlvr_about_panel.h"
+#include "ui/vlvr_engine.h"
+#include "ui/vlvr_panel.h"
+#include "ui/vlvr_window.h"
+#include "ui_test_support.h"
 
 namespace {
 
+using framework::fourCC;
 using gui::epiMenu;
-using MainWindow = uitest::MainWindowTest;
+class ManualClock : public gui::TimerClock {
+ public:
+  uint64_t now() const override { return now_; }
+  void advance(uint64_t by) { now_ += by; }
+
+ private:
+  uint64_t now_ = 1000;
+};
+
+// The product's engine beside the built resource file, its window on the test's clocks.
+class WindowEngine : public ui::vlvrEngine {
+ public:
+  explicit WindowEngine(const ui::WindowClocks& clocks) : clocks_(clocks) {}
+  bool applicationFilePath(std::string& path) const override {
+    path = (std::filesystem::path(VALVORAMA_LIVE_RESOURCES).parent_path() / "amp").string();
+    return true;
+  }
+  std::unique_ptr<ui::evaWindow> createWindow() override {
+    return std::make_unique<ui::vlvrWindow>(*this, clocks_);
+  }
+
+ private:
+  ui::WindowClocks clocks_;
+};
+
+// The amp as the stand-alone host runs it, its editor opened inside a host's X window on the
+// private server, with its own settings folder, hand-moved clocks and a user's mouse and keys.
+class MainWindow : public testsupport::XvfbTest {
+ protected:
+  static constexpr int kFront = ui::vlvrWindow::kFrontPanel;
+  static constexpr int kAbout = ui::vlvrWindow::kAboutPanel;
+  using C = ui::vlvrPanel::Control;
+
+  void SetUp() override {
+    XvfbTest::SetUp();
+    if (HasFatalFailure()) return;
+    framework::SettingsFolder::setOverride(folder_.path("settings"));
+    input_ = std::make_unique<testsupport::XTestInput>();
+    ASSERT_TRUE(input_->available()) << input_->error();
+    Display* host = input_->display();
+    parent_ = XCreateSimpleWindow(host, DefaultRootWindow(host), 0, 0, 1100, 480, 0, 0, 0);
+    XMapWindow(host, parent_);
+    XSync(host, False);
+    openAmp();
+  }
+  void TearDown() override {
+    if (engine_) closeAmp();
+    if (parent_) XDestroyWindow(input_->display(), parent_);
+    input_.reset();
+    framework::SettingsFolder::setOverride("");
+    gui::releaseFontCaches();  // or the leak checker reports fontconfig's
+  }
+
+  // A new engine, processor and window on the same settings folder, and their end (the window
+  // writes its files).
+  void openAmp() {
+    engine_ = new WindowEngine({&milliseconds_, &meter_, &passes_});
+    ASSERT_TRUE(engine_->init());
+    processor().open();
+    processor().loadProgramBankFile(framework::SettingsFolder::file(processor().bankFileName()));
+    ASSERT_EQ(engine_->editor()->open(reinterpret_cast<void*>(parent_)), 1);
+    ASSERT_NE(engine_->editor()->window(), nullptr);
+    ASSERT_TRUE(passUntil([&] {
+      XWindowAttributes attributes{};
+      return XGetWindowAttributes(input_->display(), window().nativeHandle(), &attributes) &&
+             attributes.map_state == IsViewable;
+    }));
+  }
+  void closeAmp() {
+    engine_->editor()->close();
+    processor().close();
+    delete engine_->processor();  // takes the engine along
+    engine_ = nullptr;
+  }
+
+  ui::vlvrWindow& window() const {
+    return *static_cast<ui::vlvrWindow*>(engine_->editor()->window());
+  }
+  plugin::vlvrProcessor& processor() const {
+    return *static_cast<plugin::vlvrProcessor*>(engine_->processor());
+  }
+  rack::VRmore& rack() const { return *processor().rack(); }
+
+  // One pass of the editor's idle after the millisecond clocks moved on by `ms`.
+  void idle(uint64_t ms = 0) {
+    milliseconds_.advance(ms);
+    meter_.advance(ms);
+    engine_->editor()->idle();
+  }
+  void meterTicks(int count) {
+    for (int i = 0; i < count; ++i)
+      idle(ui::vlvrWindow::kMeterMs);
+  }
+  bool passUntil(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!done()) {
+      if (std::chrono::steady_clock::now() >= deadline || !engine_->processEvents(10)) return false;
+    }
+    return true;
+  }
+
+  // Real input on a control of the shown panel; each returns once the window heard of it.
+  bool click(int control, int panel = kFront) {
+    const gui::Rect area = bounds(control, panel);
+    window().noteControl(-1, -1);
+    input_->moveTo(window().nativeHandle(), area.x + area.width / 2, area.y + area.height / 2);
+    input_->press(1);
+    input_->release(1);
+    return passUntil([&] { return window().lastControl() >= 0; });
+  }
+  bool drag(int control, int dy) {  // up is negative
+    const gui::Rect area = bounds(control);
+    const int x = area.x + area.width / 2, y = area.y + area.height / 2;
+    window().noteControl(-1, -1);
+    input_->drag(window().nativeHandle(), x, y, x, y + dy, 4);
+    return passUntil([&] { return window().lastControl() == control; });
+  }
+  bool type(const std::string& text, const std::function<bool()>& done) {
+    input_->focus(window().nativeHandle());
+    input_->typeText(text);
+    return passUntil(done);
+  }
+  bool typeKey(uint32_t keysym, const std::function<bool()>& done) {
+    input_->focus(window().nativeHandle());
+    input_->typeKey(keysym);
+    return passUntil(done);
+  }
+  void sendMidi(uint8_t status, uint8_t data1, uint8_t data2 = 0) {
+    std::thread midi([&] {  // the MIDI back end's own thread
+      const uint8_t bytes[3] = {status, data1, data2};
+      window().midiHandler()->onMidiMessage(bytes);
+    });
+    midi.join();
+  }
+
+  int value(int control, int panel = kFront) const {
+    return window().getControlValue(panel, control);
+  }
+  std::string text(int item) const {
+    const auto* control =
+        dynamic_cast<const gui::epiAlphaControl_text*>(window().panel(kFront)->control(item));
+    return control ? control->text() : "(no text item)";
+  }
+  bool shown(int control) const { return window().panel(kFront)->control(control)->visible(); }
+  gui::Rect bounds(int control, int panel = kFront) const {
+    return window().panel(panel)->control(control)->bounds();
+  }
+
+  // A sine through the processor on this thread, in blocks of `block` frames.
+  void play(double hz, float amplitude, double seconds, int block = 512) {
+    std::vector<float> in(static_cast<size_t>(block)), left(in.size()), right(in.size());
+    float* inputs[2] = {in.data(), nullptr};
+    float* outputs[2] = {left.data(), right.data()};
+    for (int done = 0; done < int(seconds * 44100.0); done += block) {
+      for (float& sample : in) {
+        sample = amplitude * float(std::sin(phase_));
+        phase_ += 2.0 * M_PI * hz / 44100.0;
+      }
+      processor().processReplacing(inputs, outputs, block);
+    }
+  }
+  // Meter ticks, each after the tone played until the tuner had just read a pitch: with live
+  // audio the tick finds the reading of the last block.
+  void tunedTicks(double hz, int count) {
+    constexpr double kOneBlock = 64 / 44100.0;
+    for (int tick = 0; tick < count; ++tick) {
+      play(hz, 0.5f, kOneBlock, 64);
+      for (int i = 0; i < 1000 && !(rack().reading().valid && !rack().reading().noPitch); ++i)
+        play(hz, 0.5f, kOneBlock, 64);
+      idle(ui::vlvrWindow::kMeterMs);
+    }
+  }
+
+  ManualClock milliseconds_, meter_, passes_;
+  uitest::TempFolder folder_;
+  std::unique_ptr<testsupport::XTestInput> input_;
+  WindowEngine* engine_ = nullptr;
+  uint64_t parent_ = 0;
+  double phase_ = 0.0;
+};
 
 constexpr int kGainRow = 13, kGainKnob = 17, kGainController = 30;
 
@@ -173,17 +375,40 @@ TEST_F(MainWindow, NamingAProgram) {
   EXPECT_FALSE(window().nameEdit().editing() || shown(C::kCancelButton));
 }
 
-TEST_F(MainWindow, FilesWrittenAtCloseAreWhatTheNextWindowOpensWith) {
-  const auto file = [&](const std::string& name) { return folder_->path("settings/" + name); };
+TEST_F(MainWindow, TunerSetupSkinAndProgramAreWrittenAtCloseAndAreWhatTheNextWindowOpensWith) {
+  window().handleCommand(epiMenu::commandId(3, 2));
+  auto* dialog = dynamic_cast<gui::epiTextDialog*>(engine_->findWindow(fourCC("tunn")));
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(dialog->text(), "440.0");
+  const struct {
+    const char* typed;
+    int confirmed;
+    float reference;
+  } replies[] = {{"441,7", 1, 441.7f},     // a comma is a decimal point
+                 {"abc", 1, 441.7f},       // no number: kept
+                 {"450", 0, 441.7f},       // cancelled
+                 {"442.5.9", 1, 442.5f}};  // two fields
+  for (const auto& r : replies) {
+    engine_->post({.target = ui::evaWindow::kIdentifier,
+                   .code = gui::kMessageModalReply,
+                   .value = r.confirmed,
+                   .source = fourCC("tunn"),
+                   .text = r.typed});
+    idle();
+    EXPECT_EQ(window().preferences().tunerReference(), r.reference) << r.typed;
+    EXPECT_EQ(rack().parameter(54), int(r.reference)) << r.typed;  // the tuner gets whole hertz
+  }
+  dialog->closeRequested();
+  idle();
+  window().handleMessage({.code = fourCC("save"), .value = 1, .text = "STORED"});
+  EXPECT_EQ(text(C::kMessage), "STORED");
+
+  const auto file = [&](const std::string& name) { return folder_.path("settings/" + name); };
   const std::string bank = file("ValvoramaLive settings.dat");
   const std::string mappings = file(ui::vlvrMidiControl::kMappingsFileName);
   ASSERT_TRUE(click(C::kSkinButton));
   ASSERT_TRUE(click(C::kSkinButton));
   window().handleCommand(epiMenu::commandId(4, 10));
-  window().handleMessage({.code = gui::kMessageModalReply,
-                          .value = 1,
-                          .source = framework::fourCC("tunn"),
-                          .text = "441,7"});
   closeAmp();
   EXPECT_EQ(uitest::readBytes(file(ui::vlvrPreferences::kFileName)).size(), 40u);
   EXPECT_TRUE(std::filesystem::exists(bank)) << "there was none";
@@ -193,8 +418,8 @@ TEST_F(MainWindow, FilesWrittenAtCloseAreWhatTheNextWindowOpensWith) {
   EXPECT_EQ(value(C::kSkin), 2);
   EXPECT_EQ(value(ui::vlvrAboutPanel::kFrame, kAbout), 2);
   EXPECT_EQ(text(C::kProgramNumber), "010");
-  EXPECT_EQ(window().preferences().tunerReference(), 441.7f);
-  EXPECT_EQ(rack().parameter(54), 441);
+  EXPECT_EQ(window().preferences().tunerReference(), 442.5f);
+  EXPECT_EQ(rack().parameter(54), 442);
   window().handleCommand(epiMenu::commandId(3, 6));  // "Learn Volume CC..."
   EXPECT_EQ(text(C::kMessage), "WAIT VOLUME CC");
   sendMidi(0xB0, 11, 64);
@@ -211,6 +436,89 @@ TEST_F(MainWindow, FilesWrittenAtCloseAreWhatTheNextWindowOpensWith) {
   openAmp();
   closeAmp();
   EXPECT_EQ(uitest::readBytes(bank).size(), 8u);
+}
+
+TEST_F(MainWindow, TunerSwitchPositionsAndTheReadoutOfATone) {
+  EXPECT_EQ(value(C::kNeedle), ui::vlvrPanel::kNeedleOff) << "the tuner opens off";
+  ASSERT_TRUE(drag(C::kTunerSwitch, 10));  // 10 px per position
+  ASSERT_EQ(value(C::kTunerSwitch), 0);
+  EXPECT_TRUE(rack().tunerModeOn() && rack().tunerModeMute());
+  EXPECT_EQ(value(C::kNeedle), ui::vlvrPanel::kNeedleOff);
+  for (const auto& [hz, sharp] : {std::pair{466.16, 1}, {445.0, 0}}) {
+    tunedTicks(hz, 5);
+    EXPECT_EQ(value(C::kNote), 1) << hz;  // A
+    EXPECT_EQ(value(C::kSharp), sharp) << hz;
+  }
+  tunedTicks(445.0, 60);  // the needle moves one step per 5 ticks
+  EXPECT_GT(value(C::kNeedle), 7) << "19 cents sharp: right of centre";
+  EXPECT_LE(value(C::kNeedle), 14);
+  const std::string cents = text(C::kMessage);
+  ASSERT_EQ(cents.rfind("TUNER CENTS ", 0), 0u) << cents;
+  EXPECT_NEAR(std::atoi(cents.c_str() + 12), 19, 2) << cents;
+
+  // Off, the program shown again; then running with the sound and no cents.
+  ASSERT_TRUE(drag(C::kTunerSwitch, -10));
+  EXPECT_FALSE(rack().tunerModeOn());
+  EXPECT_EQ(text(C::kMessage), "PROGRAM 1");
+  ASSERT_TRUE(drag(C::kTunerSwitch, -10));
+  EXPECT_EQ(value(C::kTunerSwitch), 2);
+  EXPECT_TRUE(rack().tunerModeOn() && !rack().tunerModeMute());
+  EXPECT_EQ(value(C::kNote), 0);
+  tunedTicks(445.0, 1);
+  EXPECT_EQ(value(C::kNote), 1);
+  EXPECT_EQ(text(C::kMessage), "PROGRAM 1");
+}
+
+TEST_F(MainWindow, LevelLedRisesAtOnceFallsOneStepPer20TicksAndTheGateLampFollowsTheGate) {
+  play(440.0, 0.99f, 0.1);
+  meterTicks(1);
+  EXPECT_EQ(value(C::kLevel), 3);
+  EXPECT_EQ(value(C::kGateLamp), 0) << "a loud note opens the gate";
+  for (int step : {2, 1, 0}) {
+    meterTicks(19);
+    EXPECT_EQ(value(C::kLevel), step + 1);
+    meterTicks(1);
+    EXPECT_EQ(value(C::kLevel), step);
+  }
+  play(440.0, 0.1f, 0.1);  // -20 dB
+  meterTicks(1);
+  EXPECT_EQ(value(C::kLevel), 1);
+  play(440.0, 0.0f, 1.0);
+  meterTicks(1);
+  EXPECT_EQ(value(C::kGateLamp), 1) << "silence closes it";
+}
+
+TEST_F(MainWindow, AboutScreenGlidesItsNeedlesScrollsTheCreditsAndAnyClickClosesIt) {
+  ASSERT_TRUE(click(C::kAboutButton));
+  EXPECT_TRUE(window().panel(kAbout)->active() && !window().panel(kFront)->active());
+  const auto needles = [&] {
+    std::vector<int> frames;
+    for (int n = 1; n <= 6; ++n) {
+      frames.push_back(static_cast<gui::epiAlphaControl_rotary*>(window().panel(kAbout)->control(n))
+                           ->shownFrame());
+      EXPECT_LE(value(n, kAbout), 63);
+    }
+    return frames;
+  };
+  idle(2000);  // 120 ticks: new values, which the needles glide to over seconds
+  const std::vector<int> before = needles();
+  idle(500);
+  EXPECT_NE(needles(), before);
+
+  // A pixel every 4 ticks, starting over after 480.
+  EXPECT_EQ(value(7, kAbout), 1);
+  int highest = 0;
+  for (int i = 0; i < 480; ++i) {
+    milliseconds_.advance(67);
+    window().idle();
+    highest = std::max(highest, value(7, kAbout));
+  }
+  EXPECT_EQ(highest, 480);
+  EXPECT_EQ(value(7, kAbout), 0);
+
+  ASSERT_TRUE(click(0, kAbout));
+  EXPECT_FALSE(window().aboutShowing());
+  EXPECT_TRUE(window().panel(kFront)->active());
 }
 
 }  // namespace

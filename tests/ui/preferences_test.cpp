@@ -37,7 +37,7 @@ uint32_t floatWord(float value) {
   return std::bit_cast<uint32_t>(value);
 }
 
-TEST(Preferences, AWrittenFileIs40BytesAndReadsBack) {
+TEST(Preferences, AWrittenFileIs40BytesReadsBackAndIsApplied) {
   uitest::TempFolder folder;
   const std::string path = folder.path(vlvrPreferences::kFileName);
   vlvrPreferences written;
@@ -54,6 +54,10 @@ TEST(Preferences, AWrittenFileIs40BytesAndReadsBack) {
   EXPECT_EQ(read.tunerHz(), 441);
   EXPECT_EQ(read.skin(), 3);
   EXPECT_EQ(read.lastProgram(), 42);
+  uitest::MidiRig rig(true);  // a processor with its rack
+  read.apply(*rig.processor);
+  EXPECT_EQ(rig.processor->rack()->parameter(54), 441) << "the tuner gets whole hertz";
+  EXPECT_EQ(rig.processor->getProgram(), 42);
 }
 
 TEST(Preferences, ReadingRules) {
@@ -98,20 +102,6 @@ TEST(Preferences, ReadingRules) {
   }
   vlvrPreferences missing;
   EXPECT_FALSE(missing.load(folder.path("none.prf")));
-}
-
-TEST(Preferences, TheTunerGetsTheReferenceInWholeHertzAndTheLastProgramIsSelected) {
-  uitest::TempFolder folder;
-  const std::string path = folder.path(vlvrPreferences::kFileName);
-  uitest::writeBytes(path, atomsFile({{fourCC("tune"), {floatWord(441.7f)}},
-                                      {fourCC("skin"), {0}},
-                                      {fourCC("last"), {41}}}));
-  uitest::MidiRig rig(true);  // a processor with its rack
-  vlvrPreferences prefs;
-  ASSERT_TRUE(prefs.load(path));
-  prefs.apply(*rig.processor);
-  EXPECT_EQ(rig.processor->rack()->parameter(54), 441);
-  EXPECT_EQ(rig.processor->getProgram(), 41);
 }
 
 }  // namespace
