@@ -5,7 +5,6 @@
 #include <sndfile.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -321,7 +320,7 @@ TEST_F(Cli, OptionsMayComeBeforeOrAfterTheArgumentsAndEffectsRenderInStereo) {
   }
 }
 
-TEST_F(Cli, OutputsFollowTheExtensionAndDevicesAndFifosAreWrittenInPlace) {
+TEST_F(Cli, OutputsFollowTheExtensionAndFifosAreWrittenInPlace) {
   writeWav("di.wav", 0.05, 0.3f);  // small enough for a pipe's buffer
   for (const auto& [name, format] : std::vector<std::pair<std::string, int>>{
            {"out.flac", SF_FORMAT_FLAC},
@@ -351,18 +350,12 @@ TEST_F(Cli, OutputsFollowTheExtensionAndDevicesAndFifosAreWrittenInPlace) {
   expectRefused("render --tail 0 di.wav pipe.wav");  // WAV seeks back to its header
   ::close(au);
   ::close(wav);
-  std::vector<std::pair<std::string, mode_t>> special{{"pipe.au", S_IFIFO}, {"pipe.wav", S_IFIFO}};
-  // A null device of our own, as root may make it.
-  if (::mknod(path("null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
-    EXPECT_EQ(run("render --tail 0 di.wav null").status, 0);
-    special.emplace_back("null", S_IFCHR);
-  }
-  for (const auto& [name, type] : special) {
+  for (const char* name : {"pipe.au", "pipe.wav"}) {
     struct stat info {};
     ASSERT_EQ(::lstat(path(name).c_str(), &info), 0) << name;
-    EXPECT_EQ(info.st_mode & S_IFMT, type) << name;
+    EXPECT_TRUE(S_ISFIFO(info.st_mode)) << name;
   }
-  EXPECT_EQ(snapshot().size(), 1 + special.size());
+  EXPECT_EQ(snapshot().size(), 3u);
 }
 
 TEST_F(Cli, NoTemporaryOutlivesASignal) {

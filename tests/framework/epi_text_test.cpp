@@ -120,6 +120,11 @@ TEST(EpiTextSettings, RandomKeySetsSurviveASaveAndLoad) {
       c = alphabet[random() % alphabet.size()];
     return s;
   };
+  const auto lowered = [](std::string s) {
+    for (char& c : s)
+      c = char(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+  };
   for (int round = 0; round < 40; ++round) {
     epiTextSettings settings;
     std::map<std::string, std::string> expected;  // by lower-case key; a long as its digits
@@ -127,18 +132,14 @@ TEST(EpiTextSettings, RandomKeySetsSurviveASaveAndLoad) {
       std::string key = word(12);
       if (!expected.empty() && random() % 4 == 0) {  // an existing key in other letter case
         key = std::next(expected.begin(), random() % expected.size())->first;
-        for (char& c : key)
-          c = char(std::toupper(static_cast<unsigned char>(c)));
+        key[0] = char(std::toupper(static_cast<unsigned char>(key[0])));
       }
-      std::string lowered = key;
-      for (char& c : lowered)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
       const int32_t number = int32_t(random());
-      std::string& value = expected[lowered] = random() % 2 ? word(40) : std::to_string(number);
-      if (value == std::to_string(number)) {
-        settings.setLong(key.c_str(), number);
+      if (random() % 2) {
+        settings.setString(key.c_str(), (expected[lowered(key)] = word(40)).c_str());
       } else {
-        settings.setString(key.c_str(), value.c_str());
+        settings.setLong(key.c_str(), number);
+        expected[lowered(key)] = std::to_string(number);
       }
     }
     ASSERT_TRUE(settings.save(folder.path("round.txt")));
