@@ -86,52 +86,45 @@ TEST(Lfo, WaveformsSpanTheirRangeSawWrapsOnTimeRandomStepsFromTheSeed) {
   EXPECT_EQ(dsp::library::seed(), expected);
 }
 
+std::unique_ptr<dsp::ModulatedDelay> makeDelay(int rate, float base, int waveform, float depth,
+                                               float lfoRate) {
+  auto d = std::make_unique<dsp::ModulatedDelay>();
+  d->setFormat(1, rate);
+  d->setFeedback(0.0f);
+  d->setBaseDelay(base);
+  d->setLfo(waveform, depth, lfoRate);
+  d->reset(0.0f);
+  return d;
+}
+
 // For a ramp through a delay without feedback, linear interpolation is exact: the delay is
 // input minus output.
 TEST(ModulatedDelay, DelayIsBasePlusDepthAndMovesOneTickPerCall) {
   for (int frames : {1, 16, 64, 128}) {
-    dsp::ModulatedDelay d;
-    d.setFormat(1, 44100);
-    d.setFeedback(0.0f);
-    d.setBaseDelay(0.001f);
-    EXPECT_EQ(d.baseDelay(), 44);
-    d.setLfo(Lfo::kSaw, 100.0f, 0.002f * 44100.0f / 128.0f);  // 0.002 cycles per call
-    d.reset(0.0f);
-    const std::vector<double> heard = rampHeard(d, frames, 301);  // the first 200 fill the ring
-    EXPECT_NEAR(heard[200] - heard[300], 100.0 * 0.002 * 100.0, 0.05) << frames;
+    auto d = makeDelay(44100, 0.001f, Lfo::kSaw, 100.0f, 0.002f * 44100.0f / 128.0f);
+    EXPECT_EQ(d->baseDelay(), 44);
+    const std::vector<double> heard = rampHeard(*d, frames, 301);  // the first 200 fill the ring
+    EXPECT_NEAR(heard[200] - heard[300], 100.0 * 0.002 * 100.0, 0.05) << frames;  // 0.002/call
   }
-
   // A triangle sweeps the whole range base .. base + depth and no further.
-  dsp::ModulatedDelay tri;
-  tri.setFormat(1, 44100);
-  tri.setFeedback(0.0f);
-  tri.setBaseDelay(0.002f);
-  tri.setLfo(Lfo::kTriangle, 150.0f, 44100.0f / 8192.0f);  // 1/64 cycle per call
-  tri.reset(0.0f);
-  const std::vector<double> heard = rampHeard(tri, 64, 600);
+  auto tri = makeDelay(44100, 0.002f, Lfo::kTriangle, 150.0f, 44100.0f / 8192.0f);
+  const std::vector<double> heard = rampHeard(*tri, 64, 600);
   const auto [lo, hi] = std::minmax_element(heard.begin() + 450, heard.end());
   EXPECT_NEAR(*lo, 88.0, 0.02);
   EXPECT_NEAR(*hi, 88.0 + 150.0, 0.02);
-}
 
-TEST(ModulatedDelay, GrowingTheBaseSilencesTheExposedRing) {
-  dsp::ModulatedDelay d;
-  d.setFormat(1, 1000);
-  d.setFeedback(0.0f);
-  d.setLfo(Lfo::kTriangle, 0.0f, 1.0f);
-  d.setBaseDelay(0.010f);
-  d.reset(0.0f);
+  // Growing the base silences the exposed ring, where stale audio would sound before the last
+  // samples written; shrinking clears nothing, so the most recent input is heard sooner.
+  auto d = makeDelay(1000, 0.010f, Lfo::kTriangle, 0.0f, 1.0f);
   std::vector<float> ones(9000, 1.0f), out(9000), zeros(64, 0.0f), after(64);
-  d.process(out.data(), ones.data(), 9000);  // every ring slot now holds 1
-  d.setBaseDelay(0.025f);
-  d.process(after.data(), zeros.data(), 64);
-  for (int i = 0; i < 26; ++i)  // stale audio would sound before the last 10 samples written
+  d->process(out.data(), ones.data(), 9000);  // every ring slot now holds 1
+  d->setBaseDelay(0.025f);
+  d->process(after.data(), zeros.data(), 64);
+  for (int i = 0; i < 26; ++i)
     EXPECT_EQ(after[i], i >= 15 && i < 25 ? 1.0f : 0.0f) << i;
-
-  // Shrinking clears nothing: the most recent input is heard sooner.
-  d.process(out.data(), ones.data(), 64);
-  d.setBaseDelay(0.005f);
-  d.process(after.data(), zeros.data(), 8);
+  d->process(out.data(), ones.data(), 64);
+  d->setBaseDelay(0.005f);
+  d->process(after.data(), zeros.data(), 8);
   for (int i = 0; i < 6; ++i)
     EXPECT_EQ(after[i], i < 5 ? 1.0f : 0.0f) << i;
 }
@@ -163,28 +156,24 @@ void expectDryAtLevelZero() {
     ASSERT_NEAR(out[i], in[i], 1e-7f) << i;  // wet + (dry - wet) x 1
 }
 
-TEST(TChorus, LevelBlendsDryAndDelayedSignalAndChannelsStayApart) {
+TEST(TChorus, LevelBlendsDrySweepCompletesItsRateInCallsAndChannelsStayApart) {
   expectDryAtLevelZero<dsp::TChorus>();
-  // Level 127/128, a left impulse: it comes back 1 ms (44 samples) plus the sweep later, the
-  // dry part is only 1/128, and nothing reaches the right.
-  auto chorus = makeEffect<dsp::TChorus>({{86, 127}}, 2);
+  // Level 127/128, a left impulse: the dry part is only 1/128, the wet one (less a trace of
+  // Doppler) follows on the left alone.
+  auto stereo = makeEffect<dsp::TChorus>({{86, 127}}, 2);
   std::vector<float> in(2 * 512, 0.0f), out(in.size());
   in[0] = 1.0f;
-  chorus->process(out.data(), in.data(), 512);
+  stereo->process(out.data(), in.data(), 512);
   EXPECT_FLOAT_EQ(out[0], 1.0f / 128.0f);
   double wet = 0.0;
   for (int i = 1; i < 512; ++i) {
-    if (out[2 * i] != 0.0f) {
-      EXPECT_TRUE(i >= 44 && i <= 44 + 67) << i;
-    }
     wet += out[2 * i];
     ASSERT_EQ(out[2 * i + 1], 0.0f);
   }
-  EXPECT_NEAR(wet, 127.0 / 128.0, 0.01);  // less a trace of Doppler
-}
+  EXPECT_NEAR(wet, 127.0 / 128.0, 0.01);
 
-TEST(TChorus, SineSweepCompletesTwiceItsRatePerSecondOf64FrameCalls) {
-  // Speed 64 is 0.8 Hz: 128 x 0.8 / 44100 of a cycle per call, whatever the call's length.
+  // The delay sweeps 1 ms plus the depth; Speed 64 is 0.8 Hz: 128 x 0.8 / 44100 of a cycle
+  // per call, whatever the call's length.
   for (int frames : {64, 32}) {
     auto chorus = makeEffect<dsp::TChorus>({{86, 127}});
     std::vector<double> delay = rampHeard(*chorus, frames, 1400);
@@ -212,12 +201,6 @@ TEST(TFlanger, FullScaleFeedbackAndTempoDrivenSweep) {
       flanger->process(out.data(), in.data(), 64);
     EXPECT_NEAR(1.0 - 0.4 / (out[63] - 0.5), gain, 2e-5) << feedback;
   }
-
-  auto dry = makeEffect<dsp::TFlanger>({{106, 0}});
-  const std::vector<float> in = testsupport::whiteNoise(500, 0.5f);
-  std::vector<float> out(in.size());
-  dry->process(out.data(), in.data(), 500);
-  EXPECT_EQ(out, in);
 
   // The triangle's rate follows the tempo: doubling it doubles how far the delay moves.
   auto sweep = [](bool doubleTempo) {
@@ -251,8 +234,8 @@ TEST(TTremolo, PeriodCountsCallsAtTheTempoAndDepthSetsTheDip) {
   std::vector<int> downs;
   for (size_t i = 1; i < g.size(); ++i)
     if (g[i - 1] >= 0.5 && g[i] < 0.5) downs.push_back(int(i));
-  // 120 BPM, Speed 16: 1.5 x 2^0.2125 cycles per beat of 22050 samples, 198 calls; the
-  // counter wraps after them, so a cycle takes one call more.
+  // 120 BPM, Speed 16: 1.5 x 2^0.2125 cycles per beat of 22050 samples, 198 calls, and one
+  // more as the counter wraps.
   ASSERT_GE(downs.size(), 5u);
   for (size_t i = 1; i < downs.size(); ++i)
     EXPECT_EQ(downs[i] - downs[i - 1], 199);
@@ -261,9 +244,8 @@ TEST(TTremolo, PeriodCountsCallsAtTheTempoAndDepthSetsTheDip) {
   EXPECT_NEAR(*lo, std::pow(10.0, -0.75 * 1.4), 0.03);
   EXPECT_NEAR(*hi, 1.0, 0.03);
 
-  // Depth 0 ducks by the envelope: loud inputs drive 1 - envelope far below the floor, which
-  // alone decides (up to the smoother's float rounding) and is about what full depth
-  // (-27.8 dB) gives; a quiet input ducks by three times its settled peak.
+  // Depth 0 ducks by the envelope, but loud inputs no further than the floor, about what full
+  // depth gives; a quiet input ducks by three times its settled peak.
   const std::vector<double> loud = tremoloGains(0, 1.0f), louder = tremoloGains(0, 100.0f);
   const std::vector<double> full = tremoloGains(127, 1.0f), quiet = tremoloGains(0, 0.05f);
   for (size_t i = 0; i < loud.size(); ++i) {

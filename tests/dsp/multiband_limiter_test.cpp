@@ -39,12 +39,11 @@ std::vector<float> tones(const std::vector<std::pair<double, float>>& hzAndAmpli
 
 // Amplitude of a whole-numbered frequency in the last second of a mono signal: over one
 // second every such tone is an exact bin, so the others do not leak into it.
-double amplitudeAt(const std::vector<float>& v, double hz, int rate = 44100) {
+double amplitudeAt(const std::vector<float>& v, double hz) {
   std::complex<double> acc;
-  const size_t start = v.size() - rate;
-  for (int i = 0; i < rate; ++i)
-    acc += double(v[start + i]) * std::polar(1.0, -kTwoPi * hz * i / rate);
-  return 2.0 * std::abs(acc) / rate;
+  for (int i = 0; i < 44100; ++i)
+    acc += double(v[v.size() - 44100 + i]) * std::polar(1.0, -kTwoPi * hz * i / 44100);
+  return 2.0 * std::abs(acc) / 44100;
 }
 
 TEST(MultibandLimiter, BandsSumBackToTheInputBelowThreshold) {
@@ -69,16 +68,16 @@ TEST(MultibandLimiter, BandsSumBackToTheInputBelowThreshold) {
       in[c] = amplitude[c];
     const std::vector<float> out = rig.feed(in);
     for (int c = 0; c < k.channels; ++c) {
-      for (int i = 0; i < latency; ++i)
-        ASSERT_EQ(out[i * k.channels + c], 0.0f) << i;
-      EXPECT_NE(out[latency * k.channels + c], 0.0f);
+      std::vector<float> h;
+      for (size_t i = c; i < out.size(); i += k.channels)
+        h.push_back(out[i]);
+      EXPECT_EQ(std::find_if(h.begin(), h.end(), [](float v) { return v != 0.0f; }) - h.begin(),
+                latency);
       // The magnitude response at sixth-octave steps from 20 Hz to 20 kHz.
       double worst = 0.0;
       for (double hz = 20.0; hz <= std::min(20000.0, 0.49 * k.rate); hz *= std::exp2(1.0 / 6)) {
-        std::complex<double> h;
-        for (size_t i = 0; i < out.size() / k.channels; ++i)
-          h += double(out[i * k.channels + c]) * std::polar(1.0, -kTwoPi * hz * i / k.rate);
-        worst = std::max(worst, std::fabs(dB(std::abs(h) / std::fabs(amplitude[c]))));
+        const double gain = std::abs(testsupport::dtft(h, hz, k.rate)) / std::fabs(amplitude[c]);
+        worst = std::max(worst, std::fabs(dB(gain)));
       }
       EXPECT_LT(worst, 0.1) << "channel " << c;
     }
@@ -184,7 +183,7 @@ TEST(MultibandLimiter, QuietSignalsFollowTheDrives) {
     Rig rig(1);
     rig.cc(k.controller, k.value);
     rig.settle();
-    const std::vector<float> out = rig.feed(tones({{k.hz, 0.001f}}, 88200));
+    const std::vector<float> out = rig.feed(dsptest::sine(88200, k.hz, 0.001f));
     EXPECT_NEAR(dB(amplitudeAt(out, k.hz) / 0.001), k.expectedDb, k.tolerance);
   }
 }
@@ -202,7 +201,7 @@ TEST(MultibandLimiter, ReleaseTimeScalesRecovery) {
     rig.cc(kReleaseTime, k.releaseTime);
     rig.cc(bandController(1, kRelease), k.release2);
     rig.settle();
-    rig.feed(tones({{997, 0.9f}}, 22050));
+    rig.feed(dsptest::sine(22050, 997, 0.9f));
     ASSERT_LT(rig.fx.getMeter(1), 0.45f);
     // Eight frames at a time through the silence; the gain climbs 1 - g = e^(-t / tau).
     std::vector<float> silence(8, 0.0f);
