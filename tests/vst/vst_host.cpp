@@ -57,9 +57,9 @@ intptr_t VstInstance::hostCallback(vstabi::Effect* effect, int32_t opcode, int32
                                    void*, float opt) {
   VstInstance* instance =
       effect && effect->user ? static_cast<VstInstance*>(effect->user) : creating;
-  if (instance) {
+  if (instance && opcode == vstabi::kHostAutomate) {
     std::lock_guard lock(instance->mutex_);
-    instance->calls_.push_back({opcode, index, opt});
+    instance->automations_.push_back({index, opt});
   }
   return opcode == vstabi::kHostVersion ? 2400 : 0;
 }
@@ -76,14 +76,6 @@ void VstInstance::start(float sampleRate, int32_t blockSize) {
   dispatch(vstabi::kSetSampleRate, 0, 0, nullptr, sampleRate);
   dispatch(vstabi::kSetBlockSize, 0, blockSize);
   dispatch(vstabi::kMainsChanged, 0, 1);
-}
-
-std::vector<HostCall> VstInstance::callsWith(int32_t opcode) const {
-  std::lock_guard lock(mutex_);
-  std::vector<HostCall> found;
-  std::copy_if(calls_.begin(), calls_.end(), std::back_inserter(found),
-               [opcode](const HostCall& call) { return call.opcode == opcode; });
-  return found;
 }
 
 bool writeVariedBank(const std::string& path) {

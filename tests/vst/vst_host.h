@@ -2,20 +2,19 @@
 
 #include <stdlib.h>
 
-#include <filesystem>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "plugin/plugin_test_support.h"
 #include "vst/vst_abi.h"
 
 namespace vsttest {
 
-// One call the plug-in made to the host callback.
-struct HostCall {
-  int32_t opcode;
+// A parameter change the plug-in told the host of.
+struct Automation {
   int32_t index;
-  float opt;
+  float value;
 };
 
 // The plug-in library opened with dlopen, as a host opens it: local symbols, resolved now. The
@@ -51,7 +50,8 @@ class MidiEventList {
 };
 
 // One plug-in instance made by the library's entry point, with a host callback that records
-// every call (from any thread) and answers a host's version, 2400, and 0 to everything else.
+// the automation it is told of (from any thread), answers a host's version, 2400, and 0 to
+// everything else.
 class VstInstance {
  public:
   explicit VstInstance(const VstLibrary& library, const char* entryName = "VSTPluginMain");
@@ -87,10 +87,13 @@ class VstInstance {
     return dispatch(vstabi::kProcessEvents, 0, 0, events.list());
   }
 
-  std::vector<HostCall> callsWith(int32_t opcode) const;
-  void clearCalls() {
+  std::vector<Automation> automations() const {
     std::lock_guard lock(mutex_);
-    calls_.clear();
+    return automations_;
+  }
+  void clearAutomations() {
+    std::lock_guard lock(mutex_);
+    automations_.clear();
   }
 
  private:
@@ -100,7 +103,7 @@ class VstInstance {
   vstabi::Effect* effect_ = nullptr;
   bool closed_ = false;
   mutable std::mutex mutex_;
-  std::vector<HostCall> calls_;
+  std::vector<Automation> automations_;
 };
 
 // A program bank whose programs sound different from each other (the built-in ones are all
@@ -109,29 +112,14 @@ bool writeVariedBank(const std::string& path);
 
 // A private settings folder for the plug-ins a test loads: XDG_CONFIG_HOME names a fresh folder
 // while the object lives; the folder and the variable go with it.
-class PrivateSettings {
+class PrivateSettings : public plugintest::TempDir {
  public:
-  PrivateSettings() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "valvo-vst-XXXXXX").string();
-    root_ = ::mkdtemp(pattern.data()) ? pattern : "";
-    ::setenv("XDG_CONFIG_HOME", root_.c_str(), 1);
-  }
-  ~PrivateSettings() {
-    ::unsetenv("XDG_CONFIG_HOME");
-    std::error_code ignored;
-    if (!root_.empty()) std::filesystem::remove_all(root_, ignored);
-  }
-  PrivateSettings(const PrivateSettings&) = delete;
-  PrivateSettings& operator=(const PrivateSettings&) = delete;
-
-  bool ready() const { return !root_.empty(); }
-  // The settings folder the plug-in uses, and a file in it.
-  std::string folder() const { return root_ + "/ValvoramaLive"; }
-  std::string file(const std::string& name) const { return folder() + "/" + name; }
-  std::string bank() const { return file("ValvoramaLive settings.dat"); }
-
- private:
-  std::string root_;
+  PrivateSettings() { ::setenv("XDG_CONFIG_HOME", path().c_str(), 1); }
+  ~PrivateSettings() { ::unsetenv("XDG_CONFIG_HOME"); }
+  bool ready() const { return !path().empty(); }
+  // The settings folder the plug-in uses, and its bank.
+  std::string folder() const { return path() + "/ValvoramaLive"; }
+  std::string bank() const { return folder() + "/ValvoramaLive settings.dat"; }
 };
 
 }  // namespace vsttest
