@@ -128,6 +128,7 @@ int32_t latencyOf(jack_client_t* client, const std::string& port,
   return int32_t(range.max);
 }
 
+// What the switch moves in and out is compared with an offline render in asio_jack_test.
 TEST_F(JackDriver, DescribesTheServerAndRunsTheSwitchOnAlternatingHalves) {
   platform::AsioClassId other = jackdriver::kJackDriverClassId;
   other.data4[7] ^= 1;
@@ -139,10 +140,9 @@ TEST_F(JackDriver, DescribesTheServerAndRunsTheSwitchOnAlternatingHalves) {
 
   // The fixture's server has the dummy card's ports and two loopback ports per direction: the
   // short names clash, so every channel is named in full.
-  JackProbeClient player("player", 1, 0, 0);
-  JackProbeClient recorder("recorder", 0, 2, 8 * size_t(server_->period()));
-  ASSERT_TRUE(player.ok() && recorder.ok());
-  jack_client_t* probe = player.client();
+  JackProbeClient observer("observer", 0, 0, 0);
+  ASSERT_TRUE(observer.ok());
+  jack_client_t* probe = observer.client();
   const auto capture = physicalPorts(probe, JackPortIsOutput);
   const auto playback = physicalPorts(probe, JackPortIsInput);
   ASSERT_EQ(capture.size(), 4u);
@@ -208,7 +208,6 @@ TEST_F(JackDriver, DescribesTheServerAndRunsTheSwitchOnAlternatingHalves) {
             platform::kAsioInvalidMode)
       << "they exist already";
   ASSERT_EQ(driver_->start(), platform::kAsioOk);
-  ASSERT_TRUE(switchesPass(1));
   // Connected to the physical ports of their channels.
   for (const auto& [own, physical] : {std::pair{"Valvorama Live:in_1", "system:capture_1"},
                                       {"Valvorama Live:out_1", "system:playback_1"},
@@ -218,27 +217,9 @@ TEST_F(JackDriver, DescribesTheServerAndRunsTheSwitchOnAlternatingHalves) {
     EXPECT_TRUE(jack_port_connected_to(port, physical)) << own << " to " << physical;
   }
 
-  // A ramp through the amp's input comes back doubled and negated in the same cycle.
-  std::vector<float> ramp(8 * size_t(period));
-  for (size_t i = 0; i < ramp.size(); ++i)
-    ramp[i] = float(i + 1) / float(ramp.size());
-  ASSERT_TRUE(jacktest::connectAround(player, recorder));
-  ASSERT_TRUE(switchesPass(2));
-  recorder.record();
-  player.play(ramp);
-  ASSERT_TRUE(recorder.waitRecorded(kLimit));
-  const std::vector<float>& doubled = recorder.recording(0);
-  const auto first = std::find_if(doubled.begin(), doubled.end(), [](float x) { return x != 0; });
-  const auto start = size_t(first - doubled.begin());
-  ASSERT_EQ(start % size_t(period), 0u) << "a cycle starts with the ramp";
-  for (size_t i = start; i < doubled.size(); ++i) {
-    ASSERT_EQ(doubled[i], 2.0f * ramp[i - start]) << i;
-    ASSERT_EQ(recorder.recording(1)[i], -ramp[i - start]) << i;
-  }
-
+  ASSERT_TRUE(switchesPass(12));
   ASSERT_EQ(driver_->stop(), platform::kAsioOk);
   const int switches = gLog.switches.load();
-  ASSERT_GE(switches, 12);
   for (int i = 0; i < std::min<int>(switches, gLog.halves.size()); ++i)
     ASSERT_EQ(gLog.halves[size_t(i)], i % 2) << "switch " << i;
   EXPECT_EQ(gLog.allocations.load(), 0u) << "the JACK thread allocated between switches";
