@@ -51,13 +51,11 @@ TEST(Catalogue, EveryDescriptorIsConsistentAndUnassignedNumbersYieldNothing) {
   for (uint32_t n : {1205u, 1206u, 1209u})
     EXPECT_EQ(descriptorOf(n).id, 1202u) << n;
   EXPECT_EQ(&descriptorOf(1224), &descriptorOf(1211));
-  EXPECT_STREQ(descriptorOf(1224).name, "Stereo Chorus");
   for (uint32_t n : {1220u, 1221u, 1225u}) {
     EXPECT_EQ(descriptorOf(n).inputChannels, 1u);
     EXPECT_STREQ(descriptorOf(n).names[4], "Ambient");
     EXPECT_EQ(descriptorOf(n).id, n);
   }
-  EXPECT_STREQ(descriptorOf(1225).name, "Room Reverb");
 }
 
 #if defined(__SANITIZE_ADDRESS__)

@@ -14,20 +14,9 @@ namespace {
 using dsptest::kRate;
 using testsupport::runInBlocks;
 
-enum Controller : uint8_t {
-  kHighShelfFreq = 102,
-  kHighShelfGain,
-  kHighMidFreq,
-  kHighMidGain,
-  kHighMidQ,
-  kLowMidFreq,
-  kLowMidGain,
-  kLowMidQ,
-  kLowShelfFreq,
-  kLowShelfGain,
-  kHighPassFreq,
-  kLowPassFreq,
-};
+constexpr int kHighShelfFreq = 102, kHighShelfGain = 103, kHighMidFreq = 104, kHighMidGain = 105,
+              kHighMidQ = 106, kLowMidFreq = 107, kLowMidGain = 108, kLowMidQ = 109,
+              kLowShelfFreq = 110, kLowShelfGain = 111, kHighPassFreq = 112, kLowPassFreq = 113;
 
 std::unique_ptr<dsp::EQm> makeEq(std::initializer_list<std::pair<int, int>> settings,
                                  int channels = 1, int rate = kRate) {

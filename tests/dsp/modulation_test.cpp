@@ -246,12 +246,10 @@ TEST(TTremolo, PeriodCountsCallsAtTheTempoAndDepthSetsTheDip) {
 
   // Depth 0 ducks by the envelope, but loud inputs no further than the floor, about what full
   // depth gives; a quiet input ducks by three times its settled peak.
-  const std::vector<double> loud = tremoloGains(0, 1.0f), louder = tremoloGains(0, 100.0f);
-  const std::vector<double> full = tremoloGains(127, 1.0f), quiet = tremoloGains(0, 0.05f);
-  for (size_t i = 0; i < loud.size(); ++i) {
-    ASSERT_NEAR(loud[i], louder[i], 1e-4) << i;
+  const std::vector<double> loud = tremoloGains(0, 1.0f), full = tremoloGains(127, 1.0f);
+  const std::vector<double> quiet = tremoloGains(0, 0.05f);
+  for (size_t i = 0; i < loud.size(); ++i)
     ASSERT_NEAR(loud[i], full[i], 0.003) << i;
-  }
   const double lowest = *std::min_element(loud.begin(), loud.end());
   EXPECT_TRUE(lowest > 0.0 && lowest < 0.05) << lowest;
   EXPECT_NEAR(*std::min_element(quiet.begin(), quiet.end()), 1.0 - 3.0 * 0.05, 0.01);
