@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 
 #include "plugin/parameter_descriptor.h"
@@ -51,8 +52,7 @@ TEST(SettingsText, ExportThenImportRestoresAllValues) {
 TEST(SettingsText, FilesKeyedByNameAloneAndMissingFiles) {
   plugintest::TempDir dir;
   const std::string path = dir.file("old.txt");
-  plugintest::writeBytes(path, {'W',  'a', 'h', ' ', 'M', 'o', 'd', 'e', ':', '2',
-                                '\n', 'v', 'o', 'l', 'u', 'm', 'e', ':', '5', '0'});
+  std::ofstream(path) << "Wah Mode:2\nvolume:50";
   auto p = makeProcessor();
   ASSERT_TRUE(p->loadSettings(path));
   EXPECT_EQ(p->parameterValue(2), 2.0f);

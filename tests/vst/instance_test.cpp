@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "plugin/vlvr_processor.h"
@@ -57,16 +58,11 @@ TEST_F(PluginInstance, TheRecordAndTheAnswersAreTheAmpsFromEitherEntryPoint) {
   ASSERT_NE(amp->effect(), nullptr);
   ASSERT_NE(legacy->effect(), nullptr);
   const vstabi::Effect& e = *amp->effect();
-  EXPECT_EQ(e.magic, vstabi::fourCC("VstP"));
-  EXPECT_EQ(e.numPrograms, 128);
-  EXPECT_EQ(e.numParams, 22);
-  EXPECT_EQ(e.numInputs, 2);
-  EXPECT_EQ(e.numOutputs, 2);
+  // Magic, programs, parameters, inputs, outputs, delay, ratio, id, version.
+  EXPECT_EQ(std::tuple(e.magic, e.numPrograms, e.numParams, e.numInputs, e.numOutputs,
+                       e.initialDelay, e.ioRatio, e.uniqueID, e.version),
+            std::tuple(vstabi::fourCC("VstP"), 128, 22, 2, 2, 0, 1.0f, vstabi::fourCC("Vlvr"), 1));
   EXPECT_EQ(e.flags, vstabi::kFlagHasEditor | vstabi::kFlagCanMono | vstabi::kFlagCanReplacing);
-  EXPECT_EQ(e.initialDelay, 0);
-  EXPECT_EQ(e.ioRatio, 1.0f);
-  EXPECT_EQ(e.uniqueID, vstabi::fourCC("Vlvr"));
-  EXPECT_EQ(e.version, 1);
   EXPECT_NE(e.process, nullptr);
   EXPECT_EQ(legacy->effect()->uniqueID, vstabi::fourCC("Vlvr"));
   EXPECT_NE(legacy->effect()->object, e.object);
