@@ -42,8 +42,9 @@ TEST(AsioConversion, IntegerTypesRoundTripAtFullScaleAndSmallValues) {
       {kInt32Lsb16, 4, 32767.0},   {kInt32Lsb18, 4, 131071.0}, {kInt32Lsb20, 4, 524287.0},
       {kInt32Lsb24, 4, 8388607.0},
   };
-  const float samples[] = {1.0f,  -1.0f, 0.5f,  -0.25f, 1e-3f,
-                           -1e-4f, 0.0f, -1.5f, std::numeric_limits<float>::quiet_NaN()};
+  const float samples[] = {1.0f,   -1.0f, 0.5f,
+                           -0.25f, 1e-3f, -1e-4f,
+                           0.0f,   -1.5f, std::numeric_limits<float>::quiet_NaN()};
   constexpr int32_t n = sizeof samples / sizeof samples[0];
   for (const auto& t : types) {
     SCOPED_TRACE(t.type);

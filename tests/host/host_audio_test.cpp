@@ -83,13 +83,8 @@ TEST_F(HostAudio, StartOpensTheNamedDevicesAndFeedsTheProcessor) {
   EXPECT_EQ(driver->deviceOutput(0)[255], 1.0f) << "clipped";
   EXPECT_EQ(driver->deviceOutput(1), std::vector<float>(256, -0.5f));
 
-  const host::evaHostAudio::Status status = audio.status();
-  EXPECT_EQ(status.technology, "DirectX");
-  EXPECT_EQ(status.inputDevice, "Capture B");
-  EXPECT_EQ(status.outputDevice, "Playback A");
-  EXPECT_EQ(status.sampleRate, 48000.0f);
-  EXPECT_EQ(status.blockSize, 256);
-  EXPECT_NEAR(status.latencyMs, 2 * 256 * 1000.0 / 48000.0, 1e-9);
+  EXPECT_EQ(audio.status().inputDevice, "Capture B");
+  EXPECT_NEAR(audio.status().latencyMs, 2 * 256 * 1000.0 / 48000.0, 1e-9);
   audio.stop();
   EXPECT_FALSE(driver->isOpen());
   EXPECT_EQ(audio.status().state, State::kStopped);

@@ -52,7 +52,7 @@ class FakeAudioDriver : public host::MPAudioDriver {
 
   bool openSucceeds = true;
   int32_t deviceBufferSize = -1;  // >= 0: the size the device insists on
-  int32_t threadBlocks = 0;
+  int32_t threadBlocks = 0;       // run by start() on a thread of its own
   int enumerations = 0;
   int openings = 0;
   std::vector<std::string>* log = nullptr;  // "stop" and "close", outliving the driver
@@ -67,10 +67,10 @@ class FakeAudioDriver : public host::MPAudioDriver {
     if (log) log->push_back("close");
   }
   bool startStreaming() override {
-    if (threadBlocks > 0) thread_ = std::thread([this] {
-        for (int32_t i = 0; i < threadBlocks; ++i)
-          runBlock();
-      });
+    thread_ = std::thread([this] {
+      for (int32_t i = 0; i < threadBlocks; ++i)
+        runBlock();
+    });
     return true;
   }
   void stopStreaming() override {
@@ -94,8 +94,6 @@ class FakeTechnology {
   explicit FakeTechnology(int32_t index = 0)
       : index_(index), previous_(host::MPAudio::setDriverFactory(index, &make)) {}
   ~FakeTechnology() { host::MPAudio::setDriverFactory(index_, previous_); }
-  FakeTechnology(const FakeTechnology&) = delete;
-  FakeTechnology& operator=(const FakeTechnology&) = delete;
 
   static FakeAudioDriver* last() { return last_; }
 
