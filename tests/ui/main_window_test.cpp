@@ -292,16 +292,14 @@ TEST_F(MainWindow, LampsFollowTheSwitchesTheWahModeAndProgramLoads) {
     EXPECT_EQ(value(C::kWahLamp), lamp) << entry;
   }
 
-  for (int row : {8, 9, 21})
+  for (int row : {8, 9, 21, 2})  // the wah mode "off"
     processor().setParameterPlain(row, 1.0f);
-  processor().setParameterPlain(2, 1.0f);
   processor().storeProgram(5, "lamps");
-  window().handleCommand(epiMenu::commandId(4, 6));
-  for (int lamp : {C::kDelayLamp, C::kOverdriveLamp, C::kSpeakerLamp, C::kWahLamp})
-    EXPECT_EQ(value(lamp), lamp != C::kWahLamp) << lamp;
-  window().handleCommand(epiMenu::commandId(4, 1));
-  for (int lamp : {C::kDelayLamp, C::kOverdriveLamp, C::kSpeakerLamp, C::kWahLamp})
-    EXPECT_EQ(value(lamp), 0) << lamp;
+  for (const auto& [item, lit] : {std::pair{6, true}, {1, false}}) {
+    window().handleCommand(epiMenu::commandId(4, item));
+    for (int lamp : {C::kDelayLamp, C::kOverdriveLamp, C::kSpeakerLamp, C::kWahLamp})
+      EXPECT_EQ(value(lamp), lit && lamp != C::kWahLamp) << item << " " << lamp;
+  }
 }
 
 TEST_F(MainWindow, ProgramsWrapAndFollowMenusAndProgramChanges) {
