@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
