@@ -8,6 +8,7 @@
 #include <future>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -121,13 +122,6 @@ std::vector<std::string> physicalPorts(jack_client_t* client, unsigned long flag
   return names;
 }
 
-int32_t latencyOf(jack_client_t* client, const std::string& port,
-                  jack_latency_callback_mode_t mode) {
-  jack_latency_range_t range{};
-  jack_port_get_latency_range(jack_port_by_name(client, port.c_str()), mode, &range);
-  return int32_t(range.max);
-}
-
 // What the switch moves in and out is compared with an offline render in asio_jack_test.
 TEST_F(JackDriver, DescribesTheServerAndRunsTheSwitchOnAlternatingHalves) {
   platform::AsioClassId other = jackdriver::kJackDriverClassId;
@@ -166,12 +160,8 @@ TEST_F(JackDriver, DescribesTheServerAndRunsTheSwitchOnAlternatingHalves) {
       EXPECT_EQ(info.isActive, 0);
     }
   }
-  int32_t minimum = 0, maximum = 0, preferred = 0, granularity = -1;
-  ASSERT_EQ(driver_->getBufferSize(&minimum, &maximum, &preferred, &granularity),
-            platform::kAsioOk);
+  // The sizes the buffers may have show in the size the host chooses (asio_jack_test).
   const int32_t period = server_->period();
-  EXPECT_EQ(std::vector({minimum, maximum, preferred, granularity}),
-            std::vector({period, period, period, 0}));
   double rate = 0;
   ASSERT_EQ(driver_->getSampleRate(&rate), platform::kAsioOk);
   EXPECT_EQ(rate, server_->sampleRate());
@@ -179,11 +169,17 @@ TEST_F(JackDriver, DescribesTheServerAndRunsTheSwitchOnAlternatingHalves) {
   EXPECT_NE(driver_->canSampleRate(44100.0), platform::kAsioOk);
   EXPECT_NE(driver_->setSampleRate(44100.0), platform::kAsioOk);
   EXPECT_EQ(errorOf(*driver_), "The JACK server runs at 48000 Hz, not 44100 Hz");
-  int32_t inputLatency = 0, outputLatency = 0;
-  ASSERT_EQ(driver_->getLatencies(&inputLatency, &outputLatency), platform::kAsioOk);
-  EXPECT_EQ(inputLatency, latencyOf(probe, capture[0], JackCaptureLatency));
-  EXPECT_EQ(outputLatency, latencyOf(probe, playback[0], JackPlaybackLatency));
-  EXPECT_GT(inputLatency + outputLatency, 0);
+  // The latencies are the physical ports' own.
+  int32_t latencies[2] = {};
+  ASSERT_EQ(driver_->getLatencies(&latencies[0], &latencies[1]), platform::kAsioOk);
+  for (const auto& [latency, port, mode] :
+       {std::tuple{latencies[0], capture[0], JackCaptureLatency},
+        {latencies[1], playback[0], JackPlaybackLatency}}) {
+    jack_latency_range_t range{};
+    jack_port_get_latency_range(jack_port_by_name(probe, port.c_str()), mode, &range);
+    EXPECT_EQ(latency, int32_t(range.max)) << port;
+    EXPECT_GT(latency, 0) << port;
+  }
 
   EXPECT_EQ(driver_->start(), platform::kAsioInvalidMode) << "no buffers yet";
   std::array<platform::AsioBufferInfo, 2> twice{{{1, 0, {}}, {1, 0, {}}}};
