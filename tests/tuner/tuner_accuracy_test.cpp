@@ -65,6 +65,7 @@ void expectAccurate(const std::vector<std::pair<const char*, double>>& strings) 
           if (e.pitched() && e.seconds > lastBad) steady = std::min(steady, e.seconds - kLead);
         SCOPED_TRACE(testing::Message() << label << " " << detune << " cents, pluck " << p);
         EXPECT_GE(readings, 20);
+        EXPECT_EQ(rig.allocations, 0u);
         EXPECT_LE(error, tolerance) << "(99: another note)";
         missed += readings < 20 || error > tolerance;
         worst = std::max(worst, error);
@@ -135,6 +136,7 @@ TEST(TunerNoise, NoFalseNoteFromNoiseOrWhileANoteStops) {
       TunerRig rig;
       rig.feed(signal);
       EXPECT_EQ(pitchedAfter(rig, 1.02), 0);
+      EXPECT_EQ(rig.allocations, 0u);
       for (const auto& e : rig.log)
         if (e.seconds > 1.0 && e.pitched()) {
           EXPECT_TRUE(names(e.reading, nameOf(hz))) << e.seconds - 1.0 << " s after the stop";

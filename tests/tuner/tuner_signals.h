@@ -6,6 +6,7 @@
 #include <random>
 #include <vector>
 
+#include "support/allocation_counter.h"
 #include "tuner/chromatic_tuner.h"
 #include "tuner/tuner_reading.h"
 
@@ -61,7 +62,8 @@ inline std::vector<float> pluck(double hz, double seconds, Pluck where, unsigned
   return v;
 }
 
-// A tuner fed as the rack feeds it: 64-sample blocks, one reading after each.
+// A tuner fed as the rack feeds it: 64-sample blocks, one reading after each, counting what the
+// analysis allocates.
 struct TunerRig {
   struct Entry {
     double seconds;  // at the end of the block
@@ -74,8 +76,10 @@ struct TunerRig {
       bool found = false, voiced = false;
       float hz = 0.0f;
       int note = 0, cents = 0;
+      testsupport::AllocationCounter counter;
       tuner->analyze(signal.data() + pos, kBlock, &found, &voiced, &hz, &note, &cents);
       reading = pseudoutils::nextReading(reading, found, voiced, note, cents);
+      allocations += counter.count();
       log.push_back({double(log.size() + 1) * kBlock / kRate, reading});
     }
   }
@@ -83,6 +87,7 @@ struct TunerRig {
   pseudoutils::Owned<pseudoutils::IChromaticTuner> tuner = pseudoutils::createChromaticTuner(kRate);
   pseudoutils::TunerReading reading;
   std::vector<Entry> log;
+  size_t allocations = 0;
 };
 
 }  // namespace tunertest
