@@ -14,6 +14,7 @@
 #include "gui/epi_push_button.h"
 #include "gui/epi_text_dialog.h"
 #include "gui/epi_text_field.h"
+#include "panel_test_support.h"
 #include "window_test_support.h"
 
 // After gtest and our headers.
@@ -105,9 +106,8 @@ TEST_F(DialogTest, MessageBoxShowsCaptionAndTextAndClosesOnOkEnterOrEscape) {
     ASSERT_TRUE(onScreen(*box));
     EXPECT_EQ(titleOf(*box), "Attenzione");
     EXPECT_EQ(box->owner(), kMain);
-    const auto* line = box->widgetAs<gui::epiLabel>(gui::epiMessageBox::kFirstLine);
-    ASSERT_NE(line, nullptr);
-    EXPECT_EQ(line->text(), "Create engine failed !");
+    EXPECT_EQ(box->widgetAs<gui::epiLabel>(gui::epiMessageBox::kFirstLine)->text(),
+              "Create engine failed !");
     EXPECT_EQ(box->widgetAs<gui::epiPushButton>(gui::epiMessageBox::kOk)->text(), "OK");
     input_->focus(box->nativeHandle());
     close(*box);
@@ -171,18 +171,13 @@ TEST_F(DialogTest, ListControlOpensChoosesAndReportsAChange) {
 TEST(WidgetLook, TextThatIsNotUtf8LeavesTheNextWidgetDrawn) {
   for (const char* odd : {"Preset \x80", "\xed\xa0\x80", "\xf0\x9f", "\xc0\xaf"}) {
     SCOPED_TRACE(odd);
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 100, 40);
-    cairo_t* cr = cairo_create(surface);
-    gui::epiLabel(1, Rect{0, 0, 100, 20}, odd).draw(cr);
     EXPECT_GT(gui::look::textWidth(std::string("xyz") + odd), gui::look::textWidth("xyz"));
-    gui::epiPushButton(2, Rect{0, 20, 100, 20}, "OK").draw(cr);
-    EXPECT_EQ(cairo_status(cr), CAIRO_STATUS_SUCCESS);
-    cairo_surface_flush(surface);
-    const auto* pixel = reinterpret_cast<const uint32_t*>(
-        cairo_image_surface_get_data(surface) + 25 * cairo_image_surface_get_stride(surface));
-    EXPECT_EQ(pixel[5] & 0xffffff, 0xffffffu) << "the button's face";
-    cairo_destroy(cr);
-    cairo_surface_destroy(surface);
+    const auto image = testsupport::drawn(100, 40, [&](cairo_t* cr) {
+      gui::epiLabel(1, Rect{0, 0, 100, 20}, odd).draw(cr);
+      gui::epiPushButton(2, Rect{0, 20, 100, 20}, "OK").draw(cr);
+      EXPECT_EQ(cairo_status(cr), CAIRO_STATUS_SUCCESS);
+    });
+    EXPECT_EQ(testsupport::pixelAt(image.get(), 5, 25) & 0xffffff, 0xffffffu) << "button face";
   }
 }
 

@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <cairo.h>
-
 #include <string>
 
 #include "framework/four_cc.h"
 #include "gui/epi_menu.h"
 #include "gui/epi_menu_bar.h"
+#include "panel_test_support.h"
 #include "window_test_support.h"
 
 namespace {
@@ -57,8 +56,6 @@ TEST(Menu, CommandsAreNumberedByGroupAndItem) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     const epiMenu* menu = bar.menu(c.group);
-    ASSERT_NE(menu, nullptr);
-    ASSERT_NE(menu->item(c.item), nullptr);
     EXPECT_EQ(menu->item(c.item)->text, c.text);
     EXPECT_EQ(menu->commandOf(c.item), c.command);
     EXPECT_EQ(epiMenu::groupOf(c.command), c.group);
@@ -88,22 +85,16 @@ TEST(Menu, AnOpenMenuShowsCheckMarksAndTakesNewNamesAndItemsAtTheNextLayout) {
   // Dark pixels in the check column of each item's row.
   const auto inkInCheckColumn = [&](int32_t item) {
     const auto& popup = bar.popups().front();
-    cairo_surface_t* image =
-        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, popup.area.width, popup.area.height);
-    cairo_t* cr = cairo_create(image);
-    bar.drawPopup(cr, popup);
-    EXPECT_EQ(cairo_status(cr), CAIRO_STATUS_SUCCESS);
-    cairo_destroy(cr);
-    cairo_surface_flush(image);
+    const auto image = testsupport::drawn(popup.area.width, popup.area.height, [&](cairo_t* cr) {
+      bar.drawPopup(cr, popup);
+      EXPECT_EQ(cairo_status(cr), CAIRO_STATUS_SUCCESS);
+    });
     const Rect row = popup.items[size_t(item - 1)];
     int dark = 0;
     for (int32_t y = row.y; y < row.y + row.height; ++y) {
-      const auto* line = reinterpret_cast<const uint32_t*>(
-          cairo_image_surface_get_data(image) + y * cairo_image_surface_get_stride(image));
       for (int32_t x = row.x; x < row.x + 20; ++x)
-        dark += (line[x] & 0xff) < 0x80;
+        dark += (testsupport::pixelAt(image.get(), x, y) & 0xff) < 0x80;
     }
-    cairo_surface_destroy(image);
     return dark;
   };
   EXPECT_GT(inkInCheckColumn(2), 0);

@@ -3,7 +3,9 @@
 #include <cairo.h>
 
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -27,6 +29,24 @@ class ManualClock : public gui::TimerClock {
   uint64_t now_ = 0;
 };
 
+using Image = std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)>;
+
+// An ARGB image after `draw` drew on it.
+inline Image drawn(int32_t width, int32_t height, const std::function<void(cairo_t*)>& draw) {
+  Image image(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height),
+              cairo_surface_destroy);
+  cairo_t* cr = cairo_create(image.get());
+  draw(cr);
+  cairo_destroy(cr);
+  cairo_surface_flush(image.get());
+  return image;
+}
+
+inline uint32_t pixelAt(cairo_surface_t* image, int32_t x, int32_t y) {
+  const auto* row = cairo_image_surface_get_data(image) + y * cairo_image_surface_get_stride(image);
+  return reinterpret_cast<const uint32_t*>(row)[x];
+}
+
 inline Bytes pngBytes(cairo_surface_t* image) {
   Bytes png;
   cairo_surface_write_to_png_stream(
@@ -47,17 +67,14 @@ class TestSkin {
   static constexpr uint8_t kMarker = 0x5a;
 
   void addStrip(uint32_t id, int32_t width, int32_t height, int32_t frames) {
-    cairo_surface_t* strip =
-        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height * frames);
-    cairo_t* cr = cairo_create(strip);
-    for (int32_t f = 0; f < frames; ++f) {
-      cairo_set_source_rgb(cr, (f & 0xff) / 255.0, (f >> 8) / 255.0, kMarker / 255.0);
-      cairo_rectangle(cr, 0, f * height, width, height);
-      cairo_fill(cr);
-    }
-    cairo_destroy(cr);
-    entries_[{gui::kPictureType, id}] = pngBytes(strip);
-    cairo_surface_destroy(strip);
+    const Image strip = drawn(width, height * frames, [&](cairo_t* cr) {
+      for (int32_t f = 0; f < frames; ++f) {
+        cairo_set_source_rgb(cr, (f & 0xff) / 255.0, (f >> 8) / 255.0, kMarker / 255.0);
+        cairo_rectangle(cr, 0, f * height, width, height);
+        cairo_fill(cr);
+      }
+    });
+    entries_[{gui::kPictureType, id}] = pngBytes(strip.get());
   }
   void addEntry(uint32_t type, uint32_t id, Bytes bytes) { entries_[{type, id}] = bytes; }
 
@@ -87,21 +104,9 @@ class TestSkin {
 class Canvas {
  public:
   explicit Canvas(gui::epiAlphaPanel& panel)
-      : surface_(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, panel.width(), panel.height())) {
-    cairo_t* cr = cairo_create(surface_);
-    panel.draw(cr);
-    cairo_destroy(cr);
-    cairo_surface_flush(surface_);
-  }
-  ~Canvas() { cairo_surface_destroy(surface_); }
-  Canvas(const Canvas&) = delete;
-  Canvas& operator=(const Canvas&) = delete;
+      : image_(drawn(panel.width(), panel.height(), [&](cairo_t* cr) { panel.draw(cr); })) {}
 
-  uint32_t pixel(int32_t x, int32_t y) const {
-    const auto* row =
-        cairo_image_surface_get_data(surface_) + y * cairo_image_surface_get_stride(surface_);
-    return reinterpret_cast<const uint32_t*>(row)[x];
-  }
+  uint32_t pixel(int32_t x, int32_t y) const { return pixelAt(image_.get(), x, y); }
   // The frame drawn at (x, y), -1 where no strip was drawn.
   int32_t frameAt(int32_t x, int32_t y) const {
     const uint32_t argb = pixel(x, y);
@@ -110,7 +115,7 @@ class Canvas {
   }
 
  private:
-  cairo_surface_t* surface_;
+  Image image_;
 };
 
 // Everything a panel reported, in order: 'p' a press, 'c' a change, with the control number.
@@ -152,15 +157,16 @@ inline gui::PanelResource testPanel() {
   using K = gui::ControlKind;
   const auto control = [](int32_t number, K kind, int32_t x, int32_t y, uint32_t picture,
                           int32_t frames) {
-    gui::ControlResource resource;
-    resource.number = number;
-    resource.kind = kind;
-    resource.x = x;
-    resource.y = y;
-    resource.width = resource.height = 4;
-    resource.picture = picture;
-    resource.frames = frames;
-    return resource;
+    return gui::ControlResource{.number = number,
+                                .kind = kind,
+                                .x = x,
+                                .y = y,
+                                .width = 4,
+                                .height = 4,
+                                .picture = picture,
+                                .frames = frames,
+                                .text = {},
+                                .properties = {}};
   };
   gui::PanelResource panel;
   panel.width = panel.height = 100;

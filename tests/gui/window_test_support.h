@@ -57,11 +57,7 @@ class WindowTest : public XvfbTest {
     input_ = std::make_unique<XTestInput>();
     ASSERT_TRUE(input_->available()) << input_->error();
   }
-  // Fontconfig's caches go too, or the leak checker reports them.
-  void TearDown() override {
-    engine_.closeAllWindows();
-    gui::releaseFontCaches();
-  }
+  void TearDown() override { engine_.closeAllWindows(); }
 
   // Makes passes of the loop until `done` holds; false when it still does not after 5 s.
   bool passUntil(const std::function<bool()>& done) {

@@ -3,9 +3,8 @@
 #include <cairo.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -39,11 +38,10 @@ struct Recorder {
   std::vector<InputEvent> events;
 };
 
-uint32_t backPixel(NativeWindow& window, int x, int y) {
-  cairo_surface_t* surface = window.backBuffer();
-  cairo_surface_flush(surface);
+uint32_t pixelAt(cairo_surface_t* image, int x, int y) {
+  cairo_surface_flush(image);
   const unsigned char* row =
-      cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface);
+      cairo_image_surface_get_data(image) + y * cairo_image_surface_get_stride(image);
   return reinterpret_cast<const uint32_t*>(row)[x];
 }
 
@@ -112,78 +110,68 @@ TEST_F(X11WindowTest, InputArrivesWithPositionButtonModifiersAndText) {
   const uint64_t id = window->id();
   testsupport::XTestInput& in = *input_;
   in.focus(id);
-  size_t seen = 0;  // events before this one were checked
-  // The last event of `type` since the previous check.
-  const auto next = [&](Type type) {
-    std::optional<InputEvent> found;
-    EXPECT_TRUE(testsupport::pumpUntil(*display_, [&] {
-      for (size_t i = seen; i < recorder.events.size(); ++i)
-        if (recorder.events[i].type == type) found = recorder.events[i];
-      return found.has_value();
-    }));
-    seen = recorder.events.size();
-    return found.value_or(InputEvent{});
+  const auto holding = [&](uint32_t modifier, std::function<void()> act) {
+    return [&in, modifier, act] {
+      in.keyDown(modifier);
+      act();
+      in.keyUp(modifier);
+    };
   };
-  const auto expectPointer = [&](Type type, int x, int y, int button, int wheel, uint32_t mods) {
-    const InputEvent got = next(type);
-    EXPECT_EQ(std::tuple(got.x, got.y, got.button, got.wheel, got.modifiers),
-              std::tuple(x, y, button, wheel, mods));
-  };
-  const auto expectKey = [&](uint32_t keysym, const std::string& text, uint32_t mods) {
-    const InputEvent got = next(Type::kKeyPress);
-    EXPECT_EQ(std::tuple(got.keysym, std::string(got.text), got.modifiers),
-              std::tuple(keysym, text, mods));
+  const auto closeRequest = [&] {  // as the window manager sends it
+    XEvent message{};
+    message.xclient.type = ClientMessage;
+    message.xclient.window = id;
+    message.xclient.message_type = XInternAtom(host_, "WM_PROTOCOLS", False);
+    message.xclient.format = 32;
+    message.xclient.data.l[0] = static_cast<long>(XInternAtom(host_, "WM_DELETE_WINDOW", False));
+    XSendEvent(host_, id, False, NoEventMask, &message);
+    XSync(host_, False);
   };
   using platform::kAlt, platform::kButton1, platform::kControl, platform::kShift;
-
-  in.moveTo(id, 40, 50);
-  expectPointer(Type::kMotion, 40, 50, 0, 0, 0);
-  in.press(1);
-  expectPointer(Type::kButtonPress, 40, 50, 1, 0, 0);
-  in.keyDown(XK_Alt_L);
-  in.moveTo(id, 45, 30);
-  expectPointer(Type::kMotion, 45, 30, 0, 0, kAlt | kButton1);
-  in.keyUp(XK_Alt_L);
-  in.keyDown(XK_Control_L);
-  in.moveTo(id, 47, 20);
-  expectPointer(Type::kMotion, 47, 20, 0, 0, kControl | kButton1);
-  in.keyUp(XK_Control_L);
-  in.release(1);
-  expectPointer(Type::kButtonRelease, 47, 20, 1, 0, kButton1);
-  in.press(3);
-  expectPointer(Type::kButtonPress, 47, 20, 3, 0, 0);
-  in.release(3);
-  in.wheel(1);
-  expectPointer(Type::kWheel, 47, 20, 0, 1, 0);
-  in.wheel(-1);
-  expectPointer(Type::kWheel, 47, 20, 0, -1, 0);
-
-  in.typeKey(XK_a);
-  expectKey(XK_a, "a", 0);
-  in.typeKey(XK_A);
-  expectKey(XK_a, "A", kShift);
-  in.typeKey(XK_Return);
-  expectKey(XK_Return, "", 0);
-  in.keyDown(XK_Control_L);
-  in.typeKey(XK_s);
-  in.keyUp(XK_Control_L);
-  expectKey(XK_s, "", kControl);
-  EXPECT_TRUE(testsupport::pumpUntil(*display_, [&] {
-    return std::any_of(recorder.events.begin(), recorder.events.end(), [](const InputEvent& e) {
-      return e.type == Type::kKeyRelease && e.keysym == XK_s;
-    });
-  }));
-
-  // The window manager's close request.
-  XEvent message{};
-  message.xclient.type = ClientMessage;
-  message.xclient.window = id;
-  message.xclient.message_type = XInternAtom(host_, "WM_PROTOCOLS", False);
-  message.xclient.format = 32;
-  message.xclient.data.l[0] = static_cast<long>(XInternAtom(host_, "WM_DELETE_WINDOW", False));
-  XSendEvent(host_, id, False, NoEventMask, &message);
-  XSync(host_, False);
-  EXPECT_TRUE(pumpUntil(recorder, Type::kClose));
+  const struct {
+    std::function<void()> act;
+    InputEvent expected;
+  } steps[] = {
+      {[&] { in.moveTo(id, 40, 50); }, {.type = Type::kMotion, .x = 40, .y = 50}},
+      {[&] { in.press(1); }, {.type = Type::kButtonPress, .x = 40, .y = 50, .button = 1}},
+      {holding(XK_Alt_L, [&] { in.moveTo(id, 45, 30); }),
+       {.type = Type::kMotion, .x = 45, .y = 30, .modifiers = kAlt | kButton1}},
+      {holding(XK_Control_L, [&] { in.moveTo(id, 47, 20); }),
+       {.type = Type::kMotion, .x = 47, .y = 20, .modifiers = kControl | kButton1}},
+      {[&] { in.release(1); },
+       {.type = Type::kButtonRelease, .x = 47, .y = 20, .button = 1, .modifiers = kButton1}},
+      {[&] {
+         in.press(3);
+         in.release(3);
+       },
+       {.type = Type::kButtonPress, .x = 47, .y = 20, .button = 3}},
+      {[&] { in.wheel(1); }, {.type = Type::kWheel, .x = 47, .y = 20, .wheel = 1}},
+      {[&] { in.wheel(-1); }, {.type = Type::kWheel, .x = 47, .y = 20, .wheel = -1}},
+      {[&] { in.typeKey(XK_a); }, {.type = Type::kKeyPress, .keysym = XK_a, .text = "a"}},
+      {[&] { in.typeKey(XK_A); },
+       {.type = Type::kKeyPress, .modifiers = kShift, .keysym = XK_a, .text = "A"}},
+      {[&] { in.typeKey(XK_b); }, {.type = Type::kKeyRelease, .keysym = XK_b}},
+      {[&] { in.typeKey(XK_Return); }, {.type = Type::kKeyPress, .keysym = XK_Return}},
+      {holding(XK_Control_L, [&] { in.typeKey(XK_s); }),
+       {.type = Type::kKeyPress, .modifiers = kControl, .keysym = XK_s}},
+      {closeRequest, {.type = Type::kClose}},
+  };
+  const auto fields = [](const InputEvent& e) {
+    return std::tuple(e.type, e.x, e.y, e.button, e.wheel, e.modifiers, e.keysym,
+                      std::string(e.text));
+  };
+  size_t seen = 0;  // events before this one belong to earlier steps
+  for (size_t i = 0; i < std::size(steps); ++i) {
+    SCOPED_TRACE(i);
+    steps[i].act();
+    const auto arrived = [&] {
+      for (size_t e = seen; e < recorder.events.size(); ++e)
+        if (fields(recorder.events[e]) == fields(steps[i].expected)) return true;
+      return false;
+    };
+    EXPECT_TRUE(testsupport::pumpUntil(*display_, arrived));
+    seen = recorder.events.size();
+  }
 }
 
 // The plug-in editor's case: our window inside a host's; the host destroys its window either
@@ -231,7 +219,7 @@ TEST_F(X11WindowTest, BackBufferReachesTheScreenSurvivesResizesAndWritesAPng) {
   fill(*window, 0, 0, 64, 48, 0, 0, 1);
   fill(*window, 8, 8, 16, 16, 1, 0, 0);
   window->presentAll();
-  EXPECT_EQ(backPixel(*window, 10, 10), 0xffff0000u);
+  EXPECT_EQ(pixelAt(window->backBuffer(), 10, 10), 0xffff0000u);
   EXPECT_TRUE(shows(*window, 10, 10, 0xff0000));
   EXPECT_TRUE(shows(*window, 40, 40, 0x0000ff));
 
@@ -258,12 +246,13 @@ TEST_F(X11WindowTest, BackBufferReachesTheScreenSurvivesResizesAndWritesAPng) {
   // Resized from outside, as a window manager or a host would.
   XResizeWindow(host_, window->id(), 150, 90);
   XSync(host_, False);
-  ASSERT_TRUE(pumpUntil(recorder, Type::kResize));
-  EXPECT_EQ(recorder.last(Type::kResize)->width, 150);
-  EXPECT_EQ(recorder.last(Type::kResize)->height, 90);
+  ASSERT_TRUE(testsupport::pumpUntil(*display_, [&] {
+    const auto resized = recorder.last(Type::kResize);
+    return resized && resized->width == 150 && resized->height == 90;
+  }));
   EXPECT_EQ(window->width(), 150);
   EXPECT_EQ(backSize(), std::pair(150, 90));
-  EXPECT_EQ(backPixel(*window, 10, 10), 0xffff0000u);
+  EXPECT_EQ(pixelAt(window->backBuffer(), 10, 10), 0xffff0000u);
 
   const std::string path =
       (std::filesystem::temp_directory_path() / ("valvo-shot-" + std::to_string(getpid()) + ".png"))
@@ -274,29 +263,14 @@ TEST_F(X11WindowTest, BackBufferReachesTheScreenSurvivesResizesAndWritesAPng) {
   ASSERT_EQ(cairo_surface_status(png), CAIRO_STATUS_SUCCESS);
   EXPECT_EQ(cairo_image_surface_get_width(png), 150);
   EXPECT_EQ(cairo_image_surface_get_height(png), 90);
-  cairo_surface_flush(png);
-  const auto* first = reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(png));
-  EXPECT_EQ(first[10 * 150 + 10], 0xffff0000u);
+  EXPECT_EQ(pixelAt(png, 10, 10), 0xffff0000u);
   cairo_surface_destroy(png);
   EXPECT_FALSE(window->writePng("/nonexistent-folder/shot.png"));
 }
 
-// An unset DISPLAY is the framework window tests' case.
-TEST(X11Display, NoServerIsACleanFailure) {
-  char nobody[16];  // a display number no server has taken
-  for (int number = 90;; ++number) {
-    std::snprintf(nobody, sizeof nobody, ":%d", number);
-    if (!std::filesystem::exists(std::string("/tmp/.X11-unix/X") + (nobody + 1))) break;
-  }
-  for (const char* name : {static_cast<const char*>(nobody), "no display"}) {
-    std::string error;
-    EXPECT_EQ(platform::NativeDisplay::open(name, error), nullptr) << name;
-    EXPECT_FALSE(error.empty());
-  }
-}
-
 // A 16-bit screen, whose pixels are not the back buffer's words: each one is converted. Then the
-// server goes away under the open window: the pump says so, nothing ends the process.
+// server goes away under the open window: the pump says so, nothing ends the process, and its
+// display, like a name that is none, no longer opens.
 TEST(X11Display, SixteenBitScreenShowsConvertedColoursAndALostServerBreaksTheConnectionOnly) {
   testsupport::XvfbServer server(16);
   ASSERT_TRUE(server.running()) << server.error();
@@ -329,6 +303,11 @@ TEST(X11Display, SixteenBitScreenShowsConvertedColoursAndALostServerBreaksTheCon
   window->presentAll();
   window->resize(50, 50);
   EXPECT_FALSE(display->createTopLevel(10, 10, "late"));
+  for (const std::string& name : {server.displayName(), std::string("no display")}) {
+    std::string why;
+    EXPECT_EQ(platform::NativeDisplay::open(name.c_str(), why), nullptr) << name;
+    EXPECT_FALSE(why.empty());
+  }
 }
 
 }  // namespace

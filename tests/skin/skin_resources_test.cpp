@@ -2,7 +2,6 @@
 // the window addresses present with the frames it needs, and eight skins that look different
 // when the framework draws them.
 
-#include <cairo.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -15,12 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "framework/resource_file.h"
 #include "gui/epi_alpha_control_text.h"
-#include "gui/epi_alpha_panel.h"
 #include "gui/epi_picture.h"
-#include "gui/panel_resource.h"
-#include "gui/picture_cache.h"
+#include "gui/panel_test_support.h"
 #include "plugin/parameter_descriptor.h"
 
 namespace {
@@ -64,16 +60,10 @@ class SkinResources : public ::testing::Test {
     EXPECT_TRUE(panel.setValue(0, int16_t(skin)));
     EXPECT_TRUE(id != kAboutPanel || panel.setValue(8, int16_t(skin)));  // its second background
     panel.setActive(true);
-    cairo_surface_t* surface =
-        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, panel.width(), panel.height());
-    cairo_t* cr = cairo_create(surface);
-    panel.draw(cr);
-    cairo_destroy(cr);
-    cairo_surface_flush(surface);
-    const auto* data = reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(surface));
-    std::vector<uint32_t> pixels(data, data + size_t(panel.width()) * size_t(panel.height()));
-    cairo_surface_destroy(surface);
-    return pixels;
+    const auto image =
+        testsupport::drawn(panel.width(), panel.height(), [&](cairo_t* cr) { panel.draw(cr); });
+    const auto* data = reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(image.get()));
+    return {data, data + size_t(panel.width()) * size_t(panel.height())};
   }
 
   static inline bool opened_ = false;
