@@ -84,21 +84,11 @@ bool JackServer::launch() {
   // No real-time scheduling (not allowed everywhere); few ports, for a small shared memory
   // segment; synchronous, so clients run in the order of their connections every cycle, and a
   // period played into the loopback comes back in order.
-  const std::vector<std::string> args = {"jackd",
-                                         "-n",
-                                         name_,
-                                         "-r",
-                                         "-p",
-                                         "32",
-                                         "-S",
-                                         "-L",
-                                         "2",
-                                         "-d",
-                                         "dummy",
-                                         "-r",
-                                         std::to_string(sampleRate_),
-                                         "-p",
-                                         std::to_string(period_)};
+  // clang-format off
+  const std::vector<std::string> args = {
+      "jackd", "-n", name_, "-r", "-p", "32", "-S", "-L", "2", "-d", "dummy",
+      "-r", std::to_string(sampleRate_), "-p", std::to_string(period_)};
+  // clang-format on
   pid_ = spawnServer(args, log);
   if (pid_ < 0) error_ = "cannot fork for jackd";
   return error_.empty();
