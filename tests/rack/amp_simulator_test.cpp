@@ -45,7 +45,7 @@ TEST(AmpSimulator, BypassFlagsSkipTheirSections) {
   EXPECT_GT(largestDifference(run(*amp, in), in), 0.3f);
 }
 
-TEST(AmpSimulator, ModelsVolumeLawsAndTheirDefaultsAtANewFormat) {
+TEST(AmpSimulator, ModelsVolumeLawsPresenceAndTheDefaultsAtANewFormat) {
   const std::vector<float> in = testsupport::whiteNoise(64 * 40, 0.3f);
   auto render = [&](float gain, float volume) {
     auto amp = freshAmp();
@@ -64,6 +64,16 @@ TEST(AmpSimulator, ModelsVolumeLawsAndTheirDefaultsAtANewFormat) {
     amp.setPreamp(model, 0.2f, 0, volume);
     EXPECT_NEAR(20 * std::log10(amp.volumeGain()), gainDb, 1e-4) << model << " at " << volume;
   }
+
+  // Presence is flat at 0 and peaks near 2800 Hz at full scale: 17592.9 rad/s lands at
+  // 2 atan(w / 2fs) after the bilinear mapping.
+  amp.setToneStack(0, 0.5f, 0.5f, 0.5f, 0.0f);
+  for (double hz : {50.0, 1000.0, 2800.0, 12000.0})
+    EXPECT_NEAR(std::abs(amp.presenceResponse(hz)), 1.0, 1e-5) << hz;
+  amp.setToneStack(0, 0.5f, 0.5f, 0.5f, 127.0f / 128.0f);
+  const double centre = std::atan(17592.92 / (2.0 * 44100)) * 44100 / std::numbers::pi;
+  EXPECT_NEAR(racktest::db(amp.presenceResponse(centre)), 9.92, 0.05);
+  EXPECT_NEAR(std::abs(amp.presenceResponse(30.0)), 1.0, 0.01);
 
   // Out-of-table selections change nothing; a new format returns to the built-in models.
   amp.setPreampModel(7);
@@ -104,18 +114,6 @@ TEST(AmpSimulator, OverdriveRestartsOnlyAfterBeingSwitchedOffAndTheSpringRunsAtZ
     return run(*amp, std::vector<float>(64 * 60));
   };
   EXPECT_GT(largestDifference(springTail(1.0f), springTail(0.0f)), 1e-4f);
-}
-
-TEST(AmpSimulator, PresenceIsFlatAtZeroAndPeaksNear2800HzAtFull) {
-  rack::AmpSimulator amp;
-  amp.setToneStack(0, 0.5f, 0.5f, 0.5f, 0.0f);
-  for (double hz : {50.0, 1000.0, 2800.0, 12000.0})
-    EXPECT_NEAR(std::abs(amp.presenceResponse(hz)), 1.0, 1e-5) << hz;
-  amp.setToneStack(0, 0.5f, 0.5f, 0.5f, 127.0f / 128.0f);  // the knob at full scale
-  // 17592.9 rad/s lands at 2 atan(w / 2fs) after the bilinear mapping.
-  const double centre = std::atan(17592.92 / (2.0 * 44100)) * 44100 / std::numbers::pi;
-  EXPECT_NEAR(racktest::db(amp.presenceResponse(centre)), 9.92, 0.05);
-  EXPECT_NEAR(std::abs(amp.presenceResponse(30.0)), 1.0, 0.01);
 }
 
 // After a NaN every filter of the amp holds it; recover() clears them all, so the next blocks
