@@ -65,22 +65,6 @@ TEST(PanelGlide, ShownFrameFollowsTheClock) {
   }
 }
 
-TEST(PanelGlide, InactivePanelTakesValuesAtOnceAndDrawsNothing) {
-  TestRig rig;
-  rig.panel.setValue(16, 100);
-  rig.panel.setActive(false);  // a glide under way ends on its target
-  auto* knob = static_cast<gui::epiAlphaControl_rotary*>(rig.panel.control(16));
-  EXPECT_EQ(knob->shownFrame(), 100);
-  rig.panel.setValue(16, 30);
-  EXPECT_EQ(knob->shownFrame(), 30);
-  EXPECT_EQ(Canvas(rig.panel).pixel(11, 11), 0u);
-  EXPECT_FALSE(rig.panel.handleEvent(mouse(Type::kButtonPress, 11, 11)));
-  EXPECT_TRUE(rig.panel.drawChanged(nullptr).empty());
-
-  rig.panel.setActive(true);
-  EXPECT_EQ(rig.frameOf(11, 11), 30);
-}
-
 TEST(Panel, MetersClampAndLightTheirLeds) {
   // LED meter 59: LED i sits 6 px above LED i - 1, LED 0 at the bottom (y 58); values 0..3
   // light LEDs 0..v. Segment meter 62: segments 5 px apart from the left; v lights v of them.
@@ -134,7 +118,7 @@ TEST(Panel, FailsCleanlyWithoutItsPictures) {
   EXPECT_FALSE(loaded.load(file, 12, pictures));
 }
 
-TEST(Panel, ClicksReportOnReleaseInsideAndChangedAreaCoversWhatChanged) {
+TEST(Panel, ClicksReportOnReleaseInsideChangedAreaCoversWhatChangedInactiveDrawsNothing) {
   TestRig rig;
   const auto click = [&](int32_t x, int32_t y, int32_t releaseX) {
     rig.reports.log.clear();
@@ -177,9 +161,21 @@ TEST(Panel, ClicksReportOnReleaseInsideAndChangedAreaCoversWhatChanged) {
   rig.panel.tick();
   rig.panel.hide(14);
   EXPECT_EQ(rig.panel.changedArea(), (gui::Rect{10, 10, 34, 34}));
+
+  // Inactive: a glide under way ends on its target, values are taken at once, nothing is drawn
+  // or clicked; active again, the whole panel is redrawn.
+  rig.panel.setValue(16, 100);
   rig.panel.setActive(false);
+  auto* knob = static_cast<gui::epiAlphaControl_rotary*>(rig.panel.control(16));
+  EXPECT_EQ(knob->shownFrame(), 100);
+  rig.panel.setValue(16, 30);
+  EXPECT_EQ(knob->shownFrame(), 30);
+  EXPECT_EQ(Canvas(rig.panel).pixel(11, 11), 0u);
+  EXPECT_FALSE(rig.panel.handleEvent(mouse(Type::kButtonPress, 11, 11)));
+  EXPECT_TRUE(rig.panel.drawChanged(nullptr).empty());
   rig.panel.setActive(true);
   EXPECT_EQ(rig.panel.changedArea(), (gui::Rect{0, 0, 100, 100}));
+  EXPECT_EQ(rig.frameOf(11, 11), 30);
 }
 
 TEST(Panel, TextsAndScrollingPicture) {

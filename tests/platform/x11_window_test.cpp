@@ -193,8 +193,8 @@ TEST_F(X11WindowTest, ChildOfAForeignParentGetsInputAndSurvivesTheParent) {
     input_->press(1);
     input_->release(1);
     ASSERT_TRUE(pumpUntil(recorder, Type::kButtonRelease));
-    EXPECT_EQ(recorder.last(Type::kButtonPress)->x, 10);
-    EXPECT_EQ(recorder.last(Type::kButtonPress)->y, 15);
+    const auto press = recorder.last(Type::kButtonPress);
+    EXPECT_EQ(std::pair(press->x, press->y), std::pair(10, 15));
 
     XDestroyWindow(host_, parent);
     XSync(host_, False);
@@ -261,8 +261,8 @@ TEST_F(X11WindowTest, BackBufferReachesTheScreenSurvivesResizesAndWritesAPng) {
   cairo_surface_t* png = cairo_image_surface_create_from_png(path.c_str());
   std::filesystem::remove(path);
   ASSERT_EQ(cairo_surface_status(png), CAIRO_STATUS_SUCCESS);
-  EXPECT_EQ(cairo_image_surface_get_width(png), 150);
-  EXPECT_EQ(cairo_image_surface_get_height(png), 90);
+  EXPECT_EQ(std::pair(cairo_image_surface_get_width(png), cairo_image_surface_get_height(png)),
+            std::pair(150, 90));
   EXPECT_EQ(pixelAt(png, 10, 10), 0xffff0000u);
   cairo_surface_destroy(png);
   EXPECT_FALSE(window->writePng("/nonexistent-folder/shot.png"));
