@@ -10,7 +10,7 @@ namespace {
 
 using plugintest::makeProcessor;
 
-TEST(SettingsText, ExportThenImportRestoresAllValues) {
+TEST(SettingsText, ExportThenImportRestoresAllValuesAndOlderFilesRead) {
   plugintest::TempDir dir;
   const std::string path = dir.file("current.txt");
   auto p = makeProcessor();
@@ -47,24 +47,20 @@ TEST(SettingsText, ExportThenImportRestoresAllValues) {
   EXPECT_EQ(q->rack()->productParameter(63), 1) << "cabinet";
   EXPECT_EQ(q->rack()->productParameter(62), 3) << "amp model";
   EXPECT_EQ(q->rack()->productParameter(65), 2) << "wah mode";
-}
 
-TEST(SettingsText, FilesKeyedByNameAloneAndMissingFiles) {
-  plugintest::TempDir dir;
-  const std::string path = dir.file("old.txt");
+  // Older files: keys by name alone, in any case, some missing.
   std::ofstream(path) << "Wah Mode:2\nvolume:50";
-  auto p = makeProcessor();
-  ASSERT_TRUE(p->loadSettings(path));
-  EXPECT_EQ(p->parameterValue(2), 2.0f);
-  EXPECT_EQ(p->parameterValue(19), 2.0f) << "falls back to the shared name";
-  EXPECT_EQ(p->parameterValue(18), 50.0f) << "keys match without case";
-  EXPECT_EQ(p->parameterValue(0), 0.0f) << "a missing key reads as 0";
+  ASSERT_TRUE(q->loadSettings(path));
+  EXPECT_EQ(q->parameterValue(2), 2.0f);
+  EXPECT_EQ(q->parameterValue(19), 2.0f) << "falls back to the shared name";
+  EXPECT_EQ(q->parameterValue(18), 50.0f) << "keys match without case";
+  EXPECT_EQ(q->parameterValue(0), 0.0f) << "a missing key reads as 0";
 
-  auto q = makeProcessor();
-  EXPECT_FALSE(q->loadSettings(dir.file("missing.txt")));
-  EXPECT_EQ(q->parameterValue(0), 64.0f);
-  EXPECT_FALSE(q->anyParameterChanged());
-  EXPECT_FALSE(q->saveSettings(dir.file("no such folder/x.txt")));
+  auto r = makeProcessor();
+  EXPECT_FALSE(r->loadSettings(dir.file("missing.txt")));
+  EXPECT_EQ(r->parameterValue(0), 64.0f);
+  EXPECT_FALSE(r->anyParameterChanged());
+  EXPECT_FALSE(r->saveSettings(dir.file("no such folder/x.txt")));
 }
 
 }  // namespace

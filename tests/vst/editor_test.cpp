@@ -97,12 +97,11 @@ int hostIoError(Display*) {
 class Editor : public testsupport::XvfbTest {
  protected:
   // The editors' fonts stay in cairo's and fontconfig's process-wide caches, which a plug-in
-  // must leave alone (its host may draw with them too); every instance is gone here, so the
-  // leak check may see a clean heap.
+  // leaves alone (its host may draw with them too): the host lets them go for the leak check.
+  // Fontconfig comes with cairo; this program does not link it by name.
   static void TearDownTestSuite() {
     XvfbTest::TearDownTestSuite();
     cairo_debug_reset_static_data();
-    // Fontconfig comes with cairo; this program does not link it by name.
     if (void* fini = dlsym(RTLD_DEFAULT, "FcFini")) reinterpret_cast<void (*)()>(fini)();
   }
 
