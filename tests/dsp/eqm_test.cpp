@@ -34,20 +34,14 @@ TEST(EQm, NeutralSettingsCopyTheInputExactly) {
   const std::vector<float> noise = testsupport::whiteNoise(2 * 20000, 1.0f);
   // The defaults, and the same neutral gains after the frequencies and Q switches have moved:
   // a band at 0 dB is skipped whatever its frequency.
-  auto defaults = makeEq({}, 2);
-  auto moved = makeEq({{kHighShelfFreq, 5},
-                       {kHighMidFreq, 120},
-                       {kHighMidQ, 127},
-                       {kLowMidFreq, 3},
-                       {kLowMidQ, 100},
-                       {kLowShelfFreq, 127},
-                       {kHighShelfGain, 64},
-                       {kHighMidGain, 64},
-                       {kLowMidGain, 64},
-                       {kLowShelfGain, 64},
-                       {kHighPassFreq, 0},
-                       {kLowPassFreq, 127}},
-                      2);
+  const std::pair<int, int> moves[] = {
+      {kHighShelfFreq, 5}, {kHighMidFreq, 120},  {kHighMidQ, 127},     {kLowMidFreq, 3},
+      {kLowMidQ, 100},     {kLowShelfFreq, 127}, {kHighShelfGain, 64}, {kHighMidGain, 64},
+      {kLowMidGain, 64},   {kLowShelfGain, 64},  {kHighPassFreq, 0},   {kLowPassFreq, 127}};
+  auto defaults = makeEq({}, 2), moved = makeEq({}, 2);
+  for (auto [controller, value] : moves)
+    moved->processEvent(dsp::EffectEvent::controller(uint8_t(controller), uint8_t(value)));
+  testsupport::settleWith(*moved, {});
   for (dsp::EQm* fx : {defaults.get(), moved.get()}) {
     EXPECT_EQ(runInBlocks(*fx, noise, 2), noise);
     std::vector<float> inPlace = noise;

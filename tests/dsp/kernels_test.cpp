@@ -22,9 +22,7 @@ TEST(Library, NoiseTableFromTheSeedIsTinyUniformNoiseAddedEvery512Samples) {
   for (int i = 0; i < dsp::library::kNoiseTableSize; ++i) {
     x = x * 1103515245u + 12345u;
     ASSERT_FLOAT_EQ(table[i], float((double(x & 0x3FFFFFFF) / 536870912.0 - 1.0) * 1e-20)) << i;
-    ASSERT_TRUE(std::isnormal(table[i]) || table[i] == 0.0f);
   }
-  EXPECT_NEAR(table[0], -9.4452e-21f, 1e-24f);
   // The shared seed goes on from where the table left it, and an earlier seed is kept.
   EXPECT_EQ(dsp::library::seed(), x);
   dsp::library::seedIfUnset(5);
@@ -79,14 +77,10 @@ TEST(FastClipper, QuadraticKneesHardClipsAndPassThroughModes) {
   };
   // Knees from 0.5 up to the ceiling 1.0 reached at 1.5, and from -0.3 down to -0.8 at -1.3.
   c.setMode(7, 1.0f, -0.8f, 0.5f, -0.3f);
-  for (auto [x, y] : {std::pair{0.2f, 0.2f},
-                      {0.5f, 0.5f},
-                      {1.0f, 0.875f},
-                      {1.5f, 1.0f},
-                      {7.0f, 1.0f},
-                      {-0.3f, -0.3f},
-                      {-1.3f, -0.8f},
-                      {-5.0f, -0.8f}})
+  const std::pair<float, float> knees[] = {{0.2f, 0.2f},   {0.5f, 0.5f},  {1.0f, 0.875f},
+                                           {1.5f, 1.0f},   {7.0f, 1.0f},  {-0.3f, -0.3f},
+                                           {-1.3f, -0.8f}, {-5.0f, -0.8f}};
+  for (auto [x, y] : knees)
     EXPECT_FLOAT_EQ(clip(x), y) << x;
   // Slopes: 1 where a knee leaves the line, 0 where it meets the ceiling; monotonic.
   const float h = 1e-3f;

@@ -9,6 +9,7 @@
 #include "dsp/hall_reverb.h"
 #include "dsp/plate_reverb.h"
 #include "dsp/room_reverb.h"
+#include "support/effect_probe.h"
 #include "support/signals.h"
 
 namespace {
@@ -26,14 +27,6 @@ std::unique_ptr<TankReverb> makeSpace(int which, int rate = 44100) {
   if (which == 2) fx = std::make_unique<dsp::TRoomReverb>(nullptr, 0);
   fx->setFormat(2, rate);
   return fx;
-}
-
-// Sends a controller value, then runs silence until every glide has arrived.
-void settle(TankReverb& fx, int controller, int value) {
-  fx.processEvent(dsp::EffectEvent::controller(uint8_t(controller), uint8_t(value)));
-  std::vector<float> silence(128 * fx.outputChannels(), 0.0f);
-  for (int i = 0; i < 45; ++i)
-    fx.process(silence.data(), silence.data(), 128);
 }
 
 // Spot checks of the delay tables, `advanced` samples after a reset: the long one (Ambient
@@ -160,7 +153,9 @@ TEST(PlateReverb, LevelSetsTheDryShareAndChannelsTheWetGain) {
       ASSERT_NEAR(mo[i] - dry, 2.0f * (so[2 * i] - dry), 1e-5f);
     }
   }
-  settle(stereo, kLevel, 0);
+  // Level 0 while the tail still rings: only the dry input is heard.
+  stereo.processEvent(dsp::EffectEvent::controller(kLevel, 0));
+  testsupport::runInBlocks(stereo, std::vector<float>(2 * 8192, 0.0f), 2);
   const std::vector<float> y = testsupport::whiteNoise(2 * 128, 0.5f, 4);
   stereo.process(so.data(), y.data(), 128);
   EXPECT_EQ(so, y);
@@ -194,7 +189,7 @@ TEST(ReverbSpaces, HallOutlastsPlateOutlastsRoomAtEveryTime) {
     double t60[3];
     for (int which = 0; which < 3; ++which) {
       auto fx = makeSpace(which);
-      settle(*fx, kTime, time);
+      testsupport::settleWith(*fx, {{kTime, time}});
       // The plate's tail outlasts its decayTime by its loop's ratio to 0.3 s; the others'
       // decayTime is their 60 dB time. The damping takes the treble off first, so the early
       // decay runs a little fast; at Time 0 the first passes through the tank dominate and
@@ -209,10 +204,10 @@ TEST(ReverbSpaces, HallOutlastsPlateOutlastsRoomAtEveryTime) {
   }
   // The plate's Time scale, worked.
   auto plate = makeSpace(1);
-  settle(*plate, kTime, 0);
+  testsupport::settleWith(*plate, {{kTime, 0}});
   EXPECT_NEAR(plate->decayTime(), 0.8, 1e-5);
   EXPECT_NEAR(plate->decay(), 0.0750, 5e-5);
-  settle(*plate, kTime, 64);
+  testsupport::settleWith(*plate, {{kTime, 64}});
   EXPECT_NEAR(plate->decayTime(), 3.34, 0.005);
   EXPECT_NEAR(plate->decay(), 0.537, 0.001);
 
@@ -221,7 +216,7 @@ TEST(ReverbSpaces, HallOutlastsPlateOutlastsRoomAtEveryTime) {
   for (int which : {0, 1, 2}) {
     auto fx = makeSpace(which);
     const double full = measureT60(*fx, fx->decayTime());
-    settle(*fx, kAmbient, 0);
+    testsupport::settleWith(*fx, {{kAmbient, 0}});
     EXPECT_NEAR(measureT60(*fx, fx->decayTime() / 2) / full, 0.5, 0.08) << which;
     auto fast = makeSpace(which, 96000);
     EXPECT_EQ(fast->tankSize(), (which == 0 ? 2 : 1) * kN);

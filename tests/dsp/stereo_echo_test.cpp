@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -23,65 +24,57 @@ enum Controller { kMode = 27, kFeedBack = 28, kSpeed = 29, kLevel = 115, kBandWi
 struct Event {
   int frame;
   float value;
-  bool operator<(const Event& o) const { return frame < o.frame; }
 };
+using Events = std::vector<Event>;
 
 // An echo fed in the rack's blocks of 64 frames, collecting all it plays.
-struct Rig {
+struct Rig : testsupport::EffectRig<TStereoEcho> {
   explicit Rig(int channels, std::initializer_list<std::pair<int, int>> settings = {})
-      : channels(channels) {
-    fx.setFormat(channels, 44100);
+      : EffectRig(channels, 44100, dsp::kFlagObeyTempo) {
     for (auto [controller, value] : settings)
       cc(controller, value);
   }
-  uint32_t cc(int controller, int value) {
-    return fx.processEvent(EffectEvent::controller(uint8_t(controller), uint8_t(value)));
-  }
-  void feed(const std::vector<float>& in) {
-    const std::vector<float> played = testsupport::runInBlocks(fx, in, channels);
+  void play(const std::vector<float>& in) {
+    const std::vector<float> played = feed(in);
     out.insert(out.end(), played.begin(), played.end());
   }
-  void silence(int frames) { feed(std::vector<float>(frames * channels, 0.0f)); }
+  void silence(int frames) { play(std::vector<float>(frames * channels, 0.0f)); }
   void impulse(float left, float right = 0.0f) {
     std::vector<float> frame{left, right};
     frame.resize(channels);
-    feed(frame);
+    play(frame);
   }
   // Lets the gliding parameters arrive, then forgets what was played.
   void settle() {
-    silence(8192);
+    EffectRig::settle(8192);
     out.clear();
   }
-  int frames() const { return static_cast<int>(out.size()) / channels; }
   // Every audible sample of one output channel.
-  std::vector<Event> events(int channel) const {
-    std::vector<Event> found;
-    for (int i = 0; i < frames(); ++i)
-      if (std::fabs(out[i * channels + channel]) > 1e-7f)
-        found.push_back({i, out[i * channels + channel]});
+  Events events(int channel) const {
+    Events found;
+    for (size_t i = channel; i < out.size(); i += channels)
+      if (std::fabs(out[i]) > 1e-7f) found.push_back({int(i) / channels, out[i]});
     return found;
   }
-  void expectEvents(int channel, std::vector<Event> expected) const {
-    std::sort(expected.begin(), expected.end());
-    const std::vector<Event> actual = events(channel);
+  void expectEvents(int channel, Events expected) const {
+    std::sort(expected.begin(), expected.end(), [](Event a, Event b) { return a.frame < b.frame; });
+    const Events actual = events(channel);
     ASSERT_EQ(actual.size(), expected.size()) << "channel " << channel;
-    for (size_t i = 0; i < expected.size(); ++i) {
-      EXPECT_EQ(actual[i].frame, expected[i].frame) << "channel " << channel << " event " << i;
-      EXPECT_NEAR(actual[i].value, expected[i].value, 2e-5)
-          << "channel " << channel << " event " << i;
-    }
+    for (size_t i = 0; i < expected.size(); ++i)
+      EXPECT_TRUE(actual[i].frame == expected[i].frame &&
+                  std::fabs(actual[i].value - expected[i].value) < 2e-5f)
+          << "channel " << channel << ": " << actual[i].frame << " " << actual[i].value
+          << ", expected " << expected[i].frame << " " << expected[i].value;
   }
 
-  TStereoEcho fx{nullptr, dsp::kFlagObeyTempo};
-  int channels;
   std::vector<float> out;
 };
 
 TEST(StereoEcho, DelayFollowsSpeedAndTempo) {
-  Rig answers(2);
-  EXPECT_EQ(answers.cc(kMode, 4), 3125u);  // int(value x 100000)
-  EXPECT_EQ(answers.cc(kLevel, 127), 99218u);
-  EXPECT_EQ(answers.cc(50, 3), dsp::kNotHandled);
+  TStereoEcho answers(nullptr, 0);
+  EXPECT_EQ(answers.processEvent(EffectEvent::controller(kMode, 4)), 3125u);  // int(v x 100000)
+  EXPECT_EQ(answers.processEvent(EffectEvent::controller(kLevel, 127)), 99218u);
+  EXPECT_EQ(answers.processEvent(EffectEvent::controller(50, 3)), dsp::kNotHandled);
 
   struct Case {
     int channels, mode, speed, tempo;
@@ -117,32 +110,25 @@ TEST(StereoEcho, DelayFollowsSpeedAndTempo) {
 }
 
 TEST(StereoEcho, ModesLayTheTapsOutAndPingPongExceptMode4) {
-  const float w = kWet, f = kFeedback, f2 = kFeedback * kFeedback;
-  struct Case {
-    int mode;
-    std::vector<Event> left, right;
-  };
   // An impulse on the left, d = 11760 frames. A repeat that returns on the other side shows
-  // that the feedback crosses between the channels.
-  const std::vector<Case> cases = {
-      {0,
-       {{0, kDry}, {3920, w}, {7840, 0.5f * w}, {27440, w * f2}, {31360, 0.5f * w * f2}},
-       {{19600, 0.5f * w * f}, {23520, w * f}}},
-      {1, {{0, kDry}, {5880, w}, {29400, w * f2}}, {{23520, w * f}}},
-      {2, {{0, kDry}, {11760, w}, {35280, w * f2}}, {{23520, w * f}}},
-      // Tap 3 15 ms (661 samples) short of d, rounded down to 4 samples: 11430 frames.
-      {3, {{0, kDry}, {11430, w}, {34950, w * f2}}, {{23520, w * f}}},
-      {4, {{0, kDry}, {11760, w}, {23520, w * f}, {35280, w * f2}}, {}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE("mode " + std::to_string(c.mode));
-    Rig rig(2, {{kMode, c.mode}, {kLevel, 127}});
+  // that the feedback crosses between the channels: every mode but 4 hears the first repeat
+  // of the feedback on the right at 2d, then the next one back on the left.
+  const float w = kWet, f = kFeedback, f2 = kFeedback * kFeedback;
+  const auto heard = [](int mode, const Events& left, const Events& right) {
+    SCOPED_TRACE("mode " + std::to_string(mode));
+    Rig rig(2, {{kMode, mode}, {kLevel, 127}});
     rig.settle();
     rig.impulse(1.0f);
     rig.silence(36000);
-    rig.expectEvents(0, c.left);
-    rig.expectEvents(1, c.right);
-  }
+    rig.expectEvents(0, left);
+    rig.expectEvents(1, right);
+  };
+  heard(0, {{0, kDry}, {3920, w}, {7840, 0.5f * w}, {27440, w * f2}, {31360, 0.5f * w * f2}},
+        {{19600, 0.5f * w * f}, {23520, w * f}});
+  // Tap 3 is 15 ms (661 samples) short of d, rounded down to 4 samples: 11430 frames.
+  for (auto [mode, tap] : {std::pair{1, 5880}, {2, 11760}, {3, 11430}})
+    heard(mode, {{0, kDry}, {tap, w}, {tap + 23520, w * f2}}, {{23520, w * f}});
+  heard(4, {{0, kDry}, {11760, w}, {23520, w * f}, {35280, w * f2}}, {});
 
   // Modes without a layout pass the input unchanged, in place too, and leave the ring alone,
   // so nothing returns once a real layout is chosen again.
@@ -152,7 +138,7 @@ TEST(StereoEcho, ModesLayTheTapsOutAndPingPongExceptMode4) {
     rig.settle();
     rig.cc(kMode, mode);
     const std::vector<float> in = testsupport::whiteNoise(2 * 3000, 1.0f, mode);
-    rig.feed(in);
+    rig.play(in);
     EXPECT_EQ(rig.out, in);
     std::vector<float> inPlace = in;
     rig.fx.process(inPlace.data(), inPlace.data(), 3000);
@@ -176,7 +162,7 @@ TEST(StereoEcho, LevelSharesEchoAndDry) {
   circling.cc(kLevel, 0);
   circling.settle();
   const std::vector<float> in = testsupport::whiteNoise(2 * 20000, 1.0f);
-  circling.feed(in);
+  circling.play(in);
   for (size_t i = 0; i < in.size(); ++i)
     ASSERT_NEAR(circling.out[i], in[i], 1e-6f) << i;
 }
@@ -231,12 +217,9 @@ TEST(StereoEcho, FullFeedbackStillDiesAway) {
     rig.silence(368 * 400);
     // Energy of each repeat: the band-pass never gains, so each holds less than the one before.
     std::vector<double> energy;
-    for (int start = 368; start + 368 <= rig.frames(); start += 368) {
-      double e = 0.0;
-      for (int i = start; i < start + 368; ++i)
-        e += double(rig.out[i]) * rig.out[i];
-      energy.push_back(e);
-    }
+    for (size_t start = 368; start + 368 <= rig.out.size(); start += 368)
+      energy.push_back(std::inner_product(rig.out.begin() + start, rig.out.begin() + start + 368,
+                                          rig.out.begin() + start, 0.0));
     for (size_t i = 1; i < energy.size(); ++i)
       ASSERT_LT(energy[i], energy[i - 1]) << "repeat " << i;
     if (bandWidth == 127) {
@@ -269,49 +252,41 @@ TEST(StereoEcho, ResetClearsTheRingOnlyWhenNotClean) {
 
 TEST(StereoEcho, LongerDelayDoesNotReplayWhatWasHeard) {
   // FeedBack 0, so the ring holds only the dry input. Impulse A at frame 0 is older than the
-  // delay when Speed doubles; impulse B is younger and must survive. On a stale ring A
-  // returns as well.
+  // delay when Speed doubles; impulse B (half as loud) is younger and must survive. On a stale
+  // ring A returns as well.
   for (bool clean : {true, false}) {
     SCOPED_TRACE(clean ? "clean ring" : "stale ring");
-    // Mono mode 0 reads tap 2: 7840 frames, then 15680. B at 8000, Speed changes at 9000.
-    Rig mono(1, {{kFeedBack, 0}, {kLevel, 127}});
-    mono.settle();
-    if (clean) mono.fx.reset();
-    mono.impulse(1.0f);
-    mono.silence(7999);
-    mono.impulse(0.5f);
-    mono.silence(999);
-    mono.cc(kSpeed, 64);
-    mono.silence(16000);
-    std::vector<Event> expected = {
-        {0, kDry}, {7840, kWet}, {8000, 0.5f * kDry}, {23680, 0.5f * kWet}};
-    if (!clean) expected.push_back({15680, kWet});
-    mono.expectEvents(0, expected);
-
-    // Stereo mode 0: taps at 3920, 7840 and 11760 frames, doubled at frame 12000; B at 11000.
-    Rig stereo(2, {{kFeedBack, 0}, {kLevel, 127}});
-    stereo.settle();
-    if (clean) stereo.fx.reset();
-    stereo.impulse(1.0f, 1.0f);
-    stereo.silence(10999);
-    stereo.impulse(0.5f, 0.5f);
-    stereo.silence(999);
-    stereo.cc(kSpeed, 64);
-    stereo.silence(24000);
-    std::vector<Event> left = {{0, kDry},
-                               {3920, kWet},
-                               {7840, 0.5f * kWet},
-                               {11000, 0.5f * kDry},
-                               {18840, 0.5f * kWet},
-                               {26680, 0.25f * kWet}};
-    std::vector<Event> right = {{0, kDry},     {7840, 0.5f * kWet},   {11000, 0.5f * kDry},
-                                {11760, kWet}, {26680, 0.25f * kWet}, {34520, 0.5f * kWet}};
+    const auto check = [clean](int channels, int b, int change, Events left, Events right) {
+      Rig rig(channels, {{kFeedBack, 0}, {kLevel, 127}});
+      rig.settle();
+      if (clean) rig.fx.reset();
+      rig.impulse(1.0f, 1.0f);
+      rig.silence(b - 1);
+      rig.impulse(0.5f, 0.5f);
+      rig.silence(change - b - 1);
+      rig.cc(kSpeed, 64);
+      rig.silence(2 * change);
+      rig.expectEvents(0, left);
+      if (channels == 2) rig.expectEvents(1, right);
+    };
+    // Mono mode 0 reads tap 2: 7840 frames, then 15680.
+    Events mono = {{0, kDry}, {7840, kWet}, {8000, 0.5f * kDry}, {23680, 0.5f * kWet}};
+    if (!clean) mono.push_back({15680, kWet});
+    check(1, 8000, 9000, mono, {});
+    // Stereo mode 0: taps at 3920, 7840 and 11760 frames.
+    Events left = {{0, kDry},
+                   {3920, kWet},
+                   {7840, 0.5f * kWet},
+                   {11000, 0.5f * kDry},
+                   {18840, 0.5f * kWet},
+                   {26680, 0.25f * kWet}};
+    Events right = {{0, kDry},     {7840, 0.5f * kWet},   {11000, 0.5f * kDry},
+                    {11760, kWet}, {26680, 0.25f * kWet}, {34520, 0.5f * kWet}};
     if (!clean) {
       left.push_back({15680, 0.5f * kWet});
       right.insert(right.end(), {{15680, 0.5f * kWet}, {23520, kWet}});
     }
-    stereo.expectEvents(0, left);
-    stereo.expectEvents(1, right);
+    check(2, 11000, 12000, left, right);
   }
 }
 
@@ -324,17 +299,10 @@ TEST(StereoEcho, MonoRepeatsDoNotDependOnBlockingOrPlace) {
   const auto render = [&](int block, bool inPlace) {
     Rig rig(1, {{kMode, 2}, {kFeedBack, 120}, {kSpeed, 20}, {kLevel, 100}, {kBandWidth, 40}});
     rig.silence(8192);  // parameters glide per call: the same way for every rendering
-    std::vector<float> out(kFrames), scratch(block);
-    for (int pos = 0; pos < kFrames; pos += block) {
-      const int n = std::min(block, kFrames - pos);
-      if (inPlace) {
-        std::copy_n(in.begin() + pos, n, scratch.begin());
-        rig.fx.process(scratch.data(), scratch.data(), n);
-        std::copy_n(scratch.begin(), n, out.begin() + pos);
-      } else {
-        rig.fx.process(out.data() + pos, in.data() + pos, n);
-      }
-    }
+    std::vector<float> out = in;
+    for (int pos = 0; pos < kFrames; pos += block)
+      rig.fx.process(out.data() + pos, (inPlace ? out : in).data() + pos,
+                     std::min(block, kFrames - pos));
     return out;
   };
   const std::vector<float> reference = render(64, false);
