@@ -36,9 +36,6 @@ struct SineRig {
     }
     return played;
   }
-  void send(int controller, int value) {
-    fx->processEvent(dsp::EffectEvent::controller(uint8_t(controller), uint8_t(value)));
-  }
   std::unique_ptr<TLeslie> fx;
   double hz;
   float amplitude;
@@ -95,10 +92,10 @@ TEST(Leslie, RotorsTurnAtChoraleAndTremoloRatesAndRampBetweenThem) {
     SineRig rig(2, {{kLoHi, p.loHi}}, p.toneHz, 0.1f);
     rig.run(0.5);
     EXPECT_NEAR(meanRate(rig.run(12.0)), p.slowHz, 0.03 * p.slowHz) << p.toneHz;
-    rig.send(kSpeed, 127);
+    rig.fx->processEvent(dsp::EffectEvent::controller(kSpeed, 127));
     up[r] = risingTimes(rig.run(8.0));
     EXPECT_NEAR(meanRate(rig.run(4.0)), p.fastHz, 0.03 * p.fastHz) << p.toneHz;
-    rig.send(kSpeed, 0);
+    rig.fx->processEvent(dsp::EffectEvent::controller(kSpeed, 0));
     down[r++] = risingTimes(rig.run(8.0));
   }
   // Not a jump: the first cycle after each switch is far from the new speed, and the next ones
