@@ -1,19 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <functional>
-#include <memory>
-#include <string>
-#include <vector>
-
-#include "framework/four_cc.h"
 #include "gui/epi_dialog.h"
 #include "gui/epi_label.h"
 #include "gui/epi_list_control.h"
 #include "gui/epi_message_box.h"
 #include "gui/epi_push_button.h"
 #include "gui/epi_text_dialog.h"
-#include "gui/epi_text_field.h"
 #include "panel_test_support.h"
 #include "window_test_support.h"
 

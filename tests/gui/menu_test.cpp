@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <string>
-
-#include "framework/four_cc.h"
 #include "gui/epi_menu.h"
 #include "gui/epi_menu_bar.h"
 #include "panel_test_support.h"

@@ -2,13 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cairo.h>
-
-#include <cmath>
-#include <cstring>
 #include <limits>
 
-#include "framework/resource_file.h"
 #include "framework/scratch_folder.h"
 #include "gui/epi_picture.h"
 #include "panel_test_support.h"

@@ -2,10 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <memory>
 #include <optional>
-#include <vector>
 
 #include "gui/epi_alpha_control_knob.h"
 #include "gui/epi_alpha_control_rotary.h"

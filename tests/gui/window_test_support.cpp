@@ -21,14 +21,4 @@ std::string WindowTest::titleOf(const gui::epiWindow& window) {
   return title;
 }
 
-uint64_t WindowTest::parentOf(const gui::epiWindow& window) {
-  Window root = 0, parent = 0;
-  Window* children = nullptr;
-  unsigned int count = 0;
-  if (!XQueryTree(input_->display(), window.nativeHandle(), &root, &parent, &children, &count))
-    return 0;
-  if (children) XFree(children);
-  return parent;
-}
-
 }  // namespace testsupport

@@ -82,8 +82,6 @@ class WindowTest : public XvfbTest {
   bool onScreen(const gui::epiWindow& window);
   // The X window's title, as the window manager reads it.
   std::string titleOf(const gui::epiWindow& window);
-  // The X window that holds `window`.
-  uint64_t parentOf(const gui::epiWindow& window);
 
   gui::epiEngineClass engine_;
   std::unique_ptr<XTestInput> input_;

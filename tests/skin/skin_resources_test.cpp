@@ -10,9 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <memory>
 #include <string>
-#include <vector>
 
 #include "gui/epi_alpha_control_text.h"
 #include "gui/epi_picture.h"
