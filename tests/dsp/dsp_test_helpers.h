@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <initializer_list>
@@ -39,6 +40,13 @@ inline double mappedHz(double w, int rate = kRate) {
 
 inline double dB(double ratio) {
   return 20.0 * std::log10(ratio);
+}
+
+inline float maxDifference(const std::vector<float>& a, const std::vector<float>& b) {
+  float worst = 0.0f;
+  for (size_t i = 0; i < a.size(); ++i)
+    worst = std::max(worst, std::fabs(a[i] - b[i]));
+  return worst;
 }
 
 inline double rms(const std::vector<float>& x) {

@@ -21,9 +21,7 @@ using testsupport::impulseResponse;
 
 // The peak gain of a quiet steady sine after a few hundred 64-frame blocks through fx.
 double sineGain(dsp::TAutomatedEffect& fx, double hz) {
-  std::vector<float> x = dsptest::sine(400 * 64, hz, 0.001f), y(x.size());
-  for (size_t pos = 0; pos < x.size(); pos += 64)
-    fx.process(y.data() + pos, x.data() + pos, 64);
+  const std::vector<float> y = testsupport::runInBlocks(fx, dsptest::sine(400 * 64, hz, 0.001f), 1);
   return *std::max_element(y.begin() + 301 * 64, y.end()) / 0.001;
 }
 
@@ -43,14 +41,12 @@ TEST(Wahwah, PedalPositionAndLoudPlayingSetCentreAndGain) {
 
   // Loud playing with Auto opens the wah to the top.
   auto fx = makeEffect<dsp::TWahwah>({{110, 0}, {113, 127}});
-  std::vector<float> loud = dsptest::sine(50 * 64, 2000, 1.0f), out(64);
-  for (size_t pos = 0; pos < loud.size(); pos += 64)
-    fx->process(loud.data() + pos, loud.data() + pos, 64);
+  testsupport::runInBlocks(*fx, dsptest::sine(50 * 64, 2000, 1.0f), 1);
   EXPECT_EQ(fx->position(), 1.0f);
   EXPECT_NEAR(std::abs(fx->response(mappedHz(1884.9 * std::pow(2.0, 2.3)))), 14.5, 0.15);
 
   // In silence the envelope dies by 0.99 per call, once the detector's own tail is gone.
-  const std::vector<float> silence(64, 0.0f);
+  std::vector<float> silence(64, 0.0f), out(64);
   for (int b = 0; b < 25; ++b) {
     const float before = fx->envelope();
     fx->process(out.data(), silence.data(), 64);

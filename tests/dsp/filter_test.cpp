@@ -17,6 +17,7 @@ namespace {
 using cd = std::complex<double>;
 using dsptest::kRate;
 using dsptest::kTwoPi;
+using dsptest::maxDifference;
 
 // The digital response must be the analog prototype evaluated at the frequency the bilinear
 // transform (no prewarping) maps there, within what float coefficients allow.
@@ -91,13 +92,6 @@ TEST(BilinFilter, DesignsMatchTheirAnalogPrototypes) {
   f.setAnalog(1.0f, float(4 * w), 1.0f, float(w));  // a shelf
   expectMatchesPrototype(
       f, [&](cd s) { return (s + 4 * w) / (s + w); }, "analog");
-}
-
-float maxDifference(const std::vector<float>& a, const std::vector<float>& b) {
-  float worst = 0.0f;
-  for (size_t i = 0; i < a.size(); ++i)
-    worst = std::max(worst, std::fabs(a[i] - b[i]));
-  return worst;
 }
 
 // Mono blocks run several samples per step and the remainder sample by sample, so the cut may

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <vector>
 
 #include "dsp/am_modulator.h"
@@ -273,9 +274,7 @@ TEST(TChorusRand, DryWetAndOneRandomStepPerDelayPerCall) {
   const auto first = std::find_if(response.begin() + 1, response.end(),
                                   [](float v) { return std::fabs(v) > 0.01f; });
   EXPECT_NEAR(first - response.begin(), 264, 60);
-  double total = 0.0;
-  for (float v : response)
-    total += v;
+  const double total = std::accumulate(response.begin(), response.end(), 0.0);
   const double feedback = 0.25 * 0.3 + 0.25;  // Depth 32
   EXPECT_NEAR(total, 1.0 / 128.0 + 127.0 / 128.0 / (1.0 - feedback), 0.02);
 }

@@ -84,8 +84,6 @@ TEST(MultibandLimiter, CeilingHoldsAtDriveMax) {
     square[i] = (i / 220) % 2 ? 1.0f : -1.0f;
   const std::vector<Signal> signals = {{"noise", testsupport::whiteNoise(44100, 1.0f, 5)},
                                        {"sine 50 Hz", dsptest::sine(44100, 50, 1.0f)},
-                                       {"sine 1 kHz", dsptest::sine(44100, 1000, 1.0f)},
-                                       {"sine 12 kHz", dsptest::sine(44100, 12000, 1.0f)},
                                        {"square 100 Hz", square}};
   // Bands at their defaults, and bands pushed hard and slow so the output stage does the work.
   for (bool bandsOpen : {false, true}) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "dsp_test_helpers.h"
 #include "support/effect_probe.h"
 #include "support/signals.h"
 
@@ -307,13 +308,9 @@ TEST(StereoEcho, MonoRepeatsDoNotDependOnBlockingOrPlace) {
   };
   const std::vector<float> reference = render(64, false);
   EXPECT_GT(*std::max_element(reference.begin(), reference.end()), 0.5f);
-  for (auto [block, inPlace] : {std::pair{64, true}, {37, true}, {1, false}, {20000, false}}) {
-    const std::vector<float> out = render(block, inPlace);
-    float worst = 0.0f;
-    for (int i = 0; i < kFrames; ++i)
-      worst = std::max(worst, std::fabs(out[i] - reference[i]));
-    EXPECT_LT(worst, 1e-4f) << "blocks of " << block << (inPlace ? ", in place" : "");
-  }
+  for (auto [block, inPlace] : {std::pair{64, true}, {37, true}, {1, false}, {20000, false}})
+    EXPECT_LT(dsptest::maxDifference(render(block, inPlace), reference), 1e-4f)
+        << "blocks of " << block << (inPlace ? ", in place" : "");
 }
 
 }  // namespace
