@@ -23,9 +23,6 @@ constexpr uint32_t kTuner = fourCC("tunn");
 
 class DialogTest : public testsupport::WindowTest {
  protected:
-  void click(const gui::epiWindow& window, const Rect& area) {
-    WindowTest::click(window, area.x + area.width / 2, area.y + area.height / 2);
-  }
   // Clicks a dialog's widget.
   std::function<void(gui::epiDialog&)> clicking(int32_t number) {
     return

@@ -143,13 +143,8 @@ TEST_F(MenuTest, ClickingAnItemRunsItsCommand) {
   const auto moveTo = [&](const Rect& area, int32_t dy = 0) {
     input_->moveTo(id, area.x + area.width / 2, area.y + area.height / 2 + dy);
   };
-  const auto clickAt = [&](const Rect& area) {
-    moveTo(area);
-    input_->press(1);
-    input_->release(1);
-  };
   const auto openMenu = [&](int32_t group) {
-    clickAt(bar.titleArea(group));
+    click(window, bar.titleArea(group));
     return passUntil([&] { return bar.tracking() && engine_.menuWindow() == &window; });
   };
   const auto ranCommand = [&](int32_t command) {
@@ -161,7 +156,7 @@ TEST_F(MenuTest, ClickingAnItemRunsItsCommand) {
 
   SCOPED_TRACE("click a title, click an item");
   ASSERT_TRUE(openMenu(3));
-  clickAt(bar.itemArea(3, 2));
+  click(window, bar.itemArea(3, 2));
   EXPECT_TRUE(ranCommand(40302));
   EXPECT_FALSE(bar.tracking());
   EXPECT_EQ(engine_.menuWindow(), nullptr);
@@ -179,13 +174,13 @@ TEST_F(MenuTest, ClickingAnItemRunsItsCommand) {
   ASSERT_TRUE(openMenu(2));
   moveTo(bar.itemArea(2, 2));
   ASSERT_TRUE(passUntil([&] { return bar.popups().size() == 2; }));
-  clickAt(bar.itemArea(5, 5));
+  click(window, bar.itemArea(5, 5));
   EXPECT_TRUE(ranCommand(40505));
 
   SCOPED_TRACE("separators and disabled items choose nothing; a click outside closes");
   ASSERT_TRUE(openMenu(3));
-  clickAt(bar.itemArea(3, 3));
-  clickAt(bar.itemArea(3, 6));
+  click(window, bar.itemArea(3, 3));
+  click(window, bar.itemArea(3, 6));
   settle();
   EXPECT_TRUE(bar.tracking());
   click(window, 400, 300);

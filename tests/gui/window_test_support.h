@@ -78,6 +78,9 @@ class WindowTest : public XvfbTest {
     input_->press(1);
     input_->release(1);
   }
+  void click(const gui::epiWindow& window, const gui::Rect& area) {
+    click(window, area.x + area.width / 2, area.y + area.height / 2);
+  }
   // Passes until the window is on screen (XTest input reaches only what is shown).
   bool onScreen(const gui::epiWindow& window);
   // The X window's title, as the window manager reads it.
