@@ -34,7 +34,7 @@ class DialogTest : public testsupport::WindowTest {
 };
 
 // Dialogs open at the screen's corner, over the main window; its third menu title lies beyond.
-TEST_F(DialogTest, TextEntryTakesTheOtherWindowsKeysNotTheirClicksAndRepliesWithItsText) {
+TEST_F(DialogTest, TextEntryAndMessageBoxTakeTheOtherWindowsKeysNotTheirClicks) {
   RecordingWindow main(engine_, kMain);
   gui::epiMenuBar& bar = main.menuBar();
   bar.addMenu(1, "File")->addItem("Quit");
@@ -81,13 +81,7 @@ TEST_F(DialogTest, TextEntryTakesTheOtherWindowsKeysNotTheirClicksAndRepliesWith
     EXPECT_EQ(engine_.findWindow(kTuner), nullptr);
     EXPECT_EQ(engine_.modalWindow(), nullptr);
   }
-  click(main, uncovered);
-  EXPECT_TRUE(passUntil([&] { return bar.tracking(); }));
-}
-
-TEST_F(DialogTest, MessageBoxShowsCaptionAndTextAndClosesOnOkEnterOrEscape) {
-  RecordingWindow main(engine_, kMain);
-  ASSERT_TRUE(main.openTopLevel(80, 60, "main"));
+  // The message box: caption, text and OK; closed by OK, Enter or Escape.
   for (const auto& close :
        {clicking(gui::epiMessageBox::kOk), typing(XK_Return), typing(XK_Escape)}) {
     gui::epiMessageBox* box = gui::epiMessageBox::show(engine_, "Create engine failed !");
@@ -103,7 +97,8 @@ TEST_F(DialogTest, MessageBoxShowsCaptionAndTextAndClosesOnOkEnterOrEscape) {
     ASSERT_TRUE(
         passUntil([&] { return engine_.findWindow(gui::epiMessageBox::kIdentifier) == nullptr; }));
   }
-  EXPECT_TRUE(main.isOpen());
+  click(main, uncovered);
+  EXPECT_TRUE(passUntil([&] { return bar.tracking(); }));
 }
 
 // A dialog of the audio settings' kind: a list, a button, a label.
