@@ -1,8 +1,7 @@
-#include <gtest/gtest.h>
 
-#include <vector>
 
 #include "dsp/automated_effect.h"
+#include "dsp_test_helpers.h"
 
 namespace {
 

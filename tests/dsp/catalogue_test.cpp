@@ -1,13 +1,10 @@
-#include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstring>
 #include <random>
 #include <set>
-#include <string>
-#include <vector>
 
 #include "dsp/effect_catalogue.h"
+#include "dsp_test_helpers.h"
 #include "support/allocation_counter.h"
 
 namespace {

@@ -1,15 +1,23 @@
 #pragma once
 
+// Shared by every DSP suite: the test framework, the standard headers they all use, the effect
+// probes and signal generators, and helpers of their own.
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
 #include <numbers>
+#include <numeric>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "support/effect_probe.h"
+#include "support/signals.h"
 
 namespace dsptest {
 

@@ -1,13 +1,5 @@
 #include "dsp/eqm.h"
-
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <numbers>
-#include <vector>
-
 #include "dsp_test_helpers.h"
-#include "support/signals.h"
 
 namespace {
 

@@ -1,10 +1,4 @@
-#include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cmath>
-#include <complex>
-#include <numbers>
-#include <vector>
 
 #include "dsp/distorsion.h"
 #include "dsp/effect_catalogue.h"

@@ -1,16 +1,9 @@
-#include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cmath>
-#include <complex>
 #include <functional>
-#include <numbers>
-#include <vector>
 
 #include "dsp/bilin_filter.h"
 #include "dsp/biquad_filter.h"
 #include "dsp_test_helpers.h"
-#include "support/signals.h"
 
 namespace {
 

@@ -1,13 +1,10 @@
-#include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstdint>
-#include <vector>
 
 #include "dsp/fast_clipper.h"
 #include "dsp/level_detect.h"
 #include "dsp/library.h"
 #include "dsp/vector_kernels.h"
+#include "dsp_test_helpers.h"
 
 namespace {
 

@@ -1,13 +1,5 @@
 #include "dsp/leslie.h"
-
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cmath>
-#include <vector>
-
 #include "dsp_test_helpers.h"
-#include "support/signals.h"
 
 namespace {
 

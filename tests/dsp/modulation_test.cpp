@@ -1,9 +1,4 @@
-#include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cmath>
-#include <numeric>
-#include <vector>
 
 #include "dsp/am_modulator.h"
 #include "dsp/chorus.h"
@@ -17,7 +12,6 @@
 #include "dsp/synth_vca.h"
 #include "dsp/tremolo.h"
 #include "dsp_test_helpers.h"
-#include "support/signals.h"
 
 namespace {
 

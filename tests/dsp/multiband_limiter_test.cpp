@@ -1,15 +1,5 @@
 #include "dsp/multiband_limiter.h"
-
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cmath>
-#include <complex>
-#include <string>
-#include <vector>
-
 #include "dsp_test_helpers.h"
-#include "support/signals.h"
 
 namespace {
 

@@ -1,16 +1,10 @@
-#include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cmath>
-#include <memory>
-#include <vector>
 
 #include "dsp/allpass_diffuser.h"
 #include "dsp/hall_reverb.h"
 #include "dsp/plate_reverb.h"
 #include "dsp/room_reverb.h"
-#include "support/effect_probe.h"
-#include "support/signals.h"
+#include "dsp_test_helpers.h"
 
 namespace {
 

@@ -1,13 +1,5 @@
 #include "dsp/slicer.h"
-
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <string>
-#include <vector>
-
-#include "support/effect_probe.h"
-#include "support/signals.h"
+#include "dsp_test_helpers.h"
 
 namespace {
 

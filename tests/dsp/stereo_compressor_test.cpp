@@ -1,14 +1,5 @@
 #include "dsp/stereo_compressor.h"
-
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cmath>
-#include <string>
-#include <vector>
-
 #include "dsp_test_helpers.h"
-#include "support/signals.h"
 
 namespace {
 

@@ -1,16 +1,5 @@
 #include "dsp/stereo_echo.h"
-
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cmath>
-#include <numeric>
-#include <string>
-#include <vector>
-
 #include "dsp_test_helpers.h"
-#include "support/effect_probe.h"
-#include "support/signals.h"
 
 namespace {
 
