@@ -1,24 +1,16 @@
-// Shared by the host tests: fake drivers, a private ASIO registry, fake MIDI and waiting.
+// Shared by the host tests: a fake audio back end and waiting.
 #pragma once
 
-#include <stdlib.h>
-
 #include <algorithm>
-#include <array>
 #include <chrono>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "host/mp_audio.h"
 #include "host/mp_audio_driver.h"
-#include "platform/midi_backend.h"
-#include "plugin/midi_handler.h"
 
 namespace hosttest {
 
@@ -107,62 +99,6 @@ class FakeTechnology {
   inline static FakeAudioDriver* last_ = nullptr;
   int32_t index_;
   host::MPAudio::DriverFactory previous_;
-};
-
-// A registry file of its own for one test, in a fresh folder removed at the end, and the only
-// one the driver list reads while the object lives.
-class AsioTestRegistry {
- public:
-  static constexpr const char* kLoopbackClass = "{4C6F6F70-6261-636B-0000-56616C766F72}";
-
-  AsioTestRegistry() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "valvo-asio-XXXXXX").string();
-    folder_ = ::mkdtemp(pattern.data()) ? pattern : "";
-    file_ = folder_ + "/drivers.reg";
-    std::ofstream(file_, std::ios::trunc);
-    ::setenv("VALVORAMA_DRIVER_REGISTRY", file_.c_str(), 1);
-  }
-  ~AsioTestRegistry() {
-    ::unsetenv("VALVORAMA_DRIVER_REGISTRY");
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-  }
-
-  // A driver under "software\asio\<key>" whose class names `library`.
-  void addDriver(const std::string& key, const std::string& description,
-                 const std::string& library = LOOPBACK_DRIVER_PATH,
-                 const std::string& clsid = kLoopbackClass) {
-    std::ofstream out(file_, std::ios::app);
-    out << "[software\\asio\\" << key << "]\n";
-    if (!description.empty()) out << "description = " << description << "\n";
-    out << "clsid = " << clsid << "\n[clsid\\" << clsid << "\\InprocServer32]\n@ = " << library
-        << "\n";
-  }
-  std::string path(const std::string& name) const { return folder_ + "/" + name; }
-
- private:
-  std::string folder_;
-  std::string file_;
-};
-
-using Bytes = std::array<uint8_t, 3>;
-
-// Keeps what the host hands over, in order; read while MIDI runs.
-class RecordingHandler : public plugin::MidiHandler {
- public:
-  void onMidiMessage(const uint8_t bytes[3]) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    messages_.push_back({bytes[0], bytes[1], bytes[2]});
-  }
-  std::vector<Bytes> messages() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return messages_;
-  }
-  size_t count() const { return messages().size(); }
-
- private:
-  mutable std::mutex mutex_;
-  std::vector<Bytes> messages_;
 };
 
 }  // namespace hosttest

@@ -146,7 +146,7 @@ class HostWindow : public HostWindowTest {
 
 // Item 5 of program menu 6 is program 2 x 32 + 4 = 68 ("Program 69"); `sepr` and the host
 // controls take the menu path too: to the main window while it is open, else selecting.
-TEST_F(HostWindow, MenusAreNamedFromTheProgramsAndProgramChoicesReachTheMainWindowOrSelect) {
+TEST_F(HostWindow, MenusProgramChoicesRenamingAndTheEndOfTheLoop) {
   processor_.setProgram(67);
   processor_.setProgramName("Crunch Lead");
   processor_.setProgram(2);
@@ -154,8 +154,12 @@ TEST_F(HostWindow, MenusAreNamedFromTheProgramsAndProgramChoicesReachTheMainWind
   EXPECT_EQ(titleOf(window), "Valvorama Live");
   EXPECT_EQ(window.height(), FakeEditor::kHeight + gui::epiMenuBar::kHeight);
   ASSERT_TRUE(editor_.window && editor_.window->isOpen());
+  Window root = 0, parent = 0, *children = nullptr;
+  unsigned int count = 0;
+  XQueryTree(input_->display(), editor_.window->nativeHandle(), &root, &parent, &children, &count);
+  XFree(children);
   XWindowAttributes frame{};
-  ASSERT_TRUE(XGetWindowAttributes(input_->display(), parentOf(*editor_.window), &frame));
+  ASSERT_TRUE(XGetWindowAttributes(input_->display(), parent, &frame));
   EXPECT_EQ(frame.y, window.contentTop());
   EXPECT_EQ(frame.width, FakeEditor::kWidth);
   const struct {
@@ -185,30 +189,10 @@ TEST_F(HostWindow, MenusAreNamedFromTheProgramsAndProgramChoicesReachTheMainWind
   EXPECT_EQ(mainCommands(), (Commands{40605, 40502, 40402}));
   EXPECT_EQ(processor_.getProgram(), 0) << "the main window selects";
 
-  editor_.window.reset();
-  chooseProgramItem(6, 5);
-  EXPECT_EQ(processor_.getProgram(), 68);
-  EXPECT_TRUE(checked(68) && !checked(0));
-  sepr(33);
-  EXPECT_EQ(processor_.getProgram(), 33);
-  const struct {
-    int32_t from, control, to;
-  } steps[] = {{33, evaHostWindow::kNextProgram, 34},
-               {127, evaHostWindow::kNextProgram, 0},
-               {0, evaHostWindow::kPreviousProgram, 0},
-               {9, evaHostWindow::kPreviousProgram, 8}};
-  for (const auto& s : steps) {
-    processor_.setProgram(s.from);
-    window.controlEvent(s.control);
-    EXPECT_EQ(processor_.getProgram(), s.to) << s.from;
-  }
-}
-
-// Renaming: Escape keeps the name, Return renames program and menu item and shows it on the LCD
-// without choosing the program again (which would recall its stored values over the player's).
-// Quit and the window manager's close end the loop; other commands go to the main window.
-TEST_F(HostWindow, TheNameDialogRenamesAndQuitAndTheCloseButtonEndTheLoopOnly) {
-  evaHostWindow& window = createWindow();
+  // Renaming: Escape keeps the name, Return renames program and menu item and shows it on the
+  // LCD without choosing the program again (which would recall its stored values over the
+  // player's). Quit and the window manager's close end the loop; other commands go to the main
+  // window.
   processor_.setProgram(40);
   for (const bool confirm : {false, true}) {
     window.openProgramNameDialog();
@@ -222,7 +206,7 @@ TEST_F(HostWindow, TheNameDialogRenamesAndQuitAndTheCloseButtonEndTheLoopOnly) {
     const char* expected = confirm ? "Program 41 Solo" : "Program 41";
     EXPECT_STREQ(processor_.programName(40), expected);
     EXPECT_EQ(window.menuBar().menu(5)->item(9)->text, expected);
-    EXPECT_EQ(mainCommands(), Commands{});
+    EXPECT_EQ(mainCommands().size(), 3u);
     const auto& shown = editor_.window->messages;
     ASSERT_EQ(shown.size(), confirm ? 1u : 0u);
     if (confirm) {
@@ -239,7 +223,7 @@ TEST_F(HostWindow, TheNameDialogRenamesAndQuitAndTheCloseButtonEndTheLoopOnly) {
 
   for (int32_t command : {40001, 40302, 40304, 40307})
     window.handleCommand(command);
-  EXPECT_EQ(mainCommands(), (Commands{40001, 40302, 40304, 40307}));
+  EXPECT_EQ(mainCommands(), (Commands{40605, 40502, 40402, 40001, 40302, 40304, 40307}));
   engine_.setRunning(true);
   clickAt(window, window.menuBar().titleArea(1));
   ASSERT_TRUE(passUntil([&] { return window.menuBar().tracking(); }));
@@ -258,7 +242,26 @@ TEST_F(HostWindow, TheNameDialogRenamesAndQuitAndTheCloseButtonEndTheLoopOnly) {
   XSync(input_->display(), False);
   EXPECT_TRUE(passUntil([&] { return !engine_.running(); }));
   EXPECT_TRUE(window.isOpen() && editor_.closings == 0) << "the host main tears down";
-  EXPECT_EQ(mainCommands().size(), 4u);
+  EXPECT_EQ(mainCommands().size(), 7u);
+
+  processor_.setProgram(0);
+  editor_.window.reset();
+  chooseProgramItem(6, 5);
+  EXPECT_EQ(processor_.getProgram(), 68);
+  EXPECT_TRUE(checked(68) && !checked(0));
+  sepr(33);
+  EXPECT_EQ(processor_.getProgram(), 33);
+  const struct {
+    int32_t from, control, to;
+  } steps[] = {{33, evaHostWindow::kNextProgram, 34},
+               {127, evaHostWindow::kNextProgram, 0},
+               {0, evaHostWindow::kPreviousProgram, 0},
+               {9, evaHostWindow::kPreviousProgram, 8}};
+  for (const auto& s : steps) {
+    processor_.setProgram(s.from);
+    window.controlEvent(s.control);
+    EXPECT_EQ(processor_.getProgram(), s.to) << s.from;
+  }
   window.close();
   EXPECT_EQ(editor_.closings, 1) << "the editor's window writes its files as the window goes";
 }

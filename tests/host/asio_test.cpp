@@ -1,0 +1,389 @@
+// The "Asio" back end: the registry files and driver list, sample conversion, and the loopback
+// test driver: a real driver thread calling the buffer switch, what the host writes coming back
+// on its inputs one switch later.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "framework/scratch_folder.h"
+#include "host/eva_host_audio.h"
+#include "host/mp_audio_asio.h"
+#include "host_test_support.h"
+#include "platform/asio_driver_list.h"
+#include "platform/asio_registry.h"
+#include "plugin/eva_processor.h"
+#include "plugin/sample_rate.h"
+
+namespace {
+
+using host::kFirstDevice;
+using host::MPAudioAsio;
+using namespace platform;
+
+// A registry file of its own for one test, the only one the driver list reads while it lives.
+class AsioTestRegistry {
+ public:
+  static constexpr const char* kLoopbackClass = "{4C6F6F70-6261-636B-0000-56616C766F72}";
+
+  AsioTestRegistry() {
+    std::ofstream(path("drivers.reg"));
+    ::setenv("VALVORAMA_DRIVER_REGISTRY", path("drivers.reg").c_str(), 1);
+  }
+  ~AsioTestRegistry() { ::unsetenv("VALVORAMA_DRIVER_REGISTRY"); }
+
+  // A driver under "software\asio\<key>" whose class names `library`.
+  void addDriver(const std::string& key, const std::string& description,
+                 const std::string& library = LOOPBACK_DRIVER_PATH,
+                 const std::string& clsid = kLoopbackClass) {
+    std::ofstream out(path("drivers.reg"), std::ios::app);
+    out << "[software\\asio\\" << key << "]\n";
+    if (!description.empty()) out << "description = " << description << "\n";
+    out << "clsid = " << clsid << "\n[clsid\\" << clsid << "\\InprocServer32]\n@ = " << library
+        << "\n";
+  }
+  std::string path(const std::string& name) const { return folder_.path(name); }
+
+ private:
+  testsupport::ScratchFolder folder_;
+};
+
+const std::string* valueAt(const AsioRegistry& registry, const char* key, const char* name) {
+  const AsioRegistryKey* found = registry.openKey(key);
+  return found ? found->value(name) : nullptr;
+}
+
+TEST(AsioRegistry, ReadsKeysValuesAndDefaultValuesIgnoringLetterCase) {
+  AsioRegistry registry;
+  registry.read(
+      "# comment\r\n"
+      "ignored = before any key\n"
+      "  [Software\\ASIO\\First]  \r\n"
+      "description =  Two  words \n"
+      "; another comment\n"
+      "no equals sign here\n"
+      "[software\\asio\\Second\n"  // unclosed: its values go nowhere
+      "description = lost\n"
+      "[ clsid \\ {a} \\ InprocServer32 ]\n"
+      "@ = /lib/x.so\n"
+      "= nameless\n");
+  EXPECT_EQ(*valueAt(registry, "software\\asio\\first", "DESCRIPTION"), "Two  words");
+  EXPECT_EQ(*valueAt(registry, "CLSID\\{A}\\inprocserver32", ""), "/lib/x.so");
+  EXPECT_EQ(registry.openKey("software\\asio")->subkeyCount(), 1u);
+  EXPECT_EQ(registry.openKey("software\\asio")->subkey(0).name(), "First");
+  EXPECT_EQ(valueAt(registry, "", "ignored"), nullptr);
+  EXPECT_EQ(registry.openKey("software\\asio\\second"), nullptr);
+
+  // A later file adds keys and replaces values.
+  registry.read("[software\\asio\\first]\ndescription=New\n[software\\asio\\third]\n");
+  EXPECT_EQ(*valueAt(registry, "software\\asio\\first", "description"), "New");
+  EXPECT_EQ(registry.openKey("software\\asio")->subkeyCount(), 2u);
+
+  ::setenv(AsioRegistry::kFilesVariable, "/a.reg::/b.reg:", 1);
+  EXPECT_EQ(AsioRegistry::standardFiles("/home/user.reg"),
+            (std::vector<std::string>{"/a.reg", "/b.reg"}))
+      << "the variable names the only files read";
+  ::unsetenv(AsioRegistry::kFilesVariable);
+  const auto files = AsioRegistry::standardFiles("/home/user.reg");
+  ASSERT_GE(files.size(), 2u);
+  EXPECT_EQ(files[files.size() - 2], AsioRegistry::kSystemFile);
+  EXPECT_EQ(files.back(), "/home/user.reg");
+}
+
+TEST(AsioRegistry, ParsesClassIds) {
+  AsioClassId id;
+  for (const char* invalid :
+       {"0123abcd-4567-89AB-cdef-0123456789aB", "{0123abcd-4567-89AB-cdef-0123456789a}",
+        "{0123abcd-4567-89AB-cdef-0123456789aBC}", "{0123abcg-4567-89AB-cdef-0123456789aB}",
+        "{0123abcd+4567-89AB-cdef-0123456789aB}", ""})
+    EXPECT_FALSE(parseClassId(invalid, id)) << invalid;
+  ASSERT_TRUE(parseClassId("{0123abcd-4567-89AB-cdef-0123456789aB}", id));
+  EXPECT_EQ(id.data1, 0x0123abcdu);
+  EXPECT_EQ(id.data2, 0x4567u);
+  EXPECT_EQ(id.data3, 0x89abu);
+  const uint8_t data4[8] = {0xcd, 0xef, 0x01, 0x23, 0x45, 0x67, 0x89, 0xab};
+  EXPECT_EQ(std::memcmp(id.data4, data4, 8), 0);
+  AsioClassId upper;
+  ASSERT_TRUE(parseClassId("{0123ABCD-4567-89AB-CDEF-0123456789AB}", upper));
+  EXPECT_TRUE(sameClassId(id, upper));
+}
+
+// Listed: drivers with a class id and an existing library; names cut to fit; requests checked.
+TEST(AsioDriverList, ListsCutsNamesAndOpensOneInstance) {
+  AsioTestRegistry files;
+  files.addDriver("Loop", std::string(300, 'x'));
+  files.addDriver("NoLibrary", "Missing", files.path("missing.so"),
+                  "{00000000-0000-0000-0000-00000000000A}");
+  files.addDriver("BadId", "Bad", LOOPBACK_DRIVER_PATH, "{not-a-class-id}");
+  files.addDriver("Plain", "");  // no description: the key's name
+  files.addDriver("Other", "Wrong class", LOOPBACK_DRIVER_PATH,
+                  "{00000000-0000-0000-0000-000000000001}");
+  // A class key matched with other letter case.
+  std::ofstream(files.path("drivers.reg"), std::ios::app)
+      << "[software\\asio\\Lower]\nclsid = {4c6f6f70-6261-636b-0000-56616c766f72}\n";
+  AsioDriverList list(AsioRegistry::loadStandard(""));
+  ASSERT_EQ(list.count(), 4);
+  char name[300];
+  const std::string expected[] = {std::string(AsioDriverList::kMaxNameLength, 'x'), "Plain",
+                                  "Wrong class", "Lower"};
+  for (int32_t id = 0; id < 4; ++id) {
+    ASSERT_EQ(list.getName(id, name, sizeof name), kAsioOk);
+    EXPECT_EQ(name, expected[id]);
+  }
+  char shortName[10];
+  ASSERT_EQ(list.getName(0, shortName, sizeof shortName), kAsioOk);
+  EXPECT_STREQ(shortName, "xxxxxx...");
+
+  AsioDriver* driver = nullptr;
+  EXPECT_EQ(list.getName(4, name, sizeof name), AsioDriverList::kNotInList);
+  EXPECT_EQ(list.getName(-1, name, sizeof name), AsioDriverList::kNotInList);
+  EXPECT_EQ(list.getName(0, nullptr, 8), AsioDriverList::kMissingOutput);
+  EXPECT_EQ(list.open(4, &driver), AsioDriverList::kNotInList);
+  EXPECT_EQ(list.open(0, nullptr), AsioDriverList::kMissingOutput);
+  EXPECT_EQ(list.open(2, &driver), AsioDriverList::kCannotCreate);
+  ASSERT_EQ(list.open(0, &driver), kAsioOk);
+  ASSERT_NE(driver, nullptr);
+  AsioDriver* again = nullptr;
+  EXPECT_EQ(list.open(0, &again), AsioDriverList::kAlreadyOpen);
+  EXPECT_EQ(list.close(0), kAsioOk);
+  EXPECT_EQ(list.open(0, &again), kAsioOk);  // the list's destructor releases it
+}
+
+int64_t readLittleEndian(const uint8_t* p, size_t bytes) {
+  uint64_t bits = 0;
+  for (size_t i = 0; i < bytes; ++i)
+    bits |= uint64_t{p[i]} << (8 * i);
+  const uint64_t sign = uint64_t{1} << (8 * bytes - 1);
+  return static_cast<int64_t>(bits ^ sign) - static_cast<int64_t>(sign);
+}
+
+TEST(AsioConversion, TwentyFourBitInputIsSignExtended) {
+  const uint8_t bytes[] = {0x00, 0x00, 0x80, 0xff, 0xff, 0x7f, 0x01, 0x00, 0x00};
+  float out[3];
+  MPAudioAsio::convertInput(kInt24Lsb, bytes, out, 3);
+  EXPECT_EQ(out[0], static_cast<float>(-8388608 / 8388607.0));
+  EXPECT_EQ(out[1], 1.0f);
+  EXPECT_EQ(out[2], static_cast<float>(1 / 8388607.0));
+}
+
+// Output clips, truncates toward zero and writes silence for NaN; input comes back within one
+// step of the type. 24-27 are scaled by their significant bits.
+TEST(AsioConversion, IntegerTypesRoundTripAtFullScaleAndSmallValues) {
+  const struct {
+    int32_t type;
+    size_t bytes;
+    double fullScale;
+  } types[] = {
+      {kInt16Lsb, 2, 32767.0},     {kInt24Lsb, 3, 8388607.0},  {kInt32Lsb, 4, 2147483647.0},
+      {kInt32Lsb16, 4, 32767.0},   {kInt32Lsb18, 4, 131071.0}, {kInt32Lsb20, 4, 524287.0},
+      {kInt32Lsb24, 4, 8388607.0},
+  };
+  const float samples[] = {1.0f,   -1.0f, 0.5f,
+                           -0.25f, 1e-3f, -1e-4f,
+                           0.0f,   -1.5f, std::numeric_limits<float>::quiet_NaN()};
+  constexpr int32_t n = sizeof samples / sizeof samples[0];
+  for (const auto& t : types) {
+    SCOPED_TRACE(t.type);
+    std::vector<uint8_t> device(t.bytes * n + 1, 0xee);
+    MPAudioAsio::convertOutput(t.type, samples, device.data(), n);
+    EXPECT_EQ(device.back(), 0xee) << "wrote past the block";
+    float back[n];
+    MPAudioAsio::convertInput(t.type, device.data(), back, n);
+    for (int32_t i = 0; i < n; ++i) {
+      const double clipped = samples[i] == samples[i] ? std::clamp(samples[i], -1.0f, 1.0f) : 0;
+      const int64_t written = readLittleEndian(&device[i * t.bytes], t.bytes);
+      EXPECT_EQ(written, static_cast<int64_t>(clipped * t.fullScale)) << samples[i];
+      EXPECT_NEAR(back[i], clipped, 1.0 / t.fullScale + 1e-7) << samples[i];
+    }
+    EXPECT_EQ(back[0], 1.0f);
+    EXPECT_EQ(back[1], -1.0f);
+  }
+  float device[n];
+  MPAudioAsio::convertOutput(kFloat32Lsb, samples, device, n);
+  EXPECT_EQ(std::memcmp(device, samples, sizeof device), 0) << "float is copied as it is";
+}
+
+TEST(AsioConversion, BigEndianAndDoubleTypesAreSilent) {
+  const struct {
+    int32_t type;
+    size_t bytes;
+  } silent[] = {{kInt16Msb, 2},   {kInt24Msb, 3},   {kInt32Msb, 4},   {kFloat32Msb, 4},
+                {kFloat64Msb, 8}, {kInt32Msb16, 4}, {kInt32Msb18, 4}, {kInt32Msb20, 4},
+                {kInt32Msb24, 4}, {kFloat64Lsb, 8}};
+  const float samples[4] = {0.5f, -0.5f, 1.0f, -1.0f};
+  for (const auto& s : silent) {
+    SCOPED_TRACE(s.type);
+    std::vector<uint8_t> device(s.bytes * 4 + 1, 0x5a);
+    MPAudioAsio::convertOutput(s.type, samples, device.data(), 4);
+    device.back() ^= 0x5a;  // zero unless the block overran
+    EXPECT_EQ(device, std::vector<uint8_t>(s.bytes * 4 + 1, 0));
+    float in[4] = {7, 7, 7, 7};
+    MPAudioAsio::convertInput(s.type, device.data(), in, 4);
+    EXPECT_EQ(in[0], 7.0f);  // left as it was: the input buffer stays silent
+  }
+}
+
+float pattern(int64_t block, int32_t frame) {
+  return static_cast<float>((block * 7 + frame) % 200 - 100) / 128.0f;
+}
+
+// Writes a pattern per block and compares what comes back with the previous block's.
+class LoopbackProbe : public MPAudioAsio {
+ public:
+  LoopbackProbe() { setOwner(this); }
+  ~LoopbackProbe() override { close(); }
+
+  void process(float* const* inputs, int32_t inputCount, float* const* outputs, int32_t outputCount,
+               int32_t frames) override {
+    const int64_t block = blocks.load(std::memory_order_relaxed);
+    for (int32_t i = 0; i < frames; ++i) {
+      if (block > 0 && inputCount == 2) {
+        worstError = std::max({worstError, std::fabs(inputs[0][i] - pattern(block - 1, i)),
+                               std::fabs(inputs[1][i] + pattern(block - 1, i))});
+      }
+      outputs[0][i] = pattern(block, i);
+      if (outputCount == 2) outputs[1][i] = -pattern(block, i);
+    }
+    blocks.store(block + 1, std::memory_order_relaxed);
+  }
+
+  std::atomic<int64_t> blocks{0};
+  float worstError = 0.0f;  // read once the driver thread has stopped
+};
+
+class AsioConcurrency : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    for (const char* name : {"LOOPBACK_SAMPLE_TYPE", "LOOPBACK_PREFERRED_SIZE",
+                             "LOOPBACK_RESET_AFTER", "LOOPBACK_INIT_ERROR", "LOOPBACK_RATE"})
+      ::unsetenv(name);
+    plugin::setProcessSampleRate(44100.0f);
+  }
+  AsioTestRegistry registry_;
+};
+
+TEST_F(AsioConcurrency, BlocksFlowAtTheDriversSizeInEverySampleType) {
+  registry_.addDriver("loop", "Loopback");
+  const struct {
+    int32_t type;
+    float tolerance;
+  } types[] = {{kFloat32Lsb, 0.0f}, {kInt16Lsb, 1e-4f},   {kInt24Lsb, 1e-6f},
+               {kInt32Lsb, 1e-6f},  {kInt32Lsb16, 1e-4f}, {kInt32Lsb24, 1e-6f}};
+  for (const auto& t : types) {
+    SCOPED_TRACE(t.type);
+    ::setenv("LOOPBACK_SAMPLE_TYPE", std::to_string(t.type).c_str(), 1);
+    LoopbackProbe asio;
+    // 1024 asked, 256 preferred by the driver.
+    ASSERT_TRUE(asio.open(kFirstDevice, kFirstDevice, 1024, 0, 1, 0, 1, 48000));
+    EXPECT_EQ(asio.getOutputDevices().size(), 1u);
+    EXPECT_EQ(asio.getBufferSize(), 256);
+    EXPECT_EQ(asio.outputLatency(), 256);
+    ASSERT_TRUE(asio.start());
+    ASSERT_TRUE(hosttest::eventually([&] { return asio.blocks.load() >= 12; }));
+    asio.stop();
+    EXPECT_GE(asio.getSamplePosition(), 12 * 256);
+    EXPECT_EQ(asio.getSamplePosition() % 256, 0);
+    EXPECT_LE(asio.worstError, t.tolerance);
+  }
+}
+
+// The generic drivers are not listed and do not open. Only the open device answers while one
+// is open; one instance at a time; failures leave none.
+TEST_F(AsioConcurrency, CapabilitiesComeFromTheDriverAndOneInstanceIsOpen) {
+  registry_.addDriver("dx", "ASIO DirectX Full Duplex Driver");
+  const char* mme = "ASIO Multimedia Driver";
+  registry_.addDriver("mme", mme);
+  {
+    LoopbackProbe generic;
+    generic.enumerateDevices(false);
+    EXPECT_TRUE(generic.getInputDevices().empty() && generic.getOutputDevices().empty());
+    EXPECT_FALSE(generic.open(kFirstDevice, kFirstDevice, 96, 0, 1, 0, 1, 48000));
+    EXPECT_FALSE(generic.openByNames(mme, mme, 96, 0, 1, 0, 1, 48000));
+  }
+  registry_.addDriver("loop", "Loopback");
+  registry_.addDriver("other", "Second");
+  ::setenv("LOOPBACK_PREFERRED_SIZE", "96", 1);
+  LoopbackProbe first, second;
+  first.enumerateDevices(false);
+  host::AudioCapabilities in, out;
+  ASSERT_TRUE(first.getCapabilities(0, true, in));
+  ASSERT_TRUE(first.getCapabilities(0, false, out));
+  EXPECT_EQ(in.bufferSizes, std::vector<int32_t>{96});
+  EXPECT_EQ(in.channelNames, (std::vector<std::string>{"Loop In 1", "Loop In 2"}));
+  EXPECT_EQ(out.channelNames, (std::vector<std::string>{"Loop Out 1", "Loop Out 2"}));
+  EXPECT_EQ(out.sampleRates, (std::vector<int32_t>{44100, 48000}));
+  EXPECT_TRUE(out.hasControlPanel);
+  EXPECT_TRUE(first.showControlPanel(0, false));
+  EXPECT_FALSE(first.getCapabilities(2, false, out));
+
+  ::setenv("LOOPBACK_INIT_ERROR", "no hardware", 1);
+  EXPECT_FALSE(first.open(0, 0, 96, 0, 1, 0, 1, 48000));
+  EXPECT_STREQ(first.errorMessage(), "no hardware");
+  ::unsetenv("LOOPBACK_INIT_ERROR");
+  EXPECT_FALSE(first.open(0, 0, 96, 0, 1, 0, 1, 22050)) << "a rate the driver refuses";
+  EXPECT_FALSE(first.open(0, 0, 96, 0, 1, 0, 5, 48000)) << "a channel the driver lacks";
+  EXPECT_FALSE(first.open(2, 2, 96, 0, 1, 0, 1, 48000)) << "no such device";
+  ASSERT_TRUE(first.open(0, 0, 96, 0, 1, 0, 1, 44100));
+  EXPECT_STREQ(first.errorMessage(), "No ASIO Driver Error");
+  EXPECT_TRUE(first.getCapabilities(0, false, out));
+  EXPECT_FALSE(first.getCapabilities(1, false, out));
+  EXPECT_FALSE(first.showControlPanel(1, false));
+  EXPECT_FALSE(second.open(0, 0, 96, 0, 1, 0, 1, 48000));
+  first.close();
+  EXPECT_TRUE(second.open(0, 0, 96, 0, 1, 0, 1, 48000));
+}
+
+// A processor that only counts frames.
+class CountingProcessor : public plugin::evaProcessor {
+ public:
+  void processReplacing(float**, float**, int32_t frames) override {
+    frames_.fetch_add(frames, std::memory_order_relaxed);
+  }
+  int64_t frames() const { return frames_.load(std::memory_order_relaxed); }
+
+ private:
+  std::atomic<int64_t> frames_{0};
+};
+
+TEST_F(AsioConcurrency, TheHostRunsAtTheDriversSizeAndReopensOnAResetRequest) {
+  registry_.addDriver("loop", "Loopback");
+  ::setenv("LOOPBACK_RESET_AFTER", "10", 1);
+  CountingProcessor processor;
+  host::evaHostAudio audio(processor, "");
+  host::HardwareSettings& settings = audio.settings();
+  settings.audioTechnology = "Asio";
+  settings.curInDeviceName = settings.curOuDeviceName = "Loopback";
+  settings.selectedFrequencies = "48000";
+  settings.selectedBufSize = "1024";
+  audio.create();
+  ASSERT_EQ(audio.start(), host::evaHostAudio::State::kRunning);
+  EXPECT_EQ(audio.bufferFrames(), 256);
+  EXPECT_EQ(settings.selectedBufSize, "256");
+  EXPECT_FALSE(audio.serviceReset());
+
+  // After the request no block reaches the processor until the host reopens the driver.
+  ASSERT_TRUE(hosttest::eventually([&] { return audio.audio()->resetRequested(); }));
+  const int64_t frames = processor.frames();
+  EXPECT_EQ(frames, 10 * 256);
+  ::unsetenv("LOOPBACK_RESET_AFTER");
+  // The driver's size and rate changed: the host follows both.
+  ::setenv("LOOPBACK_PREFERRED_SIZE", "128", 1);
+  ::setenv("LOOPBACK_RATE", "44100", 1);
+  EXPECT_TRUE(audio.serviceReset());
+  EXPECT_EQ(audio.status().state, host::evaHostAudio::State::kRunning);
+  EXPECT_FALSE(audio.audio()->resetRequested());
+  EXPECT_EQ(audio.bufferFrames(), 128);
+  EXPECT_EQ(settings.selectedBufSize, "128");
+  EXPECT_EQ(settings.selectedFrequencies, "44100");
+  EXPECT_EQ(plugin::processSampleRate(), 44100.0f);
+  ASSERT_TRUE(hosttest::eventually([&] { return processor.frames() >= frames + 10 * 128; }));
+}
+
+}  // namespace
