@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <complex>
+#include <map>
 #include <numbers>
 #include <tuple>
 #include <vector>
@@ -19,41 +20,26 @@ namespace {
 using racktest::db;
 using racktest::run;
 
-struct Tap {
-  int delay;
-  float gain;
-  bool operator==(const Tap&) const = default;
-};
+using Taps = std::map<int, float>;  // delay -> gain
 
-// The impulse response of a Reflections loaded with the stage's taps.
-std::vector<float> reflectionsImpulse(const rack::CabinetStage& stage, int length = 1024) {
-  const rack::Reflections& taps = stage.reflections();
-  std::vector<int> delays;
-  std::vector<float> gains;
-  for (int k = 0; k < taps.tapCount(); ++k) {
-    delays.push_back(taps.tapDelay(k));
-    gains.push_back(taps.tapGain(k));
-  }
-  rack::Reflections r;
-  r.setTaps(taps.tapCount(), delays.data(), gains.data());
-  std::vector<float> y(length);
-  const std::vector<float> x = racktest::impulse(length);
-  for (int i = 0; i < length; i += 64)
-    r.process(y.data() + i, x.data() + i, std::min(64, length - i));
-  return y;
+Taps nonZero(const std::vector<float>& y) {
+  Taps taps;
+  for (size_t i = 0; i < y.size(); ++i)
+    if (y[i] != 0.0f) taps[int(i)] = y[i];
+  return taps;
 }
 
-std::vector<Tap> nonZero(const std::vector<float>& y) {
-  std::vector<Tap> taps;
-  for (size_t i = 0; i < y.size(); ++i)
-    if (y[i] != 0.0f) taps.push_back({static_cast<int>(i), y[i]});
+Taps tapsOf(const rack::CabinetStage& stage) {
+  Taps taps;
+  for (int k = 0; k < stage.reflections().tapCount(); ++k)
+    taps[stage.reflections().tapDelay(k)] += stage.reflections().tapGain(k);
   return taps;
 }
 
 std::vector<int> delaysOf(const rack::CabinetStage& stage) {
   std::vector<int> d;
-  for (const Tap& t : nonZero(reflectionsImpulse(stage, 4096)))
-    d.push_back(t.delay);
+  for (auto [delay, gain] : tapsOf(stage))
+    d.push_back(delay);
   return d;
 }
 
@@ -73,8 +59,7 @@ TEST(Reflections, TapsDelayAndScaleAcrossBlocksAndTheRingWrap) {
     y[1500] = 1.0f;  // the ring wraps several times before the last tap
     for (int i = 0; i < 6000; i += block)
       r.process(y.data() + i, y.data() + i, std::min(block, 6000 - i));  // in place
-    EXPECT_EQ(nonZero(y),
-              (std::vector<Tap>{{1500, 1.0f}, {1503, -0.5f}, {2200, 0.25f}, {3547, 0.125f}}))
+    EXPECT_EQ(nonZero(y), (Taps{{1500, 1.0f}, {1503, -0.5f}, {2200, 0.25f}, {3547, 0.125f}}))
         << "block " << block;
   }
   const int wild[] = {-5, 4000};  // clamped rather than read outside the ring
@@ -86,16 +71,9 @@ TEST(Reflections, TapsDelayAndScaleAcrossBlocksAndTheRingWrap) {
 TEST(CabinetStage, ReflectionsOfTheProductCabinetsAtAnyRate) {
   rack::CabinetStage stage;
   stage.setModel(1, 0, 0, 0);
-  EXPECT_EQ(nonZero(reflectionsImpulse(stage)), (std::vector<Tap>{{6, 1.0f},
-                                                                  {13, -0.15f},
-                                                                  {21, 0.3f},
-                                                                  {43, 0.1f},
-                                                                  {62, 0.1f},
-                                                                  {76, 0.1f},
-                                                                  {92, 0.1f},
-                                                                  {105, 0.15f},
-                                                                  {132, 0.1f},
-                                                                  {530, 0.06f}}));
+  const Taps model1 = {{6, 1.0f},  {13, -0.15f}, {21, 0.3f},   {43, 0.1f},  {62, 0.1f},
+                       {76, 0.1f}, {92, 0.1f},   {105, 0.15f}, {132, 0.1f}, {530, 0.06f}};
+  EXPECT_EQ(tapsOf(stage), model1);
   stage.setModel(5, 0, 0, 0);
   EXPECT_EQ(delaysOf(stage), (std::vector<int>{4, 15, 22, 33, 36, 47, 53, 73, 85, 103, 215, 439}));
   stage.setModel(6, 0, 0, 0);
@@ -118,8 +96,8 @@ TEST(CabinetStage, ReflectionsOfTheProductCabinetsAtAnyRate) {
   EXPECT_EQ(delaysOf(stage), (std::vector<int>{6, 14, 22, 46, 68, 82, 100, 114, 144, 577}));
   stage.setFormat(192000);
   EXPECT_EQ(stage.model(), 1);
-  EXPECT_EQ(nonZero(reflectionsImpulse(stage, 4096)).back(),
-            (Tap{rack::Reflections::kMaxDelay, 0.06f}));  // 2310 clamped
+  EXPECT_EQ(*tapsOf(stage).rbegin(),
+            Taps::value_type(rack::Reflections::kMaxDelay, 0.06f));  // 2310
 }
 
 TEST(CabinetStage, OptionsChangeTapsShelvesAndPresence) {
@@ -128,19 +106,19 @@ TEST(CabinetStage, OptionsChangeTapsShelvesAndPresence) {
   for (auto [model, factor, extraDelay, extraGain] :
        {std::tuple{1, 1.4f, 45, -0.25f}, {5, 1.4f, 45, -0.4f}, {6, 1.7f, 51, -0.3f}}) {
     stage.setModel(model, 0, 0, 0);
-    const std::vector<Tap> plain = nonZero(reflectionsImpulse(stage));
+    const Taps plain = tapsOf(stage);
     stage.setModel(model, 1, 0, 0);
-    const std::vector<float> extra = reflectionsImpulse(stage);
-    for (const Tap& t : plain)
-      EXPECT_FLOAT_EQ(extra[t.delay], t.gain * (t.delay == plain[0].delay ? 1.0f : factor))
+    Taps extra = tapsOf(stage);
+    EXPECT_EQ(extra.size(), plain.size() + 1) << model;
+    for (auto [delay, gain] : plain)
+      EXPECT_FLOAT_EQ(extra[delay], gain * (delay == plain.begin()->first ? 1.0f : factor))
           << model;
     EXPECT_FLOAT_EQ(extra[extraDelay], extraGain) << model;
-    EXPECT_EQ(nonZero(extra).size(), plain.size() + 1) << model;
   }
 
   // Option 2 weights each tap by its delay over the last listed one, plus 1.2.
   stage.setModel(1, 1, 1, 0);
-  const std::vector<float> weighted = reflectionsImpulse(stage);
+  Taps weighted = tapsOf(stage);
   EXPECT_FLOAT_EQ(weighted[6], 1.0f * (6.0f / 530.0f + 1.2f));
   EXPECT_FLOAT_EQ(weighted[45], -0.25f * (45.0f / 530.0f + 1.2f));
   EXPECT_FLOAT_EQ(weighted[105], 0.15f * 1.4f * (105.0f / 530.0f + 1.2f));

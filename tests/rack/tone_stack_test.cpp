@@ -106,18 +106,10 @@ TEST(ToneStack, ResponseMatchesTheAnalogNetworkAtBilinearFrequencies) {
   };
   std::vector<Case> cases;
   for (int model : {0, 1, 3, 4}) {
-    for (auto [low, mid, high] : {std::tuple{0.5, 0.5, 0.5},
-                                  {0.0, 0.0, 0.0},
-                                  {1.0, 1.0, 1.0},
-                                  {1.0, 0.0, 0.0},
-                                  {0.0, 1.0, 1.0},
-                                  {0.0, 0.5, 1.0},
-                                  {1.0, 0.5, 0.0},
-                                  {0.2, 0.8, 0.3},
-                                  {0.9, 0.1, 0.7},
-                                  {0.5, 1.0, 0.5},
-                                  {0.5, 0.0, 0.5},
-                                  {0.0, 0.0, 1.0}})
+    const double knobs[][3] = {{0.5, 0.5, 0.5}, {0, 0, 0},       {1, 1, 1},       {1, 0, 0},
+                               {0, 1, 1},       {0, 0.5, 1},     {1, 0.5, 0},     {0.2, 0.8, 0.3},
+                               {0.9, 0.1, 0.7}, {0.5, 1.0, 0.5}, {0.5, 0.0, 0.5}, {0, 0, 1}};
+    for (auto [low, mid, high] : knobs)
       cases.push_back({model, 44100.0f, low, mid, high});
     cases.push_back({model, 96000.0f, 0.5, 0.5, 0.5});
     cases.push_back({model, 22050.0f, 1, 0, 1});
@@ -135,6 +127,7 @@ TEST(ToneStack, ResponseMatchesTheAnalogNetworkAtBilinearFrequencies) {
     const std::vector<float> h = impulseResponse(ts, kLength);
     const Circuit circuit = circuitFor(c.model, c.low, c.mid, c.high);
     ASSERT_LT(racktest::peak(h, kLength - 1000), 1e-7f) << "impulse response has not decayed";
+    EXPECT_LT(std::abs(dft(h, 0.0)), 1e-4) << "no path conducts DC to the wiper";
 
     for (double hz = 30.0; hz <= 10000.0; hz *= 1.1) {
       const double w = 2.0 * std::numbers::pi * hz / c.rate;
@@ -151,17 +144,6 @@ TEST(ToneStack, ResponseMatchesTheAnalogNetworkAtBilinearFrequencies) {
     }
   }
   std::printf("[ tone stack ] worst deviation from the analog network: %.3g dB\n", worstDb);
-}
-
-TEST(ToneStack, SilenceStaysSilentAndDcDiesAway) {
-  rack::ToneStack ts;
-  ASSERT_TRUE(ts.setModel(0));
-  ts.setKnobs(0.5f, 0.5f, 0.5f);
-  EXPECT_EQ(racktest::peak(racktest::run(ts, std::vector<float>(6400))), 0.0f);
-  // No path conducts DC to the wiper: the step gets through, then settles near zero.
-  const std::vector<float> out = racktest::run(ts, std::vector<float>(3 * 44100, 0.5f));
-  EXPECT_GT(std::fabs(out[0]), 0.1f);
-  EXPECT_LT(racktest::peak(out, out.size() - 64), 1e-5f);
 }
 
 // Samples go through in pairs and a call of odd length ends with a single step: any cut gives

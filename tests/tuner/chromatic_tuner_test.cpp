@@ -56,19 +56,9 @@ TEST(ChromaticTuner, NotesCentsAndNeedleTargets) {
 }
 
 TEST(ChromaticTuner, ReadingsSharedAndDisplayed) {
-  for (auto [cents, segment] : {std::pair{0, 0},
-                                {2, 0},
-                                {-2, 0},
-                                {3, 1},
-                                {-3, -1},
-                                {9, 1},
-                                {10, 2},
-                                {-16, -2},
-                                {-17, -3},
-                                {44, 6},
-                                {45, 7},
-                                {50, 7},
-                                {-50, -7}}) {
+  const int segments[][2] = {{0, 0},    {2, 0},    {-2, 0}, {3, 1},  {-3, -1}, {9, 1},   {10, 2},
+                             {-16, -2}, {-17, -3}, {44, 6}, {45, 7}, {50, 7},  {-50, -7}};
+  for (auto [cents, segment] : segments) {
     const TunerReading r = pitch(5, cents);
     EXPECT_EQ(r.inTune, std::abs(cents) <= 2) << cents;
     EXPECT_EQ(r.segment, segment) << cents;
