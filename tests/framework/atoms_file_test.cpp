@@ -20,20 +20,17 @@ struct Image {
   bool big;
   Bytes bytes;
   explicit Image(bool bigEndian) : big(bigEndian) { word(AtomsFile::kMagic); }
-  void word(uint32_t v) {
+  Image& word(uint32_t v) {
     for (int i = 0; i < 4; ++i)
       bytes.push_back(uint8_t(v >> (big ? 24 - 8 * i : 8 * i)));
+    return *this;
   }
   Image& atom(uint32_t tag, const Bytes& data) {
-    word(tag);
-    word(uint32_t(data.size()));
+    word(tag).word(uint32_t(data.size()));
     bytes.insert(bytes.end(), data.begin(), data.end());
     return *this;
   }
-  Image& atomLong(uint32_t tag, uint32_t v) {
-    return atom(tag, big ? Bytes{uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)}
-                         : Bytes{uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)});
-  }
+  Image& atomLong(uint32_t tag, uint32_t v) { return word(tag).word(4).word(v); }
 };
 
 TEST(AtomsFile, WritesLittleEndianAndReadsInOrder) {
@@ -63,7 +60,6 @@ TEST(AtomsFile, WritesLittleEndianAndReadsInOrder) {
   EXPECT_EQ(value * 10 + count, 7);
   EXPECT_EQ(file.readRecordData(kEdta), records);
 
-  EXPECT_FALSE(file.openForReading(Bytes{0x67, 0x73, 0x46}));
   EXPECT_EQ(framework::fourCCName(0x41000A42u), "A\\x00\\x0AB");  // a damaged tag stays printable
   EXPECT_FALSE(file.openForReading(Bytes{'R', 'I', 'F', 'F', 0, 0, 0, 0}));
 }
@@ -123,9 +119,7 @@ TEST(AtomsFile, TruncatedAndHostileFilesStayInBounds) {
 
   // A size far beyond the file is neither believed nor allocated.
   Image hostile(false);
-  hostile.word(kEdta);
-  hostile.word(0xFFFFFFF0u);
-  hostile.word(0);
+  hostile.word(kEdta).word(0xFFFFFFF0u).word(0);
   AtomsFile file;
   ASSERT_TRUE(file.openForReading(hostile.bytes));
   EXPECT_FALSE(file.readRecordData(kEdta) || file.skipRecord(kEdta) || file.findRecord(kLast));

@@ -1,8 +1,6 @@
 #pragma once
 
-#include <signal.h>
 #include <stdlib.h>
-#include <sys/resource.h>
 
 #include <filesystem>
 #include <set>
@@ -26,35 +24,13 @@ class ScratchFolder {
   std::string path(const std::string& name) const { return path_ + "/" + name; }
   std::set<std::string> names() const {
     std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(path_)) {
+    for (const auto& entry : std::filesystem::directory_iterator(path_))
       names.insert(entry.path().filename().string());
-    }
     return names;
   }
 
  private:
   std::string path_;
-};
-
-// Makes every write past `bytes` into a regular file fail (EFBIG) while alive: a write that
-// breaks off half-way, which root's permissions cannot get around.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    ::getrlimit(RLIMIT_FSIZE, &saved_);
-    handler_ = ::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = saved_;
-    limit.rlim_cur = bytes;
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() {
-    ::setrlimit(RLIMIT_FSIZE, &saved_);
-    ::signal(SIGXFSZ, handler_);
-  }
-
- private:
-  rlimit saved_{};
-  sighandler_t handler_ = SIG_DFL;
 };
 
 }  // namespace testsupport

@@ -15,17 +15,14 @@ namespace {
 using framework::SettingsFolder;
 
 // Sets or clears an environment variable for one test and puts the old value back.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = ::getenv(name)) saved_ = old;
+struct ScopedEnv {
+  ScopedEnv(const char* variable, const char* value) : name(variable) {
+    if (const char* old = ::getenv(name)) saved = old;
     value ? ::setenv(name, value, 1) : ::unsetenv(name);
   }
-  ~ScopedEnv() { saved_ ? ::setenv(name_, saved_->c_str(), 1) : ::unsetenv(name_); }
-
- private:
-  const char* name_;
-  std::optional<std::string> saved_;
+  ~ScopedEnv() { saved ? ::setenv(name, saved->c_str(), 1) : ::unsetenv(name); }
+  const char* name;
+  std::optional<std::string> saved;
 };
 
 TEST(SettingsFolder, WhereTheFilesGo) {

@@ -1,20 +1,24 @@
-// The amp behind the "Asio" technology with the JACK driver, on the fixture's server: the
-// registered driver as the host finds it, what a JACK client hears, a lost server. The host's
-// return at a new period is checked end to end in live_jack_test.
+// The amp behind the "Asio" technology with the JACK driver, on the fixture's server: in the
+// host, with the registered driver as the host finds it, what a JACK client hears, a lost
+// server; and valvorama-live --headless and valvorama devices run as a user runs them, the
+// driver found through the build's registry files, the settings in a --config folder.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
 
 #include <algorithm>
 #include <cmath>
 #include <future>
 #include <memory>
+#include <numeric>
 #include <string>
 #include <vector>
 
 #include "host/eva_host_audio.h"
 #include "host/mp_audio_asio.h"
 #include "jack_probe_client.h"
+#include "live/child_process.h"
 #include "plugin/sample_rate.h"
 #include "plugin/vlvr_processor.h"
 #include "support/every_stage.h"
@@ -27,10 +31,11 @@ using namespace std::chrono_literals;
 using host::evaHostAudio;
 using jacktest::JackProbeClient;
 using jacktest::waitUntil;
+using livetest::readText;
 using State = evaHostAudio::State;
 
 constexpr const char* kDriverName = "JACK (Valvorama Live)";
-constexpr auto kLimit = 10s;
+constexpr auto kLimit = 20s;
 
 void engageEveryStage(plugin::vlvrProcessor& processor) {
   processor.initialize();
@@ -39,17 +44,20 @@ void engageEveryStage(plugin::vlvrProcessor& processor) {
     processor.setParameterPlain(row, float(value));
 }
 
-// The host with every stage of the amp on, set up for the JACK driver; not started yet.
-std::unique_ptr<evaHostAudio> createHost(plugin::vlvrProcessor& amp) {
-  engageEveryStage(amp);
-  auto audio = std::make_unique<evaHostAudio>(amp, "");
-  host::HardwareSettings& settings = audio->settings();
+void chooseJack(host::HardwareSettings& settings) {
   settings.audioTechnology = "Asio";
   settings.curInDeviceName = settings.curOuDeviceName = kDriverName;
   settings.selectedFrequencies = "48000";
   settings.selectedBufSize = "1024";
-  settings.curInChannelIndex = settings.curOuChannelLeftIndex = 0;
-  settings.curOuChannelRightIndex = 1;
+}
+
+// The host with every stage of the amp on, set up for the JACK driver; not started yet.
+std::unique_ptr<evaHostAudio> createHost(plugin::vlvrProcessor& amp) {
+  engageEveryStage(amp);
+  auto audio = std::make_unique<evaHostAudio>(amp, "");
+  chooseJack(audio->settings());
+  audio->settings().curInChannelIndex = audio->settings().curOuChannelLeftIndex = 0;
+  audio->settings().curOuChannelRightIndex = 1;
   audio->create();
   return audio;
 }
@@ -126,6 +134,59 @@ TEST_F(AsioJack, TheAmpSoundsThroughJackAsItRendersOfflineAndOutlivesTheServer) 
   jack_client_t* client = jack_client_open("probe", JackNoStartServer, &status);
   EXPECT_EQ(client, nullptr) << "a server was started";
   if (client) jack_client_close(client);
+}
+
+using LiveJack = testsupport::JackServerTest;
+
+TEST_F(LiveJack, DevicesListTheDriverAndTheHeadlessAmpPlaysAndFollowsThePeriod) {
+  livetest::Folder folder;
+  const auto path = [&folder](const char* name) { return folder.path(name); };
+  const auto tool = livetest::run(folder, {VALVORAMA_BINARY, "devices", "--config", folder.path()});
+  ASSERT_EQ(tool.status, 0) << tool.err;
+  const size_t asio = tool.out.find("\nAsio\n");
+  ASSERT_NE(asio, std::string::npos) << tool.out;
+  EXPECT_NE(tool.out.find("\"JACK (Valvorama Live)\"\n      channels: system:capture_1", asio),
+            std::string::npos)
+      << tool.out;
+
+  host::HardwareSettings settings(folder.path());
+  chooseJack(settings);
+  ASSERT_TRUE(settings.write());
+  livetest::ChildProcess live({VALVORAMA_LIVE_BINARY, "--headless", "--config", folder.path()}, {},
+                              path("out.txt"), path("err.txt"));
+  ASSERT_TRUE(
+      waitUntil([&] { return readText(path("out.txt")).find('\n') != std::string::npos; }, kLimit))
+      << readText(path("err.txt"));
+  EXPECT_EQ(readText(path("out.txt")),
+            "audio: Asio, in \"JACK (Valvorama Live)\", out \"JACK (Valvorama Live)\", 48000 Hz, "
+            "128 frames, latency 5.3 ms\n");
+
+  // A note into the amp's input comes out of both its outputs.
+  const auto note = testsupport::pluckedNote(110.0, 0.5, 0.5f, 48000);
+  JackProbeClient player("player", 1, 0, 0);
+  JackProbeClient recorder("recorder", 0, 2, note.size());
+  ASSERT_TRUE(player.ok() && recorder.ok());
+  jack_client_t* probe = player.client();
+  ASSERT_TRUE(jacktest::connectAround(player, recorder));
+  recorder.record();
+  player.play(note);
+  ASSERT_TRUE(recorder.waitRecorded(kLimit));
+  for (int channel = 0; channel < 2; ++channel) {
+    const auto& heard = recorder.recording(channel);
+    EXPECT_GT(std::inner_product(heard.begin(), heard.end(), heard.begin(), 0.0),
+              1e-4 * double(heard.size()))
+        << "output " << channel;
+  }
+
+  // A new period on the server: the amp comes back at it.
+  ASSERT_EQ(jack_set_buffer_size(probe, 256), 0);
+  EXPECT_TRUE(waitUntil(
+      [&] { return readText(path("out.txt")).find(", 256 frames,") != std::string::npos; }, kLimit))
+      << readText(path("out.txt")) << readText(path("err.txt"));
+
+  live.signal(SIGTERM);
+  EXPECT_EQ(live.waitExit(kLimit), 0) << readText(path("err.txt"));
+  EXPECT_EQ(jack_port_by_name(probe, "Valvorama Live:in_1"), nullptr) << "the client is gone";
 }
 
 }  // namespace
