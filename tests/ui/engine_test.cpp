@@ -67,7 +67,7 @@ float defaultOf(const plugin::evaProcessor& processor, int index) {
   return processor.parameters()[index].defaultValue;
 }
 
-TEST(Engine, InitFromTheBuiltResourceFileAndTheProcessorTakesTheEngineAlong) {
+TEST(Engine, InitFromTheBuiltResourceFileAnEditorWithoutAWindowAndTheProcessorTakesTheEngineAlong) {
   Folder folder;
   auto* engine = new TestEngine((kBuiltResources.parent_path() / "valvorama-live").string());
   engine->setHostCallback(nullptr);
@@ -92,6 +92,35 @@ TEST(Engine, InitFromTheBuiltResourceFileAndTheProcessorTakesTheEngineAlong) {
   for (int j = 0; j < plugin::kParameterCount; ++j) {
     EXPECT_EQ(defaultOf(*processor, j), plugin::kParameterDescriptors[j].defaultValue) << j;
   }
+
+  TestEngine* other = new TestEngine("/nowhere/valvorama-live");  // the editor takes `current` back
+  plugin::ERect* rect = nullptr;
+  EXPECT_EQ(editor->getRect(&rect), 1);
+  ASSERT_NE(rect, nullptr);
+  EXPECT_EQ(ui::evaEngine::current(), engine);
+  EXPECT_EQ(rect->right - rect->left, 1100);  // the main picture's size
+  EXPECT_EQ(rect->bottom - rect->top, 480);
+  delete other;
+
+  // No display to open the window on, or no parent to open it in: the editor is open without
+  // one, and what would draw does nothing.
+  const char* display = std::getenv("DISPLAY");
+  const std::string saved = display ? display : "";
+  ::unsetenv("DISPLAY");
+  for (void* parent : {reinterpret_cast<void*>(uintptr_t{0x400001}), static_cast<void*>(nullptr)}) {
+    EXPECT_EQ(editor->open(parent), 1);
+    EXPECT_TRUE(engine->hasWindow());
+    EXPECT_EQ(engine->attachedToHost(), parent != nullptr);
+    EXPECT_EQ(editor->window(), nullptr);
+    EXPECT_EQ(engine->midiHandler(), nullptr);
+    editor->postUpdate();
+    editor->idle();
+    editor->parameterDisplayChanged(13, 5.0f);
+    EXPECT_FALSE(editor->updatePending());
+    editor->close();
+    EXPECT_FALSE(engine->attachedToHost() || engine->hasWindow() || editor->isOpen());
+  }
+  if (display) ::setenv("DISPLAY", saved.c_str(), 1);
 
   processor->open();
   delete processor;  // closes, then deletes the engine, which must not delete it back
@@ -153,42 +182,6 @@ TEST(Engine, InitFailsCleanlyWithoutAUsableResourceFile) {
     delete engine;
     EXPECT_EQ(liveEngines, 0);
   }
-}
-
-TEST(Engine, EditorOpensWithoutAWindow) {
-  Folder folder;
-  TestEngine engine((kBuiltResources.parent_path() / "valvorama-live").string());
-  ASSERT_TRUE(engine.init());
-  ui::evaEditor& editor = *engine.editor();
-
-  TestEngine other("/nowhere/valvorama-live");  // becomes current; the editor takes it back
-  plugin::ERect* rect = nullptr;
-  EXPECT_EQ(editor.getRect(&rect), 1);
-  ASSERT_NE(rect, nullptr);
-  EXPECT_EQ(ui::evaEngine::current(), &engine);
-  // The main picture's size.
-  EXPECT_EQ(rect->right - rect->left, 1100);
-  EXPECT_EQ(rect->bottom - rect->top, 480);
-
-  // No display to open the window on, or no parent to open it in: the editor is open without
-  // one, and what would draw does nothing.
-  const char* display = std::getenv("DISPLAY");
-  const std::string saved = display ? display : "";
-  ::unsetenv("DISPLAY");
-  for (void* parent : {reinterpret_cast<void*>(uintptr_t{0x400001}), static_cast<void*>(nullptr)}) {
-    EXPECT_EQ(editor.open(parent), 1);
-    EXPECT_TRUE(engine.hasWindow());
-    EXPECT_EQ(engine.attachedToHost(), parent != nullptr);
-    EXPECT_EQ(editor.window(), nullptr);
-    EXPECT_EQ(engine.midiHandler(), nullptr);
-    editor.postUpdate();
-    editor.idle();
-    editor.parameterDisplayChanged(13, 5.0f);
-    EXPECT_FALSE(editor.updatePending());
-    editor.close();
-    EXPECT_FALSE(engine.attachedToHost() || engine.hasWindow() || editor.isOpen());
-  }
-  if (display) ::setenv("DISPLAY", saved.c_str(), 1);
 }
 
 }  // namespace

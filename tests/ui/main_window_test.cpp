@@ -1,7 +1,5 @@
-// The main window opened inside a host's X window on a private server, driven by real pointer
-// and key input, MIDI from another thread, audio pushed through the processor, and clocks moved
-// by hand; and what it shows by itself: the tuner readout, the input level and gate lamps and
-// the about screen.
+// The main window inside a host's X window on a private server, driven by real pointer and key
+// input, MIDI from another thread, audio through the processor and clocks moved by hand.
 
 #include <gtest/gtest.h>
 // After GoogleTest: Xlib defines Bool.
@@ -158,14 +156,13 @@ class MainWindow : public testsupport::XvfbTest {
     input_->drag(window().nativeHandle(), x, y, x, y + dy, 4);
     return passUntil([&] { return window().lastControl() == control; });
   }
-  bool type(const std::string& text, const std::function<bool()>& done) {
+  // `text`, or the key `keysym` when it is empty.
+  bool type(const std::string& text, const std::function<bool()>& done, uint32_t keysym = 0) {
     input_->focus(window().nativeHandle());
-    input_->typeText(text);
-    return passUntil(done);
-  }
-  bool typeKey(uint32_t keysym, const std::function<bool()>& done) {
-    input_->focus(window().nativeHandle());
-    input_->typeKey(keysym);
+    if (text.empty())
+      input_->typeKey(keysym);
+    else
+      input_->typeText(text);
     return passUntil(done);
   }
   void sendMidi(uint8_t status, uint8_t data1, uint8_t data2 = 0) {
@@ -180,9 +177,8 @@ class MainWindow : public testsupport::XvfbTest {
     return window().getControlValue(panel, control);
   }
   std::string text(int item) const {
-    const auto* control =
-        dynamic_cast<const gui::epiAlphaControl_text*>(window().panel(kFront)->control(item));
-    return control ? control->text() : "(no text item)";
+    return static_cast<const gui::epiAlphaControl_text*>(window().panel(kFront)->control(item))
+        ->text();
   }
   bool shown(int control) const { return window().panel(kFront)->control(control)->visible(); }
   gui::Rect bounds(int control, int panel = kFront) const {
@@ -245,7 +241,7 @@ class HostStub : public gui::epiWindow {
   std::vector<gui::epiMessage> messages;
 };
 
-TEST_F(MainWindow, GainDragStoresTheConvertedValueAndMidiMovesKnobsOnTheNextRefresh) {
+TEST_F(MainWindow, KnobsStoreConvertedValuesMidiMovesThemOnTheNextRefreshLampsFollowSwitches) {
   processor().setParameterPlain(kGainRow, 10.0f);
   idle();
   ASSERT_EQ(value(kGainKnob), 10);
@@ -270,9 +266,7 @@ TEST_F(MainWindow, GainDragStoresTheConvertedValueAndMidiMovesKnobsOnTheNextRefr
   EXPECT_EQ(value(kGainKnob), ui::paramToControl(kGainRow, 100.0f));
   input_->release(1);
   ASSERT_TRUE(passUntil([&] { return !window().held(kFront, kGainKnob); }));
-}
 
-TEST_F(MainWindow, LampsFollowTheSwitchesTheWahModeAndProgramLoads) {
   const struct {
     int toggle, lamp, row;
   } switches[] = {{C::kDelaySwitch, C::kDelayLamp, 9},
@@ -302,7 +296,7 @@ TEST_F(MainWindow, LampsFollowTheSwitchesTheWahModeAndProgramLoads) {
   }
 }
 
-TEST_F(MainWindow, ProgramsWrapAndFollowMenusAndProgramChanges) {
+TEST_F(MainWindow, ProgramsWrapFollowMenusAndProgramChangesAndAreNamed) {
   ASSERT_TRUE(click(C::kProgramDown));
   EXPECT_EQ(processor().getProgram(), 127);
   EXPECT_EQ(text(C::kProgramNumber) + text(C::kMessage), "128PROGRAM 128");
@@ -328,23 +322,23 @@ TEST_F(MainWindow, ProgramsWrapAndFollowMenusAndProgramChanges) {
   EXPECT_EQ(host.messages[0].code, framework::fourCC("sepr"));
   EXPECT_EQ(host.messages[0].value, 7);
   EXPECT_EQ(processor().getProgram(), 127) << "the host window selects it";
-}
 
-TEST_F(MainWindow, NamingAProgram) {
-  HostStub host(*engine_);
-  ASSERT_TRUE(host.openTopLevel(200, 100, "host"));
+  window().handleCommand(epiMenu::commandId(4, 1));
   ASSERT_TRUE(click(C::kNameButton));
   EXPECT_EQ(window().nameEdit().target(), 32) << "program 1 is never a target";
   EXPECT_EQ(text(C::kMessage), "PROGRAM 1_");
   EXPECT_TRUE(shown(C::kNamingHint) && shown(C::kCancelButton));
   ASSERT_TRUE(type("ab", [&] { return text(C::kMessage) == "PROGRAM 1AB_"; }));
-  ASSERT_TRUE(typeKey(XK_BackSpace, [&] { return text(C::kMessage) == "PROGRAM 1A_"; }));
+  ASSERT_TRUE(type(
+      "", [&] { return text(C::kMessage) == "PROGRAM 1A_"; }, XK_BackSpace));
   // 20 characters with the cursor, then nothing more; Delete types nothing.
   ASSERT_TRUE(type("xyz-uvw.rsq", [&] { return text(C::kMessage).size() == 20; }));
   input_->typeKey(XK_Delete);
-  ASSERT_TRUE(typeKey(XK_BackSpace, [&] { return text(C::kMessage).size() == 19; }));
+  ASSERT_TRUE(type(
+      "", [&] { return text(C::kMessage).size() == 19; }, XK_BackSpace));
   EXPECT_EQ(text(C::kMessage), "PROGRAM 1AXYZ-UVW._");
-  ASSERT_TRUE(typeKey(XK_Return, [&] { return !window().nameEdit().editing(); }));
+  ASSERT_TRUE(type(
+      "", [&] { return !window().nameEdit().editing(); }, XK_Return));
   EXPECT_STREQ(processor().programName(32), "PROGRAM 1AXYZ-UVW.");
   EXPECT_EQ(host.item(32).text, "PROGRAM 1AXYZ-UVW.") << "its menu item is renamed";
   EXPECT_EQ(text(C::kProgramNumber), "033");

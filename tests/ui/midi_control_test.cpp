@@ -15,9 +15,7 @@ using uitest::MidiRig;
 
 constexpr int kVolumeRow = 18, kVolumeId = 20;
 
-std::pair<std::string, std::string> shown(const std::string& number, const std::string& text) {
-  return {number, text};
-}
+using Shown = std::pair<std::string, std::string>;
 
 bool anyChanged(const plugin::evaProcessor& processor) {
   for (int i = 0; i < processor.parameters().count(); ++i)
@@ -61,13 +59,9 @@ TEST(MidiControl, ControllersDriveTheRowsTheirMapNamesScaledToEachRowsRange) {
   MidiRig rig;
   rig.midi.loadMappings(folder.path("map.dat"));
   // Unknown ids, 255 (not mapped), a note, pitch bend, a program change before the idle tick.
-  for (const auto& m : std::vector<std::vector<uint8_t>>{{0xB0, 20, 90},
-                                                         {0xB0, 21, 90},
-                                                         {0xB0, 10, 90},
-                                                         {0x90, 23, 90},
-                                                         {0xE0, 1, 90},
-                                                         {0xC0, 30, 0}})
-    rig.send(m[0], m[1], m[2]);
+  for (auto [status, number] :
+       {std::pair{0xB0, 20}, {0xB0, 21}, {0xB0, 10}, {0x90, 23}, {0xE0, 1}, {0xC0, 30}})
+    rig.send(uint8_t(status), uint8_t(number), 90);
   EXPECT_FALSE(anyChanged(*rig.processor));
   EXPECT_EQ(rig.processor->getProgram(), 0);
 
@@ -92,7 +86,7 @@ TEST(MidiControl, ALearnBindsTheNextControllerAndOneLearnReplacesAnother) {
   MidiRig rig;
   rig.midi.startLearn(vlvrMidiControl::kLearnVolume);
   rig.midi.startLearn(vlvrMidiControl::kLearnVolume);  // chosen again: still waiting
-  EXPECT_EQ(rig.lcd.last(), shown("---", "WAIT VOLUME CC"));
+  EXPECT_EQ(rig.lcd.last(), Shown("---", "WAIT VOLUME CC"));
   rig.send(0x90, 11, 33);  // not a controller: still waiting
   EXPECT_FALSE(rig.midi.mappingsModified());
   {
@@ -122,7 +116,7 @@ TEST(MidiControl, ALearnBindsTheNextControllerAndOneLearnReplacesAnother) {
   rig.processor->setProgram(5);
   rig.midi.startLearn(vlvrMidiControl::kLearnVolume);
   rig.midi.startLearn(vlvrMidiControl::kLearnPresetUp);
-  EXPECT_EQ(rig.lcd.last(), shown("---", "WAIT PRESET UP CC"));
+  EXPECT_EQ(rig.lcd.last(), Shown("---", "WAIT PRESET UP CC"));
   const int32_t mapped = rig.midi.controller(13);
   rig.send(0xB0, 13, 127);
   EXPECT_EQ(rig.midi.presetUpKey(), 0xB00Du);
@@ -131,7 +125,7 @@ TEST(MidiControl, ALearnBindsTheNextControllerAndOneLearnReplacesAnother) {
   EXPECT_EQ(rig.lcd.last().second, "WAIT PRESET DOWN CC");
   rig.midi.startLearn(vlvrMidiControl::kLearnPresetDown);
   EXPECT_EQ(rig.midi.learnMode(), 0);
-  EXPECT_EQ(rig.lcd.last(), shown("006", "PROGRAM 6"));
+  EXPECT_EQ(rig.lcd.last(), Shown("006", "PROGRAM 6"));
   rig.send(0xB0, 64, 127);
   EXPECT_EQ(rig.midi.presetDownKey(), 0u);
 }
@@ -143,7 +137,7 @@ TEST(MidiControl, FootSwitchesAndProgramChangesSelectProgramsOnTheIdleTick) {
   EXPECT_FALSE(anyChanged(*rig.processor)) << "no knob through the map";
   rig.midi.idle();
   EXPECT_EQ(rig.processor->getProgram(), 7);
-  EXPECT_EQ(rig.lcd.last(), shown("008", "PROGRAM 8"));
+  EXPECT_EQ(rig.lcd.last(), Shown("008", "PROGRAM 8"));
   rig.send(0xC0, 126);
   rig.send(0xC0, 125);  // the last one wins
   rig.midi.idle();
@@ -154,7 +148,7 @@ TEST(MidiControl, FootSwitchesAndProgramChangesSelectProgramsOnTheIdleTick) {
   EXPECT_EQ(rig.midi.presetUpKey(), 0xB040u);
   EXPECT_EQ(rig.lcd.last().second, "WAIT PRESET UP CC");  // the display waits for the tick
   rig.midi.idle();
-  EXPECT_EQ(rig.lcd.last(), shown("126", "PROGRAM 126"));
+  EXPECT_EQ(rig.lcd.last(), Shown("126", "PROGRAM 126"));
   rig.send(0xB0, 64, 0);  // the release
   rig.midi.idle();
   EXPECT_EQ(rig.processor->getProgram(), 125);
@@ -166,7 +160,7 @@ TEST(MidiControl, FootSwitchesAndProgramChangesSelectProgramsOnTheIdleTick) {
     rig.midi.idle();
     EXPECT_EQ(rig.processor->getProgram(), program);
   }
-  EXPECT_EQ(rig.lcd.last(), shown("002", "PROGRAM 2"));
+  EXPECT_EQ(rig.lcd.last(), Shown("002", "PROGRAM 2"));
   rig.send(0xB1, 64, 127);  // the same controller on another channel is another key
   rig.midi.idle();
   EXPECT_EQ(rig.processor->getProgram(), 1);
