@@ -43,8 +43,7 @@ TEST(Catalogue, EveryDescriptorIsConsistentAndUnassignedNumbersYieldNothing) {
     EXPECT_EQ(dsp::createEffect(number, 0), nullptr) << number;
   }
 
-  // Three entries carry the Distorsion's number; the chorus pair share one descriptor; the
-  // reverbs are mono and share one parameter list under their own names.
+  // Shared descriptors: three on the Distorsion's, the chorus pair's, the reverbs' parameters.
   for (uint32_t n : {1205u, 1206u, 1209u})
     EXPECT_EQ(descriptorOf(n).id, 1202u) << n;
   EXPECT_EQ(&descriptorOf(1224), &descriptorOf(1211));
@@ -69,8 +68,7 @@ std::vector<uint32_t> builtEffects() {
   return numbers;
 }
 
-// Every effect the catalogue can create, held to the rules of the audio path: no allocation
-// while processing, finite output under any settings, and no denormal numbers in the tails.
+// Every effect: no allocation while processing, finite output, no denormals in the tails.
 class EffectConformance : public ::testing::TestWithParam<uint32_t> {};
 
 TEST_P(EffectConformance, SurvivesExtremesWithoutAllocatingOrDenormals) {

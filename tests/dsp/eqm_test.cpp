@@ -24,8 +24,7 @@ double sineGainDb(dsp::EQm& fx, double hz, int rate = kRate) {
 
 TEST(EQm, NeutralSettingsCopyTheInputExactly) {
   const std::vector<float> noise = testsupport::whiteNoise(2 * 20000, 1.0f);
-  // The defaults, and the same neutral gains after the frequencies and Q switches have moved:
-  // a band at 0 dB is skipped whatever its frequency.
+  // A band at 0 dB is skipped whatever its frequency and Q switch.
   const std::pair<int, int> moves[] = {
       {kHighShelfFreq, 5}, {kHighMidFreq, 120},  {kHighMidQ, 127},     {kLowMidFreq, 3},
       {kLowMidQ, 100},     {kLowShelfFreq, 127}, {kHighShelfGain, 64}, {kHighMidGain, 64},
@@ -63,8 +62,7 @@ TEST(EQm, HighShelfSpansPlus14_77ToMinus15Db) {
   }
 }
 
-// Peak gain and the bandwidth between the points at half the peak's decibels, in analog Hz
-// (the bilinear warping undone), measured on the impulse response.
+// Peak gain and the bandwidth (analog Hz) between the points at half the peak's decibels.
 std::pair<double, double> measurePeak(dsp::EQm& fx, double centre) {
   const std::vector<float> h = testsupport::impulseResponse(fx, 8192);
   auto gainAt = [&h](double hz) { return std::abs(testsupport::dtft(h, hz)); };

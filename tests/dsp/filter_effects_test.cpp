@@ -25,8 +25,7 @@ TEST(Wahwah, PedalPositionAndLoudPlayingSetCentreAndGain) {
     auto fx = makeEffect<dsp::TWahwah>({{110, wah}, {113, 0}});
     const double centre = mappedHz(1884.9 * std::pow(2.0, 2.3 * wah / 128.0));
     const double gain = 6.0 * wah / 128.0 + 8.5;
-    // A sine at the mapped centre comes out louder by the position's gain, where the
-    // response peaks.
+    // The response peaks at the mapped centre with the position's gain, computed and run alike.
     EXPECT_NEAR(sineGain(*fx, centre), gain, 0.02 * gain) << "Wah " << wah;
     EXPECT_NEAR(std::abs(fx->response(centre)), gain, 0.01 * gain) << "Wah " << wah;
     EXPECT_LT(std::abs(fx->response(centre * 0.97)), std::abs(fx->response(centre)));
@@ -55,8 +54,7 @@ TEST(Wahwah, PedalPositionAndLoudPlayingSetCentreAndGain) {
   EXPECT_EQ(fx->position(), 0.0f);
 }
 
-// A band-pass of unity mid-band gain with corners lo and hi (rad/s), at the analog frequency
-// the bilinear transform maps onto `hz`.
+// A unity band-pass with corners lo and hi (rad/s), at the analog frequency mapped onto `hz`.
 double bandpass(double lo, double hi, double hz) {
   const std::complex<double> s(0.0, 2.0 * kRate * std::tan(std::numbers::pi * hz / kRate));
   return std::abs(hi * s / ((s + lo) * (s + hi)));
@@ -125,8 +123,7 @@ TEST(TDistorsion, ShapesCutTheSignalBeforeThePostFilter) {
 
 constexpr int kFrequency = 21, kResonance = 22, kDepth = 23, kSpeed = 24, kMode = 25;
 
-// |H| at the digital frequency onto which the bilinear transform maps the analog `hz`, so
-// that slopes read in analog octaves.
+// |H| where the bilinear transform maps the analog `hz`, so slopes read in analog octaves.
 double gainAtAnalog(const std::vector<float>& h, double hz) {
   return std::abs(testsupport::dtft(h, mappedHz(dsptest::kTwoPi * hz)));
 }
@@ -135,8 +132,7 @@ double baseCutoff(int frequency) {
   return 40.0 * std::pow(2.0, 9.0 * frequency / 128.0);
 }
 
-// The one-pole low-pass's corner in Hz (with 6.283 for 2 pi), read from the ratio of two
-// samples of its impulse response, which is its pole: y[n + 1] = p y[n] for n >= 1.
+// The one-pole low-pass's corner in Hz (6.283 for 2 pi) from its pole: y[n + 1] = p y[n].
 double onePoleCorner(const float* h) {
   const double p = double(h[2]) / double(h[1]);
   return 2.0 * kRate * (1.0 - p) / (1.0 + p) / 6.283;
@@ -174,9 +170,7 @@ TEST(TResonantCutoff, ModeSelectsPolesAndResponse) {
 }
 
 TEST(TResonantCutoff, DepthSweepsTheCutoffDownFromJustUnderTheBase) {
-  // Depth 0: the cutoff sits at 0.9769 x base, however long and fast the oscillator runs.
-  // Full Depth at full Speed (4 Hz at 120 BPM in chunks of 128 frames): the triangle pulls
-  // the cutoff down by up to four octaves and back, never above its resting place.
+  // Depth 0 holds the cutoff at 0.9769 x base; full Depth at 4 Hz pulls it down four octaves.
   for (auto [depth, frequency] : {std::pair{0, 16}, {0, 64}, {0, 100}, {127, 100}}) {
     auto fx = makeEffect<dsp::TResonantCutoff>(
         {{kFrequency, frequency}, {kDepth, depth}, {kSpeed, 127}, {kMode, 1}});
@@ -203,8 +197,7 @@ TEST(TResonantCutoff, DepthSweepsTheCutoffDownFromJustUnderTheBase) {
 }
 
 TEST(TResonantCutoff, ResonanceStopsAtQ30) {
-  // A two-pole low-pass peaks at about q; full Resonance asks for 46.4 and gets 30. Each
-  // filter was reset after its settings arrived: the reset keeps the resonance.
+  // A two-pole low-pass peaks at about q; full Resonance asks for 46.4 and gets 30.
   const double fc = 0.9769 * baseCutoff(64);
   for (auto [resonance, q] :
        {std::pair{100, 1.2 * std::pow(10.0, 1.6 * 100.0 / 128.0)}, {127, 30.0}}) {
@@ -220,9 +213,7 @@ TEST(TResonantCutoff, ResonanceStopsAtQ30) {
 }
 
 TEST(TResonantCutoff, EnvelopeFlagOpensTheFilterWithTheInputLevel) {
-  // Depth 32 is one octave per unit of envelope; a full-scale click every chunk drives the
-  // envelope towards 3, so the cutoff climbs towards eight times the base, then falls back in
-  // silence.
+  // Depth 32 is an octave per unit of envelope: clicks drive it towards 3, the cutoff to 8x.
   auto fx = dsp::createEffect(1203, dsp::TResonantCutoff::kFlagFollowEnvelope);
   fx->setFormat(1, kRate);
   testsupport::settleWith(*fx, {{kFrequency, 40}, {kDepth, 32}, {kMode, 1}});

@@ -12,8 +12,7 @@ using dsptest::kRate;
 using dsptest::kTwoPi;
 using dsptest::maxDifference;
 
-// The digital response must be the analog prototype evaluated at the frequency the bilinear
-// transform (no prewarping) maps there, within what float coefficients allow.
+// The analog prototype at the frequency the bilinear transform (no prewarping) maps there.
 template <class Filter>
 void expectMatchesPrototype(const Filter& f, const std::function<cd(cd)>& prototype,
                             const char* what) {
@@ -26,8 +25,7 @@ void expectMatchesPrototype(const Filter& f, const std::function<cd(cd)>& protot
   }
 }
 
-// The gain of a sine run through the filter: the difference equation must agree with
-// response().
+// The gain of a sine run through the filter, to hold the difference equation to response().
 template <class Filter>
 double measuredGain(Filter& f, double hz) {
   f.reset();
@@ -87,10 +85,7 @@ TEST(BilinFilter, DesignsMatchTheirAnalogPrototypes) {
       f, [&](cd s) { return (s + 4 * w) / (s + w); }, "analog");
 }
 
-// Mono blocks run several samples per step and the remainder sample by sample, so the cut may
-// change the float rounding, but nothing more: a lost, repeated or misordered sample or a
-// wrong step derivation shows up orders of magnitude above the tolerance. In place gives
-// exactly the same as out of place.
+// Blocks run several samples per step, the rest one by one: the cut changes rounding only.
 template <class Filter>
 void expectBlockLengthIndependent(const std::function<void(Filter&)>& design, float tolerance) {
   for (int channels : {1, 2}) {
@@ -121,16 +116,14 @@ TEST(Filters, OutputDoesNotDependOnHowTheSignalIsCutIntoBlocks) {
       [](dsp::BiquadFilter& f) { f.setLowpass(5000.0f, 0.3f); }, 1e-5f);
   expectBlockLengthIndependent<dsp::BilinFilter>([](dsp::BilinFilter& f) { f.setHighpass(900.0f); },
                                                  1e-5f);
-  // Poles close to 1, where rounding matters most: a 20 Hz resonance with Q 10 (gain 10 at
-  // its peak) and a 5 Hz one-pole low-pass.
+  // Poles close to 1, where rounding matters most: 20 Hz with Q 10, and a 5 Hz one-pole.
   expectBlockLengthIndependent<dsp::BiquadFilter>(
       [](dsp::BiquadFilter& f) { f.setLowpass(125.7f, 0.1f); }, 1e-3f);
   expectBlockLengthIndependent<dsp::BilinFilter>([](dsp::BilinFilter& f) { f.setLowpass(31.4f); },
                                                  1e-5f);
 }
 
-// A cascade gives what the filters give one after the other, for any block length (whole
-// steps and leftover frames), in place or not, and carries every filter's state over.
+// A cascade gives what the filters give in turn, for any block length, in place or not.
 TEST(Filters, CascadeMatchesTheFiltersInTurn) {
   const auto design = [](dsp::BiquadFilter(&f)[4]) {
     for (dsp::BiquadFilter& g : f) {
@@ -159,15 +152,13 @@ TEST(Filters, CascadeMatchesTheFiltersInTurn) {
                                           inPlace ? got.data() : in.data(), frames);
         worst = std::max(worst, maxDifference(expected, got));
       }
-      // The 95 Hz high-pass loses the most to rounding, about 1e-5 here; a lost, repeated or
-      // misrouted sample costs orders of magnitude more.
+      // The 95 Hz high-pass loses about 1e-5 to rounding; a misrouted sample costs far more.
       EXPECT_LE(worst, 1e-4f) << count << " filters" << (inPlace ? ", in place" : "");
     }
   }
 }
 
-// A redesign between blocks takes effect from the next block; the channels never mix, and
-// reset clears both.
+// A redesign acts from the next block; the channels never mix; reset clears both.
 TEST(Filters, RedesignResetAndChannelsApart) {
   dsp::BiquadFilter f;
   f.setFormat(2, kRate);

@@ -41,8 +41,7 @@ std::vector<double> envelope(const std::vector<float>& x) {
   return e;
 }
 
-// Times in seconds at which the envelope rises through its midline, interpolated between
-// windows; a fall below the lower quarter re-arms the detector, so ripple does not count.
+// Times (s) the envelope rises through its midline; re-armed below the lower quarter.
 std::vector<double> risingTimes(const std::vector<float>& x) {
   const std::vector<double> e = envelope(x);
   const auto [lo, hi] = std::minmax_element(e.begin(), e.end());
@@ -90,8 +89,7 @@ TEST(Leslie, RotorsTurnAtChoraleAndTremoloRatesAndRampBetweenThem) {
     rig.fx->processEvent(dsp::EffectEvent::controller(kSpeed, 0));
     down[r++] = risingTimes(rig.run(8.0));
   }
-  // Not a jump: the first cycle after each switch is far from the new speed, and the next ones
-  // close in on it.
+  // Not a jump: the first cycle after a switch is far from the new speed, the next close in.
   EXPECT_LT(rateAt(up[0], 0.0), 5.4);
   EXPECT_LT(rateAt(up[1], 0.0), 3.5);
   EXPECT_GT(rateAt(down[0], 0.0), 3.0);
@@ -100,8 +98,7 @@ TEST(Leslie, RotorsTurnAtChoraleAndTremoloRatesAndRampBetweenThem) {
     EXPECT_LT(rateAt(up[0], up[0][k]), rateAt(up[0], up[0][k + 1]));
     EXPECT_GT(rateAt(down[1], down[1][k]), rateAt(down[1], down[1][k + 1]));
   }
-  // After a second the horn is nearly there while the drum is about half way; both arrive
-  // within a few seconds.
+  // After a second the horn is nearly there, the drum about half way.
   EXPECT_GT(rateAt(up[0], 1.2), 6.2);
   EXPECT_TRUE(rateAt(up[1], 1.2) > 2.5 && rateAt(up[1], 1.2) < 4.5) << rateAt(up[1], 1.2);
   EXPECT_NEAR(rateAt(up[1], 6.0), 5.8, 0.3);
@@ -121,8 +118,7 @@ TEST(Leslie, LoHiBalancesDrumAgainstHornAndDriveSaturatesOnlyLoudSignals) {
   // In the middle both rotors play fully.
   EXPECT_NEAR(level(64, 0, 150, 0.1f) / bassLow, 1.0, 0.05);
   EXPECT_NEAR(level(64, 0, 3000, 0.1f) / trebleHigh, 1.0, 0.05);
-  // Quiet signals keep their level at any drive; full scale is compressed hard only when
-  // driven.
+  // Quiet signals keep their level at any drive; full scale is compressed only when driven.
   const double quiet0 = level(64, 0, 150, 0.001f), quiet127 = level(64, 127, 150, 0.001f);
   EXPECT_NEAR(quiet127 / quiet0, 1.0, 0.05);
   EXPECT_GT(level(64, 0, 150, 1.0f) / (1000 * quiet0), 0.85);

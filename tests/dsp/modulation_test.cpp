@@ -92,8 +92,7 @@ std::unique_ptr<dsp::ModulatedDelay> makeDelay(int rate, float base, int wavefor
   return d;
 }
 
-// For a ramp through a delay without feedback, linear interpolation is exact: the delay is
-// input minus output.
+// A ramp through a delay without feedback interpolates exactly: delay = input - output.
 TEST(ModulatedDelay, DelayIsBasePlusDepthAndMovesOneTickPerCall) {
   for (int frames : {1, 16, 64, 128}) {
     auto d = makeDelay(44100, 0.001f, Lfo::kSaw, 100.0f, 0.002f * 44100.0f / 128.0f);
@@ -108,8 +107,7 @@ TEST(ModulatedDelay, DelayIsBasePlusDepthAndMovesOneTickPerCall) {
   EXPECT_NEAR(*lo, 88.0, 0.02);
   EXPECT_NEAR(*hi, 88.0 + 150.0, 0.02);
 
-  // Growing the base silences the exposed ring, where stale audio would sound before the last
-  // samples written; shrinking clears nothing, so the most recent input is heard sooner.
+  // Growing the base silences the exposed stale ring; shrinking clears nothing.
   auto d = makeDelay(1000, 0.010f, Lfo::kTriangle, 0.0f, 1.0f);
   std::vector<float> ones(9000, 1.0f), out(9000), zeros(64, 0.0f), after(64);
   d->process(out.data(), ones.data(), 9000);  // every ring slot now holds 1
@@ -153,8 +151,7 @@ void expectDryAtLevelZero() {
 
 TEST(TChorus, LevelBlendsDrySweepCompletesItsRateInCallsAndChannelsStayApart) {
   expectDryAtLevelZero<dsp::TChorus>();
-  // Level 127/128, a left impulse: the dry part is only 1/128, the wet one (less a trace of
-  // Doppler) follows on the left alone.
+  // Level 127/128, a left impulse: 1/128 dry, the wet part on the left alone.
   auto stereo = makeEffect<dsp::TChorus>({{86, 127}}, 2);
   std::vector<float> in(2 * 512, 0.0f), out(in.size());
   in[0] = 1.0f;
@@ -167,8 +164,7 @@ TEST(TChorus, LevelBlendsDrySweepCompletesItsRateInCallsAndChannelsStayApart) {
   }
   EXPECT_NEAR(wet, 127.0 / 128.0, 0.01);
 
-  // The delay sweeps 1 ms plus the depth; Speed 64 is 0.8 Hz: 128 x 0.8 / 44100 of a cycle
-  // per call, whatever the call's length.
+  // The delay sweeps 1 ms plus the depth; Speed 64 is 0.8 Hz per 128 frames, per call.
   for (int frames : {64, 32}) {
     auto chorus = makeEffect<dsp::TChorus>({{86, 127}});
     std::vector<double> delay = rampHeard(*chorus, frames, 1400);
@@ -187,8 +183,7 @@ TEST(TChorus, LevelBlendsDrySweepCompletesItsRateInCallsAndChannelsStayApart) {
 }
 
 TEST(TFlanger, FullScaleFeedbackAndTempoDrivenSweep) {
-  // The loop's gain from its DC response: y = x / (1 - feedback), out = 0.4 y + 0.5 x at the
-  // default Level 0.5.
+  // Loop gain from the DC response: y = x / (1 - feedback), out = 0.4 y + 0.5 x at Level 0.5.
   for (auto [feedback, gain] : {std::pair{127, 0.97617}, {0, 0.0}}) {
     auto flanger = makeEffect<dsp::TFlanger>({{83, feedback}});
     std::vector<float> in(64, 1.0f), out(64);
@@ -229,8 +224,7 @@ TEST(TTremolo, PeriodCountsCallsAtTheTempoAndDepthSetsTheDip) {
   std::vector<int> downs;
   for (size_t i = 1; i < g.size(); ++i)
     if (g[i - 1] >= 0.5 && g[i] < 0.5) downs.push_back(int(i));
-  // 120 BPM, Speed 16: 1.5 x 2^0.2125 cycles per beat of 22050 samples, 198 calls, and one
-  // more as the counter wraps.
+  // 120 BPM, Speed 16: 1.5 x 2^0.2125 cycles a beat, 198 calls, one more as the counter wraps.
   ASSERT_GE(downs.size(), 5u);
   for (size_t i = 1; i < downs.size(); ++i)
     EXPECT_EQ(downs[i] - downs[i - 1], 199);
@@ -239,8 +233,7 @@ TEST(TTremolo, PeriodCountsCallsAtTheTempoAndDepthSetsTheDip) {
   EXPECT_NEAR(*lo, std::pow(10.0, -0.75 * 1.4), 0.03);
   EXPECT_NEAR(*hi, 1.0, 0.03);
 
-  // Depth 0 ducks by the envelope, but loud inputs no further than the floor, about what full
-  // depth gives; a quiet input ducks by three times its settled peak.
+  // Depth 0 ducks by the envelope: loud inputs to the full-depth floor, quiet ones by 3x peak.
   const std::vector<double> loud = tremoloGains(0, 1.0f), full = tremoloGains(127, 1.0f);
   const std::vector<double> quiet = tremoloGains(0, 0.05f);
   for (size_t i = 0; i < loud.size(); ++i)

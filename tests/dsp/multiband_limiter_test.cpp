@@ -15,8 +15,7 @@ constexpr int bandController(int band, int offset) {
 
 using Rig = testsupport::EffectRig<dsp::MultibandLimiter>;
 
-// Amplitude of a whole-numbered frequency in the last second of a mono signal: over one
-// second every such tone is an exact bin, so the others do not leak into it.
+// Amplitude of a whole-numbered frequency, an exact bin over the signal's last second.
 double amplitudeAt(const std::vector<float>& v, double hz) {
   std::complex<double> acc;
   for (int i = 0; i < 44100; ++i)

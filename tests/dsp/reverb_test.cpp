@@ -23,8 +23,7 @@ std::unique_ptr<TankReverb> makeSpace(int which, int rate = 44100) {
   return fx;
 }
 
-// Spot checks of the delay tables, `advanced` samples after a reset: the long one (Ambient
-// on) or the short one.
+// Spot checks of the long (Ambient on) or short delay table, `advanced` samples on.
 void expectIndices(const TankReverb& fx, bool longTable, int advanced) {
   const auto& ix = fx.tankIndices();
   EXPECT_EQ(ix.w[1], ((longTable ? 8612 : 4306) + advanced) % kN);
@@ -131,8 +130,7 @@ TEST(PlateReverb, LevelSetsTheDryShareAndChannelsTheWetGain) {
   EXPECT_EQ(so[1], 0.0f);
   stereo.reset();
 
-  // The same signal as L into the stereo plate and alone into the mono one: the mono wet part
-  // is twice the left one. Processing in place changes nothing.
+  // The mono wet part is twice the stereo left one for the same input; in place changes nothing.
   for (int block = 0; block < 100; ++block) {
     const std::vector<float> x = testsupport::whiteNoise(128, 0.5f, block);
     for (int i = 0; i < 128; ++i)
@@ -155,9 +153,7 @@ TEST(PlateReverb, LevelSetsTheDryShareAndChannelsTheWetGain) {
   EXPECT_EQ(so, y);
 }
 
-// Seconds for the output energy to fall by 60 dB after an impulse into the left channel, from
-// the backward-integrated energy decay of both channels: twice the time it takes to fall from
-// -5 dB to -35 dB. `expected` sets how long to listen.
+// T60 of a left impulse: twice the -5 to -35 dB time of the backward-integrated energy.
 double measureT60(TankReverb& fx, double expected) {
   const int frames = int(fx.sampleRate() * (1.5 * expected + 0.5));
   std::vector<float> in(2 * frames, 0.0f), out(2 * frames);
@@ -184,10 +180,8 @@ TEST(ReverbSpaces, HallOutlastsPlateOutlastsRoomAtEveryTime) {
     for (int which = 0; which < 3; ++which) {
       auto fx = makeSpace(which);
       testsupport::settleWith(*fx, {{kTime, time}});
-      // The plate's tail outlasts its decayTime by its loop's ratio to 0.3 s; the others'
-      // decayTime is their 60 dB time. The damping takes the treble off first, so the early
-      // decay runs a little fast; at Time 0 the first passes through the tank dominate and
-      // the tail runs long.
+      // The plate's tail outlasts its decayTime by its loop's ratio to 0.3 s; at Time 0 the first
+      // passes through the tank dominate and the tail runs long.
       const double nominal = fx->decayTime() * (which == 1 ? 15976.5 / (0.3 * 44100) : 1.0);
       t60[which] = measureT60(*fx, nominal);
       EXPECT_GT(t60[which], 0.8 * nominal) << which << " " << time;
@@ -205,8 +199,7 @@ TEST(ReverbSpaces, HallOutlastsPlateOutlastsRoomAtEveryTime) {
   EXPECT_NEAR(plate->decayTime(), 3.34, 0.005);
   EXPECT_NEAR(plate->decay(), 0.537, 0.001);
 
-  // Ambient 0 halves the tanks and so the tail; the tail does not depend on the rate, and at
-  // 96 kHz the hall's tables outgrow the plate's tank size, which then doubles.
+  // Ambient 0 halves the tail; the rate does not change it; at 96 kHz the hall's tank doubles.
   for (int which : {0, 1, 2}) {
     auto fx = makeSpace(which);
     const double full = measureT60(*fx, fx->decayTime());

@@ -48,8 +48,7 @@ TEST(Slicer, StepsLastAnEighthOfABeat) {
   ASSERT_GE(up.size(), 8u);
   for (size_t i = 1; i < down.size(); ++i)
     EXPECT_EQ(down[i] - down[i - 1], 2 * kStep);
-  // The first rise is the fade-in from the reset smoother; the next follows one step after the
-  // first fall.
+  // The first rise is the smoother's fade-in; the next follows one step after the first fall.
   EXPECT_EQ(up[1] - down[0], kStep);
 
   // At 60 BPM every step lasts twice as long.
@@ -62,8 +61,7 @@ TEST(Slicer, StepsLastAnEighthOfABeat) {
 }
 
 TEST(Slicer, DepthSetsTheFloorOfClosedSteps) {
-  // Depth 0: once the smoother is up, the signal passes untouched, in place and on both
-  // channels.
+  // Depth 0: once the smoother is up, the signal passes untouched.
   Rig open(0, 0, 2);
   std::vector<float> buffer = testsupport::whiteNoise(2 * 64 * 345, 0.5f);
   const std::vector<float> in = buffer;
@@ -87,8 +85,7 @@ TEST(Slicer, TriggerRestartsThePatternOnTheSameGrid) {
   triggered.gains(5 * kStep + kStep / 2);
   triggered.cc(kTrigger, 0);
   const std::vector<float> a = plain.gains(8 * kStep), b = triggered.gains(8 * kStep);
-  // Back at step 0 (open) at once, on the old grid: the restarted steps 0 to 3 close one step
-  // after the untouched pattern's steps 5 to 7 open again.
+  // Back at step 0 (open) at once, on the old grid.
   EXPECT_LT(a[kStep / 4], 1e-5f);
   EXPECT_GT(b[kStep / 4], 0.9999f);
   const std::vector<int> down = crossings(b, -1), up = crossings(a, +1);

@@ -61,8 +61,7 @@ TEST(StereoCompressor, GainNeverFallsBelowOnePercent) {
   EXPECT_NEAR(lowest, 0.01, 1e-7);
   EXPECT_LT(rig.fx.getMeter(0), 0.0f);  // the reading itself is not limited
 
-  // Held at the floor, the side path's output reveals the side gain ("Stereo Ehn"): the side
-  // L - R = 2e4 is compressed to 1 % of that.
+  // Held at the 1 % floor, the side L - R = 2e4 reveals the side gain ("Stereo Ehn").
   for (auto [ehn, width] : {std::pair{64, 0.501}, {0, 0.316}, {127, 0.789}}) {
     Rig st(2);
     st.cc(kStereoEhn, ehn);
@@ -78,8 +77,7 @@ TEST(StereoCompressor, MetersFallUnderLoadAndRecoverAfterwards) {
   EXPECT_FLOAT_EQ(rig.fx.getMeter(0), 1.0f);
   EXPECT_FLOAT_EQ(rig.fx.getMeter(1), 1.0f);
   rig.settle();
-  // A mid-only tone works the mid core alone, and the output is turned down below the
-  // untouched mid gain of 1 (x2).
+  // A mid-only tone works the mid core alone and turns the output down.
   const std::vector<float> out = rig.feed(stereo(dsptest::sine(kRate / 4, 220, 0.5f), 1.0f));
   const float loaded = rig.fx.getMeter(0);
   EXPECT_LT(loaded, 0.8f);

@@ -73,13 +73,11 @@ TEST(StereoEcho, DelayFollowsSpeedAndTempo) {
   };
   const Case cases[] = {
       {2, 4, -1, -1, 0, 11760},
-      // Taps placed while the write position is 2 samples past a multiple of 4 round down,
-      // lengthening the delay by those 2 samples.
+      // Taps placed 2 samples past a multiple of 4 round down: 2 samples longer.
       {1, 2, -1, -1, 2, 11762},
       // Speed 127 is limited to 120 sixtieths: one second at 120 beats per minute.
       {1, 2, 127, -1, 0, 44100},
-      // At 2 beats per minute Speed 32 would ask for 705600 frames; the ring allows 196560
-      // samples.
+      // At 2 BPM Speed 32 asks for 705600 frames; the ring allows 196560 samples.
       {1, 4, -1, 1, 0, 196560},
       {2, 4, -1, 1, 0, 196560 / 2},
   };
@@ -100,9 +98,7 @@ TEST(StereoEcho, DelayFollowsSpeedAndTempo) {
 }
 
 TEST(StereoEcho, ModesLayTheTapsOutAndPingPongExceptMode4) {
-  // An impulse on the left, d = 11760 frames. A repeat that returns on the other side shows
-  // that the feedback crosses between the channels: every mode but 4 hears the first repeat
-  // of the feedback on the right at 2d, then the next one back on the left.
+  // A left impulse, d = 11760 frames: but in mode 4 the feedback crosses to the other side.
   const float w = kWet, f = kFeedback, f2 = kFeedback * kFeedback;
   const auto heard = [](int mode, const Events& left, const Events& right) {
     SCOPED_TRACE("mode " + std::to_string(mode));
@@ -120,8 +116,7 @@ TEST(StereoEcho, ModesLayTheTapsOutAndPingPongExceptMode4) {
     heard(mode, {{0, kDry}, {tap, w}, {tap + 23520, w * f2}}, {{23520, w * f}});
   heard(4, {{0, kDry}, {11760, w}, {23520, w * f}, {35280, w * f2}}, {});
 
-  // Modes without a layout pass the input unchanged, in place too, and leave the ring alone,
-  // so nothing returns once a real layout is chosen again.
+  // Modes without a layout pass the input unchanged and leave the ring alone.
   for (int mode : {5, 127}) {
     SCOPED_TRACE("mode " + std::to_string(mode));
     Rig rig(2, {{kLevel, 100}});
@@ -158,8 +153,7 @@ TEST(StereoEcho, LevelSharesEchoAndDry) {
 }
 
 TEST(StereoEcho, BandWidthNarrowsTheRepeatsAround830Hz) {
-  // Mono, tap 2 at d: the second repeat, from 2d on, is the band-pass' impulse response
-  // scaled by the feedback and the level; BandWidth 127 leaves it a single sample.
+  // Mono, tap 2 at d: the repeat from 2d on is the band-pass' scaled impulse response.
   constexpr int d = 11760;
   double lowEdge[2], highEdge[2];
   for (int bandWidth : {127, 64, 0}) {
@@ -221,8 +215,7 @@ TEST(StereoEcho, FullFeedbackStillDiesAway) {
 }
 
 TEST(StereoEcho, ResetClearsTheRingOnlyWhenNotClean) {
-  // Mono, mode 0: the echo returns 7840 frames after the impulse. An impulse is left in the
-  // ring 1000 frames before a reset.
+  // Mono, mode 0: the echo returns 7840 frames after an impulse made 1000 before the reset.
   Rig rig(1, {{kLevel, 127}});
   rig.settle();
   const auto echoAfterReset = [&rig] {
@@ -241,9 +234,8 @@ TEST(StereoEcho, ResetClearsTheRingOnlyWhenNotClean) {
 }
 
 TEST(StereoEcho, LongerDelayDoesNotReplayWhatWasHeard) {
-  // FeedBack 0, so the ring holds only the dry input. Impulse A at frame 0 is older than the
-  // delay when Speed doubles; impulse B (half as loud) is younger and must survive. On a stale
-  // ring A returns as well.
+  // FeedBack 0; Speed doubles when A is older than the delay and B (half) younger: only B
+  // returns, and A too on a stale ring.
   for (bool clean : {true, false}) {
     SCOPED_TRACE(clean ? "clean ring" : "stale ring");
     const auto check = [clean](int channels, int b, int change, Events left, Events right) {
@@ -280,9 +272,7 @@ TEST(StereoEcho, LongerDelayDoesNotReplayWhatWasHeard) {
   }
 }
 
-// The mono path filters its feedback a stretch at a time when the delay is longer than the
-// call, and sample by sample otherwise: block length, in place or not, and the ring's wrap
-// change the float rounding only.
+// Block length, in place or not, and the ring's wrap change the mono path's rounding only.
 TEST(StereoEcho, MonoRepeatsDoNotDependOnBlockingOrPlace) {
   constexpr int kFrames = 3 * TStereoEcho::kRingFrames / 2;  // the ring wraps once
   const std::vector<float> in = testsupport::whiteNoise(kFrames, 0.5f, 5);
