@@ -55,8 +55,7 @@ class PluginInstance : public ::testing::Test {
 TEST_F(PluginInstance, TheRecordAndTheAnswersAreTheAmpsFromEitherEntryPoint) {
   auto amp = make();
   auto legacy = make("main");
-  ASSERT_NE(amp->effect(), nullptr);
-  ASSERT_NE(legacy->effect(), nullptr);
+  ASSERT_TRUE(amp->effect() && legacy->effect());
   const vstabi::Effect& e = *amp->effect();
   // Magic, programs, parameters, inputs, outputs, delay, ratio, id, version.
   EXPECT_EQ(std::tuple(e.magic, e.numPrograms, e.numParams, e.numInputs, e.numOutputs,
@@ -70,16 +69,13 @@ TEST_F(PluginInstance, TheRecordAndTheAnswersAreTheAmpsFromEitherEntryPoint) {
   EXPECT_EQ(amp->dispatch(vstabi::kGetProgram), 0);
   EXPECT_EQ(library_.entryPoint("VSTPluginMain")(nullptr), nullptr);
 
-  struct Query {
-    int32_t opcode;
-    intptr_t answer;
-  };
-  for (const Query q : {Query{vstabi::kIdentify, vstabi::fourCC("NvEf")}, Query{vstabi::kGetVu, 0},
-                        Query{vstabi::kGetVstVersion, 2300}, Query{vstabi::kGetPlugCategory, 0},
-                        Query{vstabi::kGetTailSize, 0}, Query{vstabi::kGetVendorVersion, 0},
-                        Query{vstabi::kStartProcess, 0}, Query{vstabi::kLastOpcode + 1, 0}}) {
-    EXPECT_EQ(amp->dispatch(q.opcode), q.answer) << "opcode " << q.opcode;
-  }
+  using Query = std::pair<int32_t, intptr_t>;
+  for (const auto& [opcode, answer] :
+       {Query{vstabi::kIdentify, vstabi::fourCC("NvEf")}, Query{vstabi::kGetVu, 0},
+        Query{vstabi::kGetVstVersion, 2300}, Query{vstabi::kGetPlugCategory, 0},
+        Query{vstabi::kGetTailSize, 0}, Query{vstabi::kGetVendorVersion, 0},
+        Query{vstabi::kStartProcess, 0}, Query{vstabi::kLastOpcode + 1, 0}})
+    EXPECT_EQ(amp->dispatch(opcode), answer) << "opcode " << opcode;
   // Every parameter can be automated, and only those.
   for (int32_t i = -1; i <= 22; ++i)
     EXPECT_EQ(amp->dispatch(vstabi::kCanBeAutomated, i), i >= 0 && i < 22 ? 1 : 0) << i;
@@ -90,9 +86,8 @@ TEST_F(PluginInstance, TheRecordAndTheAnswersAreTheAmpsFromEitherEntryPoint) {
   using Can = std::pair<const char*, intptr_t>;
   for (const auto& [text, can] :
        {Can{"receiveVstEvents", 1}, Can{"receiveVstMidiEvent", 1}, Can{"sendVstEvents", 0},
-        Can{"sendVstMidiEvent", 0}, Can{"bypass", 0}, Can{"receiveVstEvent", 0}, Can{"", 0}}) {
+        Can{"sendVstMidiEvent", 0}, Can{"bypass", 0}, Can{"receiveVstEvent", 0}, Can{"", 0}})
     EXPECT_EQ(amp->dispatch(vstabi::kCanDo, 0, 0, const_cast<char*>(text)), can) << text;
-  }
 }
 
 TEST_F(PluginInstance, ProgramsAndParametersAsTheHostSeesThem) {
@@ -130,8 +125,8 @@ TEST_F(PluginInstance, ProgramsAndParametersAsTheHostSeesThem) {
 // Hosts send events on their audio thread: handling them, program steps included, allocates
 // nothing.
 TEST_F(PluginInstance, LearnedPresetKeysAndProgramChangesSelectProgramsWithoutAllocating) {
-  // A mappings file as the window writes it, little-endian: 256 controller entries (all unmapped
-  // here), then the preset keys learned as controllers 80 (up) and 81 (down) on channel 1.
+  // A mappings file as the window writes it: 256 unmapped controllers, then the preset keys
+  // learned as controllers 80 (up) and 81 (down) on channel 1.
   std::vector<uint32_t> words(256, 255);
   words.push_back(0xB0u << 8 | 80);
   words.push_back(0xB0u << 8 | 81);
@@ -209,15 +204,11 @@ TEST_F(PluginInstance, InstancesClosingAtOnceLeaveAWholeBank) {
       rename(*instances[i], 0, names[i]);
     }
     std::barrier start(2);
-    std::vector<std::thread> closers;
-    for (auto& instance : instances) {
-      closers.emplace_back([&instance, &start] {
-        start.arrive_and_wait();
-        instance.reset();
-      });
-    }
-    for (auto& closer : closers)
-      closer.join();
+    const auto close = [&start](std::unique_ptr<VstInstance>& instance) {
+      start.arrive_and_wait();
+      instance.reset();
+    };
+    { std::jthread first(close, std::ref(instances[0])), second(close, std::ref(instances[1])); }
 
     const std::string name = storedName(settings_.bank(), 0);
     EXPECT_TRUE(name == names[0] || name == names[1]) << '"' << name << '"';

@@ -85,17 +85,13 @@ TEST(PluginProcessing, InstancesInHostBlocksEqualTheOfflineRender) {
     vsttest::VstLibrary library;
     ASSERT_TRUE(library.loaded()) << library.error();
     std::unique_ptr<VstInstance> amps[2];
-    std::vector<std::thread> threads;
-    for (int i = 0; i < 2; ++i) {
-      threads.emplace_back([&, i] {
-        amps[i] = std::make_unique<VstInstance>(library);
-        if (!amps[i]->effect()) return;
-        amps[i]->start(float(c.rate), c.block);
-        amps[i]->dispatch(vstabi::kSetProgram, 0, c.programs[i]);
-      });
-    }
-    for (auto& thread : threads)
-      thread.join();
+    const auto make = [&](int i) {
+      amps[i] = std::make_unique<VstInstance>(library);
+      if (!amps[i]->effect()) return;
+      amps[i]->start(float(c.rate), c.block);
+      amps[i]->dispatch(vstabi::kSetProgram, 0, c.programs[i]);
+    };
+    { std::jthread first(make, 0), second(make, 1); }
     ASSERT_TRUE(amps[0]->effect() && amps[1]->effect());
 
     HostRun runs[2] = {{*amps[0], phrase, size_t(c.block)}, {*amps[1], phrase, size_t(c.block)}};
@@ -113,11 +109,8 @@ TEST(PluginProcessing, InstancesInHostBlocksEqualTheOfflineRender) {
       again.runTo(size_t(c.rate));
       EXPECT_TRUE(again.audible()) << "program " << c.programs[i];
     }
-    threads.clear();
-    for (auto& amp : amps)
-      threads.emplace_back([&amp] { amp.reset(); });
-    for (auto& thread : threads)
-      thread.join();
+    const auto destroy = [&](int i) { amps[i].reset(); };
+    std::jthread first(destroy, 0), second(destroy, 1);
   }
 }
 

@@ -10,7 +10,7 @@
 namespace vsttest {
 namespace {
 
-// The instance the entry point may call back for before it has returned the record.
+// The entry point may call back before it has returned the record.
 thread_local VstInstance* creating = nullptr;
 
 }  // namespace
@@ -25,9 +25,8 @@ vstabi::EntryPoint VstLibrary::entryPoint(const char* name) const {
   return handle_ ? reinterpret_cast<vstabi::EntryPoint>(dlsym(handle_, name)) : nullptr;
 }
 
-void VstLibrary::unload() {
+VstLibrary::~VstLibrary() {
   if (handle_) dlclose(handle_);
-  handle_ = nullptr;
 }
 
 MidiEventList::MidiEventList(const std::vector<std::vector<uint8_t>>& messages)

@@ -17,20 +17,16 @@ struct Automation {
   float value;
 };
 
-// The plug-in library opened with dlopen, as a host opens it: local symbols, resolved now. The
-// build's plug-in, or the file VALVORAMA_VST_PLUGIN names (to try an installed one).
+// The plug-in library opened as a host opens it (local symbols, resolved now): the build's, or
+// the file VALVORAMA_VST_PLUGIN names (to try an installed one). Outlives its instances.
 class VstLibrary {
  public:
   VstLibrary();
-  ~VstLibrary() { unload(); }
-  VstLibrary(const VstLibrary&) = delete;
-  VstLibrary& operator=(const VstLibrary&) = delete;
+  ~VstLibrary();
 
   bool loaded() const { return handle_ != nullptr; }
   const std::string& error() const { return error_; }
   vstabi::EntryPoint entryPoint(const char* name) const;
-  // Every instance must be gone.
-  void unload();
 
  private:
   void* handle_ = nullptr;
@@ -56,10 +52,7 @@ class VstInstance {
  public:
   explicit VstInstance(const VstLibrary& library, const char* entryName = "VSTPluginMain");
   ~VstInstance() { close(); }
-  VstInstance(const VstInstance&) = delete;
-  VstInstance& operator=(const VstInstance&) = delete;
 
-  // Null when the entry point failed.
   vstabi::Effect* effect() const { return effect_; }
 
   intptr_t dispatch(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
@@ -91,10 +84,6 @@ class VstInstance {
     std::lock_guard lock(mutex_);
     return automations_;
   }
-  void clearAutomations() {
-    std::lock_guard lock(mutex_);
-    automations_.clear();
-  }
 
  private:
   static intptr_t hostCallback(vstabi::Effect* effect, int32_t opcode, int32_t index, intptr_t,
@@ -106,18 +95,15 @@ class VstInstance {
   std::vector<Automation> automations_;
 };
 
-// A program bank whose programs sound different from each other (the built-in ones are all
-// alike): preamp gain, overdrive, amp model and cabinet vary with the program number.
+// A program bank whose programs sound different from each other (the built-in ones are alike).
 bool writeVariedBank(const std::string& path);
 
-// A private settings folder for the plug-ins a test loads: XDG_CONFIG_HOME names a fresh folder
-// while the object lives; the folder and the variable go with it.
+// A fresh settings folder (XDG_CONFIG_HOME) for the plug-ins loaded while it lives.
 class PrivateSettings : public plugintest::TempDir {
  public:
   PrivateSettings() { ::setenv("XDG_CONFIG_HOME", path().c_str(), 1); }
   ~PrivateSettings() { ::unsetenv("XDG_CONFIG_HOME"); }
   bool ready() const { return !path().empty(); }
-  // The settings folder the plug-in uses, and its bank.
   std::string folder() const { return path() + "/ValvoramaLive"; }
   std::string bank() const { return folder() + "/ValvoramaLive settings.dat"; }
 };
