@@ -64,7 +64,7 @@ TEST_F(WindowTest, DragsReachThePanelBelowTheMenuBarAndKeysPassTheHookFirst) {
   EXPECT_EQ(window.keys, (std::vector<int32_t>{'a', 'Q', 13, 8, 27}));
 }
 
-TEST_F(WindowTest, MessagesReachTheWindowOfTheirIdentifierInTheNextPassOfTheLoop) {
+TEST_F(WindowTest, MessagesReachTheirWindowInTheNextPassAndAnEditorOutlivesItsHostsWindow) {
   RecordingWindow main(engine_, kMain), host(engine_, kHost);
   ASSERT_TRUE(main.openTopLevel(50, 50, "main"));
   ASSERT_TRUE(host.openTopLevel(50, 50, "host"));
@@ -109,15 +109,14 @@ TEST_F(WindowTest, MessagesReachTheWindowOfTheirIdentifierInTheNextPassOfTheLoop
   EXPECT_FALSE(main.isOpen());
   EXPECT_EQ(main.closings, 1);
   EXPECT_TRUE(engine_.windows().empty());
-}
 
-// The editor's way into a plug-in host: a link window learns the host's window from a WNDH
-// message, the editor opens inside it, and survives the host destroying it.
-TEST_F(WindowTest, EditorOpensInsideTheHostsWindowAndOutlivesIt) {
-  Display* host = input_->display();
-  const Window parent = XCreateSimpleWindow(host, DefaultRootWindow(host), 0, 0, 200, 150, 0, 0, 0);
-  XMapWindow(host, parent);
-  XSync(host, False);
+  // The editor's way into a plug-in host: a link window learns the host's window from a WNDH
+  // message, the editor opens inside it, and survives the host destroying it.
+  Display* hostDisplay = input_->display();
+  const Window parent =
+      XCreateSimpleWindow(hostDisplay, DefaultRootWindow(hostDisplay), 0, 0, 200, 150, 0, 0, 0);
+  XMapWindow(hostDisplay, parent);
+  XSync(hostDisplay, False);
 
   RecordingWindow link(engine_, fourCC("link"));
   EXPECT_TRUE(link.handleMessage({.code = gui::kMessageWindowHandle, .handle = parent}));
@@ -127,13 +126,13 @@ TEST_F(WindowTest, EditorOpensInsideTheHostsWindowAndOutlivesIt) {
   ASSERT_TRUE(editor.openInside(link.nativeHandle(), 0, 0, 200, 150));
   Window root = 0, holder = 0, *children = nullptr;
   unsigned int count = 0;
-  ASSERT_TRUE(XQueryTree(host, editor.nativeHandle(), &root, &holder, &children, &count));
+  ASSERT_TRUE(XQueryTree(hostDisplay, editor.nativeHandle(), &root, &holder, &children, &count));
   XFree(children);
   EXPECT_EQ(holder, parent);
   EXPECT_EQ(editor.contentTop(), 0) << "a child window has no menu bar";
 
-  XDestroyWindow(host, parent);
-  XSync(host, False);
+  XDestroyWindow(hostDisplay, parent);
+  XSync(hostDisplay, False);
   ASSERT_TRUE(passUntil([&] { return !editor.isOpen(); }));
   EXPECT_EQ(editor.closings, 1);
   EXPECT_EQ(engine_.findWindow(kMain), nullptr);

@@ -83,7 +83,7 @@ TEST_F(SkinResources, EveryBuildWritesTheSameBytes) {
   EXPECT_TRUE(bytes == slurp(VALVORAMA_LIVE_RESOURCES));
 }
 
-TEST_F(SkinResources, PanelsHoldEveryControlTheWindowAddresses) {
+TEST_F(SkinResources, PanelsLoadAndHoldEveryControlTheWindowAddressesWithoutOverlaps) {
   struct Expected {
     uint32_t panel;
     int number;
@@ -145,16 +145,16 @@ TEST_F(SkinResources, PanelsHoldEveryControlTheWindowAddresses) {
             (gui::PictureSize{panels[0].width, panels[0].height}));
   EXPECT_EQ(std::pair(panels[1].width, panels[1].height),
             std::pair(panels[0].width, panels[0].height));
-}
 
-TEST_F(SkinResources, PanelsLoadAndTheirControlsSitInsideWithoutOverlapping) {
+  // Both load, and their controls sit inside; on the front panel nothing the pointer can press
+  // or turn overlaps another such control.
   for (uint32_t id : {kFrontPanel, kAboutPanel}) {
     SCOPED_TRACE("panel " + std::to_string(id));
     gui::epiAlphaPanel built;
     ASSERT_TRUE(built.load(file_, id, *pictures_));  // every picture present and tall enough
-    const auto resource = panel(id);
+    const auto& resource = panels[id - kFrontPanel];
     const gui::Rect whole{0, 0, resource.width, resource.height};
-    std::vector<gui::Rect> taken;  // what the pointer can press or turn
+    std::vector<gui::Rect> taken;
     for (const auto& c : resource.controls) {
       SCOPED_TRACE("control " + std::to_string(c.number));
       const gui::Rect area = built.control(c.number)->bounds();
