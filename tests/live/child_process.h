@@ -7,14 +7,14 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "ui/ui_test_support.h"
 
 extern char** environ;
 
@@ -32,8 +32,7 @@ inline std::string readText(const std::string& path) {
 class ChildProcess {
  public:
   ChildProcess(const std::vector<std::string>& arguments, const std::vector<std::string>& env,
-               const std::string& outPath, const std::string& errPath)
-      : errPath_(errPath) {
+               const std::string& outPath, const std::string& errPath) {
     std::vector<std::string> environment(env);
     for (char** e = environ; *e; ++e)
       environment.emplace_back(*e);  // ours first: the first of a name wins
@@ -84,41 +83,28 @@ class ChildProcess {
     return status_;
   }
 
-  // Waits until the program's stderr holds `text`; false when it ended or `limit` passed first.
-  bool waitForError(const std::string& text, std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    for (;;) {
-      if (readText(errPath_).find(text) != std::string::npos) return true;
-      if (waitExit(std::chrono::milliseconds(0)) || std::chrono::steady_clock::now() > end)
-        return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-  }
-
  private:
   pid_t pid_ = -1;
   std::optional<int> status_;
-  std::string errPath_;
 };
 
-// A temporary folder of the test's own, removed with everything in it.
-class Folder {
- public:
-  Folder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "valvo-live-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data()) ? pattern : "";
+// Waits until the file holds `text` `times` times; false when `limit` (generous for a loaded
+// machine) passes first.
+inline bool waitForText(const std::string& path, const std::string& text, size_t times = 1,
+                        std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    const std::string now = readText(path);
+    size_t count = 0;
+    for (size_t at = now.find(text); at != std::string::npos; at = now.find(text, at + 1))
+      ++count;
+    if (count >= times) return true;
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  ~Folder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  std::string path(const std::string& name = "") const {
-    return name.empty() ? path_ : path_ + "/" + name;
-  }
+}
 
- private:
-  std::string path_;
-};
+using Folder = uitest::TempFolder;  // a folder of the test's own, removed with its contents
 
 struct Outcome {
   std::optional<int> status;

@@ -23,23 +23,10 @@ namespace {
 
 using namespace std::chrono_literals;
 using livetest::readText;
+using livetest::waitForText;
 
 constexpr const char* kLive = VALVORAMA_LIVE_BINARY;
 constexpr auto kLimit = 20s;  // start-up and answers on a loaded machine
-
-// Waits until the file holds `text` `times` times; false when `limit` passes first.
-bool waitForText(const std::string& path, const std::string& text, size_t times = 1) {
-  const auto end = std::chrono::steady_clock::now() + kLimit;
-  for (;;) {
-    const std::string now = readText(path);
-    size_t count = 0;
-    for (size_t at = now.find(text); at != std::string::npos; at = now.find(text, at + 1))
-      ++count;
-    if (count >= times) return true;
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(20ms);
-  }
-}
 
 // The foot controller: a JACK client whose MIDI output sends each message in the next cycle.
 // Its own input listens after the amp: it hears a probe only once the server's graph holds both
