@@ -67,17 +67,13 @@ TEST(ResourceFile, CorruptImagesAreRejectedWhole) {
   for (size_t length = 0; length < good.size(); ++length) {
     EXPECT_FALSE(file.parse(Bytes(good.begin(), good.begin() + length))) << length;
   }
-  const auto broken = [&](size_t at, uint8_t value) {
-    Bytes bytes = good;
-    bytes[at] = value;
-    return bytes;
-  };
-  EXPECT_FALSE(file.parse(broken(0, 'x')));    // magic
-  EXPECT_FALSE(file.parse(broken(4, 2)));      // version
-  EXPECT_FALSE(file.parse(broken(11, 0xFF)));  // count beyond the file
-  EXPECT_FALSE(file.parse(broken(23, 0x80)));  // size beyond the file
-  EXPECT_FALSE(file.parse(broken(31, 4)));     // keys out of order
-  EXPECT_FALSE(file.parse(broken(31, 5)));     // the same key twice
+  // The magic, the version, a count and a size beyond the file, keys out of order and twice.
+  for (const auto& [at, value] :
+       {std::pair<int, int>{0, 'x'}, {4, 2}, {11, 0xFF}, {23, 0x80}, {31, 4}, {31, 5}}) {
+    Bytes broken = good;
+    broken[size_t(at)] = uint8_t(value);
+    EXPECT_FALSE(file.parse(broken)) << at << " = " << value;
+  }
   Bytes trailing = good;
   trailing.push_back(0);
   EXPECT_FALSE(file.parse(trailing));

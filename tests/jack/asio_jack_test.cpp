@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cmath>
 #include <future>
-#include <memory>
 #include <numeric>
 #include <string>
 #include <vector>
@@ -51,17 +50,6 @@ void chooseJack(host::HardwareSettings& settings) {
   settings.selectedBufSize = "1024";
 }
 
-// The host with every stage of the amp on, set up for the JACK driver; not started yet.
-std::unique_ptr<evaHostAudio> createHost(plugin::vlvrProcessor& amp) {
-  engageEveryStage(amp);
-  auto audio = std::make_unique<evaHostAudio>(amp, "");
-  chooseJack(audio->settings());
-  audio->settings().curInChannelIndex = audio->settings().curOuChannelLeftIndex = 0;
-  audio->settings().curOuChannelRightIndex = 1;
-  audio->create();
-  return audio;
-}
-
 // The build's registry file of the JACK driver is the only one read.
 class AsioJack : public testsupport::JackServerTest {
  protected:
@@ -75,11 +63,14 @@ class AsioJack : public testsupport::JackServerTest {
 TEST_F(AsioJack, TheAmpSoundsThroughJackAsItRendersOfflineAndOutlivesTheServer) {
   const int32_t period = server_->period();
   plugin::vlvrProcessor amp, offline;
+  engageEveryStage(amp);
   engageEveryStage(offline);
-  const auto audio = createHost(amp);
-  ASSERT_EQ(audio->start(), State::kRunning);
-  EXPECT_EQ(audio->bufferFrames(), period) << "the server's period, not the 1024 asked for";
-  EXPECT_EQ(audio->settings().selectedBufSize, std::to_string(period));
+  evaHostAudio audio(amp, "");
+  chooseJack(audio.settings());  // the default channels: input 0, outputs 0 and 1
+  audio.create();
+  ASSERT_EQ(audio.start(), State::kRunning);
+  EXPECT_EQ(audio.bufferFrames(), period) << "the server's period, not the 1024 asked for";
+  EXPECT_EQ(audio.settings().selectedBufSize, std::to_string(period));
   {  // the probes go before the server: a client opened after its death deletes theirs
     JackProbeClient player("player", 1, 0, 0);
     const std::vector<float> note = testsupport::pluckedNote(110.0, 1.0, 0.5f, 48000);
@@ -90,7 +81,7 @@ TEST_F(AsioJack, TheAmpSoundsThroughJackAsItRendersOfflineAndOutlivesTheServer) 
     // The player runs before the amp in each cycle: the amp's position in the player's first
     // cycle is the silence the amp had heard before the note.
     recorder.record();
-    player.play(note, [&audio] { return audio->audio()->getSamplePosition(); });
+    player.play(note, [&audio] { return audio.audio()->getSamplePosition(); });
     ASSERT_TRUE(recorder.waitRecorded(kLimit));
     const int64_t silence = player.startMark();
     const int64_t offset = player.playFrame() - recorder.recordFrame();
@@ -122,12 +113,12 @@ TEST_F(AsioJack, TheAmpSoundsThroughJackAsItRendersOfflineAndOutlivesTheServer) 
   }
   // The host outlives the server, and opening without one neither starts one nor hides why.
   server_->kill();
-  auto stopped = std::async(std::launch::async, [&audio] { audio->stop(); });
+  auto stopped = std::async(std::launch::async, [&audio] { audio.stop(); });
   ASSERT_EQ(stopped.wait_for(kLimit), std::future_status::ready) << "stop hangs";
-  EXPECT_FALSE(audio->audio()->isOpen());
+  EXPECT_FALSE(audio.audio()->isOpen());
   unsetenv("JACK_NO_START_SERVER");
-  EXPECT_EQ(audio->start(), State::kOpenFailed);
-  const auto* asio = dynamic_cast<const host::MPAudioAsio*>(audio->audio()->driver());
+  EXPECT_EQ(audio.start(), State::kOpenFailed);
+  const auto* asio = dynamic_cast<const host::MPAudioAsio*>(audio.audio()->driver());
   ASSERT_NE(asio, nullptr);
   EXPECT_STREQ(asio->errorMessage(), "No JACK server is running (start jackd or PipeWire)");
   jack_status_t status{};
@@ -141,7 +132,8 @@ using LiveJack = testsupport::JackServerTest;
 TEST_F(LiveJack, DevicesListTheDriverAndTheHeadlessAmpPlaysAndFollowsThePeriod) {
   livetest::Folder folder;
   const auto path = [&folder](const char* name) { return folder.path(name); };
-  const auto tool = livetest::run(folder, {VALVORAMA_BINARY, "devices", "--config", folder.path()});
+  const auto tool =
+      livetest::run(folder, {VALVORAMA_BINARY, "devices", "--config", folder.path("")});
   ASSERT_EQ(tool.status, 0) << tool.err;
   const size_t asio = tool.out.find("\nAsio\n");
   ASSERT_NE(asio, std::string::npos) << tool.out;
@@ -149,11 +141,11 @@ TEST_F(LiveJack, DevicesListTheDriverAndTheHeadlessAmpPlaysAndFollowsThePeriod) 
             std::string::npos)
       << tool.out;
 
-  host::HardwareSettings settings(folder.path());
+  host::HardwareSettings settings(folder.path(""));
   chooseJack(settings);
   ASSERT_TRUE(settings.write());
-  livetest::ChildProcess live({VALVORAMA_LIVE_BINARY, "--headless", "--config", folder.path()}, {},
-                              path("out.txt"), path("err.txt"));
+  livetest::ChildProcess live({VALVORAMA_LIVE_BINARY, "--headless", "--config", folder.path("")},
+                              {}, path("out.txt"), path("err.txt"));
   ASSERT_TRUE(
       waitUntil([&] { return readText(path("out.txt")).find('\n') != std::string::npos; }, kLimit))
       << readText(path("err.txt"));

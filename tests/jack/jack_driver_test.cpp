@@ -6,6 +6,7 @@
 #include <array>
 #include <atomic>
 #include <future>
+#include <memory>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -44,17 +45,14 @@ struct SwitchLog {
   std::array<std::array<int32_t, 2>, 2> messageLog{};
 } gLog;
 
-// Output 0 gets twice the input, output 1 its negation.
+// Output 0 gets twice the input: stale buffers played without a switch would be heard.
 void onSwitch(int32_t half, int32_t) {
   static thread_local std::optional<testsupport::AllocationCounter> counter;
   if (!counter) counter.emplace();
   const auto* in = static_cast<const float*>(gLog.infos[0].buffers[half]);
   auto* out0 = static_cast<float*>(gLog.infos[1].buffers[half]);
-  auto* out1 = static_cast<float*>(gLog.infos[2].buffers[half]);
-  for (int32_t i = 0; i < gLog.frames; ++i) {
+  for (int32_t i = 0; i < gLog.frames; ++i)
     out0[i] = 2.0f * in[i];
-    out1[i] = -in[i];
-  }
   const int n = gLog.switches.load(std::memory_order_relaxed);
   if (n < static_cast<int>(gLog.halves.size())) gLog.halves[static_cast<size_t>(n)] = half;
   gLog.allocations.store(counter->count(), std::memory_order_relaxed);
@@ -69,45 +67,6 @@ int32_t onMessage(int32_t selector, int32_t value, void*, double*) {
 
 const platform::AsioCallbacks kCallbacks{&onSwitch, nullptr, &onMessage, nullptr};
 
-// The library opened as the driver list opens it, and one driver of it, initialised.
-class JackDriver : public testsupport::JackServerTest {
- protected:
-  void SetUp() override {
-    JackServerTest::SetUp();
-    if (HasFatalFailure()) return;
-    ASSERT_NE(library_, nullptr) << dlerror();
-    factory_ =
-        reinterpret_cast<platform::AsioFactory>(dlsym(library_, platform::kAsioFactorySymbol));
-    ASSERT_NE(factory_, nullptr);
-    driver_ = factory_(&jackdriver::kJackDriverClassId);
-    ASSERT_NE(driver_, nullptr);
-    ASSERT_TRUE(driver_->init(nullptr)) << errorOf(*driver_);
-    gLog.switches = gLog.messages = 0;
-    gLog.allocations = 0;
-  }
-  void TearDown() override {
-    if (driver_) driver_->release();
-    if (library_) dlclose(library_);
-    JackServerTest::TearDown();
-  }
-
-  // Input 0 and outputs 0 and 1, at the server's period.
-  platform::AsioResult createBuffers() {
-    gLog.infos = {{{1, 0, {}}, {0, 0, {}}, {0, 1, {}}}};
-    gLog.frames = server_->period();
-    return driver_->createBuffers(gLog.infos.data(), 3, server_->period(), &kCallbacks);
-  }
-
-  bool switchesPass(int count) {
-    const int from = gLog.switches.load();
-    return waitUntil([&] { return gLog.switches.load() >= from + count; }, kLimit);
-  }
-
-  void* library_ = dlopen(JACK_DRIVER_PATH, RTLD_NOW | RTLD_LOCAL);
-  platform::AsioFactory factory_ = nullptr;
-  AsioDriver* driver_ = nullptr;
-};
-
 // The full names of the server's physical audio ports of one kind.
 std::vector<std::string> physicalPorts(jack_client_t* client, unsigned long flag) {
   std::vector<std::string> names;
@@ -119,20 +78,43 @@ std::vector<std::string> physicalPorts(jack_client_t* client, unsigned long flag
   return names;
 }
 
+using JackDriver = testsupport::JackServerTest;
+
 // What the switch moves in and out is compared with an offline render in asio_jack_test.
 TEST_F(JackDriver, DescribesTheServerRunsTheSwitchAndFollowsTheServersChanges) {
+  // The library opened as the driver list opens it, and one driver of it, initialised.
+  std::unique_ptr<void, int (*)(void*)> library(dlopen(JACK_DRIVER_PATH, RTLD_NOW | RTLD_LOCAL),
+                                                &dlclose);
+  ASSERT_NE(library, nullptr) << dlerror();
+  const auto factory =
+      reinterpret_cast<platform::AsioFactory>(dlsym(library.get(), platform::kAsioFactorySymbol));
+  ASSERT_NE(factory, nullptr);
+  std::unique_ptr<AsioDriver, void (*)(AsioDriver*)> driver(
+      factory(&jackdriver::kJackDriverClassId), [](AsioDriver* d) { d->release(); });
+  ASSERT_NE(driver, nullptr);
+  ASSERT_TRUE(driver->init(nullptr)) << errorOf(*driver);
+  const int32_t period = server_->period();
+  const auto createBuffers = [&] {  // input 0 and outputs 0 and 1, at the server's period
+    gLog.infos = {{{1, 0, {}}, {0, 0, {}}, {0, 1, {}}}};
+    gLog.frames = period;
+    return driver->createBuffers(gLog.infos.data(), 3, period, &kCallbacks);
+  };
+  const auto switchesPass = [](int count) {
+    const int from = gLog.switches.load();
+    return waitUntil([&] { return gLog.switches.load() >= from + count; }, kLimit);
+  };
+
   platform::AsioClassId other = jackdriver::kJackDriverClassId;
   other.data4[7] ^= 1;
-  EXPECT_EQ(factory_(&other), nullptr);
-  EXPECT_EQ(factory_(nullptr), nullptr);
+  EXPECT_EQ(factory(&other), nullptr);
+  EXPECT_EQ(factory(nullptr), nullptr);
   char name[32] = {};
-  driver_->getDriverName(name);
+  driver->getDriverName(name);
   EXPECT_STREQ(name, "JACK");
 
   // The fixture's server has the dummy card's ports and two loopback ports per direction: the
   // short names clash, so every channel is named in full. The probe goes before the server: a
   // client opened after its death deletes it.
-  const int32_t period = server_->period();
   std::optional<JackProbeClient> probe;
   probe.emplace("probe", 1, 1, 8 * size_t(period));
   ASSERT_TRUE(probe->ok());
@@ -140,7 +122,7 @@ TEST_F(JackDriver, DescribesTheServerRunsTheSwitchAndFollowsTheServersChanges) {
   const auto capture = physicalPorts(client, JackPortIsOutput);
   const auto playback = physicalPorts(client, JackPortIsInput);
   int32_t inputs = 0, outputs = 0;
-  ASSERT_EQ(driver_->getChannels(&inputs, &outputs), platform::kAsioOk);
+  ASSERT_EQ(driver->getChannels(&inputs, &outputs), platform::kAsioOk);
   ASSERT_EQ(std::pair(inputs, outputs), std::pair(4, int32_t(playback.size())));
   for (const auto& [isInput, ports] : {std::pair{1, capture}, {0, playback}}) {
     for (size_t channel = 0; channel <= ports.size(); ++channel) {
@@ -148,7 +130,7 @@ TEST_F(JackDriver, DescribesTheServerRunsTheSwitchAndFollowsTheServersChanges) {
       info.channel = static_cast<int32_t>(channel);
       info.isInput = isInput;
       const bool exists = channel < ports.size();
-      ASSERT_EQ(driver_->getChannelInfo(&info),
+      ASSERT_EQ(driver->getChannelInfo(&info),
                 exists ? platform::kAsioOk : platform::kAsioInvalidParameter);
       if (exists) {
         EXPECT_EQ(std::tuple(std::string(info.name), info.type, info.isActive),
@@ -158,15 +140,15 @@ TEST_F(JackDriver, DescribesTheServerRunsTheSwitchAndFollowsTheServersChanges) {
   }
   // The sizes the buffers may have show in the size the host chooses (asio_jack_test).
   double rate = 0;
-  ASSERT_EQ(driver_->getSampleRate(&rate), platform::kAsioOk);
+  ASSERT_EQ(driver->getSampleRate(&rate), platform::kAsioOk);
   EXPECT_EQ(rate, server_->sampleRate());
-  EXPECT_EQ(driver_->setSampleRate(rate), platform::kAsioOk);
-  EXPECT_NE(driver_->canSampleRate(44100.0), platform::kAsioOk);
-  EXPECT_NE(driver_->setSampleRate(44100.0), platform::kAsioOk);
-  EXPECT_EQ(errorOf(*driver_), "The JACK server runs at 48000 Hz, not 44100 Hz");
+  EXPECT_EQ(driver->setSampleRate(rate), platform::kAsioOk);
+  EXPECT_NE(driver->canSampleRate(44100.0), platform::kAsioOk);
+  EXPECT_NE(driver->setSampleRate(44100.0), platform::kAsioOk);
+  EXPECT_EQ(errorOf(*driver), "The JACK server runs at 48000 Hz, not 44100 Hz");
   // The latencies are the physical ports' own.
   int32_t latencies[2] = {};
-  ASSERT_EQ(driver_->getLatencies(&latencies[0], &latencies[1]), platform::kAsioOk);
+  ASSERT_EQ(driver->getLatencies(&latencies[0], &latencies[1]), platform::kAsioOk);
   for (const auto& [latency, port, mode] :
        {std::tuple{latencies[0], capture[0], JackCaptureLatency},
         {latencies[1], playback[0], JackPlaybackLatency}}) {
@@ -176,23 +158,22 @@ TEST_F(JackDriver, DescribesTheServerRunsTheSwitchAndFollowsTheServersChanges) {
     EXPECT_GT(latency, 0) << port;
   }
 
-  EXPECT_EQ(driver_->start(), platform::kAsioInvalidMode) << "no buffers yet";
+  EXPECT_EQ(driver->start(), platform::kAsioInvalidMode) << "no buffers yet";
   std::array<platform::AsioBufferInfo, 2> twice{{{1, 0, {}}, {1, 0, {}}}};
   std::array<platform::AsioBufferInfo, 1> beyond{{{0, 4, {}}}};
-  EXPECT_EQ(driver_->createBuffers(twice.data(), 1, 2 * period, &kCallbacks),
+  EXPECT_EQ(driver->createBuffers(twice.data(), 1, 2 * period, &kCallbacks),
             platform::kAsioInvalidMode);
   for (const auto& [infos, count] :
        {std::pair{twice.data(), 2}, {beyond.data(), 1}, {twice.data(), 0}}) {
-    EXPECT_EQ(driver_->createBuffers(infos, count, period, &kCallbacks),
+    EXPECT_EQ(driver->createBuffers(infos, count, period, &kCallbacks),
               platform::kAsioInvalidParameter)
         << count << " buffers";
   }
   ASSERT_EQ(createBuffers(), platform::kAsioOk);
   auto again = gLog.infos;
-  EXPECT_EQ(driver_->createBuffers(again.data(), 3, period, &kCallbacks),
-            platform::kAsioInvalidMode)
+  EXPECT_EQ(driver->createBuffers(again.data(), 3, period, &kCallbacks), platform::kAsioInvalidMode)
       << "they exist already";
-  ASSERT_EQ(driver_->start(), platform::kAsioOk);
+  ASSERT_EQ(driver->start(), platform::kAsioOk);
   // Connected to the physical ports of their channels.
   for (const auto& [own, physical] : {std::pair{"Valvorama Live:in_1", "system:capture_1"},
                                       {"Valvorama Live:out_1", "system:playback_1"},
@@ -203,19 +184,19 @@ TEST_F(JackDriver, DescribesTheServerRunsTheSwitchAndFollowsTheServersChanges) {
   }
 
   ASSERT_TRUE(switchesPass(12));
-  ASSERT_EQ(driver_->stop(), platform::kAsioOk);
+  ASSERT_EQ(driver->stop(), platform::kAsioOk);
   const int switches = gLog.switches.load();
   for (int i = 0; i < std::min<int>(switches, gLog.halves.size()); ++i)
     ASSERT_EQ(gLog.halves[size_t(i)], i % 2) << "switch " << i;
   EXPECT_EQ(gLog.allocations.load(), 0u) << "the JACK thread allocated between switches";
   EXPECT_FALSE(waitUntil([&] { return gLog.switches.load() > switches; }, 300ms))
       << "a switch after stop";
-  ASSERT_EQ(driver_->disposeBuffers(), platform::kAsioOk);
+  ASSERT_EQ(driver->disposeBuffers(), platform::kAsioOk);
   EXPECT_EQ(jack_port_by_name(client, "Valvorama Live:in_1"), nullptr);
 
   // New buffers; a new period on the server asks the host for a reset.
   ASSERT_EQ(createBuffers(), platform::kAsioOk);
-  ASSERT_EQ(driver_->start(), platform::kAsioOk);
+  ASSERT_EQ(driver->start(), platform::kAsioOk);
   ASSERT_TRUE(switchesPass(2));
   ASSERT_EQ(jack_connect(client, probe->portName(true, 0).c_str(), "Valvorama Live:in_1"), 0);
   ASSERT_EQ(jack_connect(client, "Valvorama Live:out_1", probe->portName(false, 0).c_str()), 0);
@@ -234,25 +215,24 @@ TEST_F(JackDriver, DescribesTheServerRunsTheSwitchAndFollowsTheServersChanges) {
             std::ssize(probe->recording(0)));
   EXPECT_EQ(gLog.messages.load(), 2) << "one request for one change";
   int32_t minimum = 0, maximum = 0, preferred = 0, granularity = 0;
-  ASSERT_EQ(driver_->getBufferSize(&minimum, &maximum, &preferred, &granularity),
-            platform::kAsioOk);
+  ASSERT_EQ(driver->getBufferSize(&minimum, &maximum, &preferred, &granularity), platform::kAsioOk);
   EXPECT_EQ(preferred, 2 * period) << "what the host reopens with";
   probe.reset();
 
   server_->kill();
-  ASSERT_TRUE(
-      waitUntil([this] { return driver_->start() == platform::kAsioHardwareMalfunction; }, kLimit));
-  EXPECT_EQ(errorOf(*driver_), "The JACK server has shut down");
+  ASSERT_TRUE(waitUntil([&driver] { return driver->start() == platform::kAsioHardwareMalfunction; },
+                        kLimit));
+  EXPECT_EQ(errorOf(*driver), "The JACK server has shut down");
   // Any client opened now makes libjack close and delete the one whose server went.
   jack_status_t status{};
   EXPECT_EQ(jack_client_open("other", JackNoStartServer, &status), nullptr);
   // Each call comes back, and none touches the deleted client.
-  auto stopped = std::async(std::launch::async, [this] { return driver_->stop(); });
+  auto stopped = std::async(std::launch::async, [&driver] { return driver->stop(); });
   ASSERT_EQ(stopped.wait_for(kLimit), std::future_status::ready) << "stop hangs";
   EXPECT_EQ(stopped.get(), platform::kAsioOk);
-  auto released = std::async(std::launch::async, [driver = std::exchange(driver_, nullptr)] {
-    driver->disposeBuffers();
-    driver->release();
+  auto released = std::async(std::launch::async, [lost = driver.release()] {
+    lost->disposeBuffers();
+    lost->release();
   });
   ASSERT_EQ(released.wait_for(kLimit), std::future_status::ready) << "release hangs";
 }
