@@ -104,15 +104,13 @@ TEST(AsioRegistry, ParsesClassIds) {
         "{0123abcd-4567-89AB-cdef-0123456789aBC}", "{0123abcg-4567-89AB-cdef-0123456789aB}",
         "{0123abcd+4567-89AB-cdef-0123456789aB}", ""})
     EXPECT_FALSE(parseClassId(invalid, id)) << invalid;
-  ASSERT_TRUE(parseClassId("{0123abcd-4567-89AB-cdef-0123456789aB}", id));
-  EXPECT_EQ(id.data1, 0x0123abcdu);
-  EXPECT_EQ(id.data2, 0x4567u);
-  EXPECT_EQ(id.data3, 0x89abu);
-  const uint8_t data4[8] = {0xcd, 0xef, 0x01, 0x23, 0x45, 0x67, 0x89, 0xab};
-  EXPECT_EQ(std::memcmp(id.data4, data4, 8), 0);
-  AsioClassId upper;
-  ASSERT_TRUE(parseClassId("{0123ABCD-4567-89AB-CDEF-0123456789AB}", upper));
-  EXPECT_TRUE(sameClassId(id, upper));
+  const AsioClassId expected = {
+      0x0123abcd, 0x4567, 0x89ab, {0xcd, 0xef, 0x01, 0x23, 0x45, 0x67, 0x89, 0xab}};
+  for (const char* text :
+       {"{0123abcd-4567-89AB-cdef-0123456789aB}", "{0123ABCD-4567-89AB-CDEF-0123456789AB}"}) {
+    ASSERT_TRUE(parseClassId(text, id)) << text;
+    EXPECT_TRUE(sameClassId(id, expected)) << text;
+  }
 }
 
 // Listed: drivers with a class id and an existing library; names cut to fit; requests checked.
@@ -164,17 +162,8 @@ int64_t readLittleEndian(const uint8_t* p, size_t bytes) {
   return static_cast<int64_t>(bits ^ sign) - static_cast<int64_t>(sign);
 }
 
-TEST(AsioConversion, TwentyFourBitInputIsSignExtended) {
-  const uint8_t bytes[] = {0x00, 0x00, 0x80, 0xff, 0xff, 0x7f, 0x01, 0x00, 0x00};
-  float out[3];
-  MPAudioAsio::convertInput(kInt24Lsb, bytes, out, 3);
-  EXPECT_EQ(out[0], static_cast<float>(-8388608 / 8388607.0));
-  EXPECT_EQ(out[1], 1.0f);
-  EXPECT_EQ(out[2], static_cast<float>(1 / 8388607.0));
-}
-
 // Output clips, truncates toward zero and writes silence for NaN; input comes back within one
-// step of the type. 24-27 are scaled by their significant bits.
+// step of the type, sign-extended. 24-27 are scaled by their significant bits.
 TEST(AsioConversion, IntegerTypesRoundTripAtFullScaleAndSmallValues) {
   const struct {
     int32_t type;
@@ -282,7 +271,6 @@ TEST_F(AsioConcurrency, BlocksFlowAtTheDriversSizeInEverySampleType) {
     LoopbackProbe asio;
     // 1024 asked, 256 preferred by the driver.
     ASSERT_TRUE(asio.open(kFirstDevice, kFirstDevice, 1024, 0, 1, 0, 1, 48000));
-    EXPECT_EQ(asio.getOutputDevices().size(), 1u);
     EXPECT_EQ(asio.getBufferSize(), 256);
     EXPECT_EQ(asio.outputLatency(), 256);
     ASSERT_TRUE(asio.start());
@@ -340,7 +328,6 @@ TEST_F(AsioConcurrency, CapabilitiesComeFromTheDriverAndOneInstanceIsOpen) {
   EXPECT_TRUE(second.open(0, 0, 96, 0, 1, 0, 1, 48000));
 }
 
-// A processor that only counts frames.
 class CountingProcessor : public plugin::evaProcessor {
  public:
   void processReplacing(float**, float**, int32_t frames) override {

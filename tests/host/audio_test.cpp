@@ -51,41 +51,32 @@ host::AudioDeviceConfig configFor(std::vector<int> inputs, std::vector<int> outp
   return config;
 }
 
-TEST(DeviceLayer, InputsOnOneDeviceChannelGetTheSameSamples) {
-  FakeAudioDriver driver;
-  BlockRecorder owner;
-  driver.setOwner(&owner);
-  // Logical inputs 0 and 2 on device channel 1, logical 1 unused, logical 3 on channel 0.
-  ASSERT_TRUE(driver.openConfig(configFor({1, -1, 1, 0}, {0, 1}, 4)));
-  ASSERT_EQ(driver.inputChannels().size(), 2u);
-  EXPECT_EQ(driver.logicalInputCount(), 4);
-
-  driver.runBlockWith({{0.1f, 0.2f, 0.3f, 0.4f}, {-1.0f, 0.0f, 1.0f, 0.5f}});
-  const std::vector<float> shared = {0.1f, 0.2f, 0.3f, 0.4f};
-  EXPECT_EQ(owner.receivedInputs[0], shared);
-  EXPECT_EQ(owner.receivedInputs[2], shared);
-  EXPECT_EQ(owner.receivedInputs[1], std::vector<float>(4, 0.0f)) << "an unused slot is silent";
-  EXPECT_EQ(owner.receivedInputs[3], (std::vector<float>{-1.0f, 0.0f, 1.0f, 0.5f}));
-  EXPECT_NE(owner.received[0], owner.received[2]) << "each logical channel has its own buffer";
-  driver.block();
-  EXPECT_EQ(driver.getSamplePosition(), 8);
-}
-
-TEST(DeviceLayer, OutputsAreMixedAndClippedToExactlyFullScale) {
+// Logical inputs 0 and 2 on device channel 1, logical 1 unused, logical 3 on channel 0; logical
+// outputs 0 and 2 share device channel 0, logical 1 is alone on channel 1.
+TEST(DeviceLayer, InputsFanOutAndOutputsAreMixedAndClippedToExactlyFullScale) {
   constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
   constexpr float kInf = std::numeric_limits<float>::infinity();
   FakeAudioDriver driver;
   BlockRecorder owner;
   driver.setOwner(&owner);
-  // Logical outputs 0 and 2 share device channel 0; logical 1 is alone on channel 1.
-  ASSERT_TRUE(driver.openConfig(configFor({0}, {0, 1, 0}, 8)));
+  ASSERT_TRUE(driver.openConfig(configFor({1, -1, 1, 0}, {0, 1, 0}, 8)));
+  ASSERT_EQ(driver.inputChannels().size(), 2u);
   ASSERT_EQ(driver.outputChannels().size(), 2u);
+  EXPECT_EQ(driver.logicalInputCount(), 4);
   owner.outputValues = {
       {0.6f, -0.6f, 0.25f, 2.0f, 0.0f, kNaN, 0.0f, -0.5f},
       {2.0f, -3.0f, 1.0f, -1.0f, 0.5f, kNaN, kInf, -kInf},
       {0.6f, -0.6f, 0.25f, 0.0f, kNaN, 0.0f, kInf, -kInf},
   };
-  driver.block();
+  // The device's buffers in the order of first use: channel 1, then 0.
+  const std::vector<float> shared = {0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f, 0.7f, 0.8f};
+  const std::vector<float> alone = {-1.0f, 0.0f, 1.0f, 0.5f, 0.1f, 0.2f, 0.3f, 0.4f};
+  driver.runBlockWith({shared, alone});
+  EXPECT_EQ(owner.receivedInputs[0], shared);
+  EXPECT_EQ(owner.receivedInputs[2], shared);
+  EXPECT_EQ(owner.receivedInputs[1], std::vector<float>(8, 0.0f)) << "an unused slot is silent";
+  EXPECT_EQ(owner.receivedInputs[3], alone);
+  EXPECT_NE(owner.received[0], owner.received[2]) << "each logical channel has its own buffer";
   EXPECT_EQ(driver.deviceOutput(0),
             (std::vector<float>{1.0f, -1.0f, 0.5f, 1.0f, 0.0f, 0.0f, 1.0f, -1.0f}));
   EXPECT_EQ(driver.deviceOutput(1),
@@ -96,6 +87,7 @@ TEST(DeviceLayer, OutputsAreMixedAndClippedToExactlyFullScale) {
                         std::vector<float>(8, 0.25f)};
   driver.block();
   EXPECT_EQ(driver.deviceOutput(0), std::vector<float>(8, 0.375f));
+  EXPECT_EQ(driver.getSamplePosition(), 16);
 }
 
 TEST(DeviceLayer, DevicesAreFoundByExactName) {
@@ -153,8 +145,8 @@ TEST(DeviceLayer, OpenIsRefusedWhenOpenOrUnusableAndFailuresLeaveItClosed) {
   EXPECT_TRUE(ownSize.open(0, 0, 64, 0, -1, 0, 1, 44100)) << "opens again after a close";
 }
 
-TEST(DeviceLayer, TechnologiesSelectedByExactName) {
-  hosttest::FakeTechnology directX(0), asio(1);
+TEST(DeviceLayer, TechnologiesSelectedByExactNameAndChangingOneClosesTheDriver) {
+  FakeTechnology directX(0), asio(1);
   const struct {
     const char* name;
     int32_t technology;  // -1: none, and no driver
@@ -178,14 +170,12 @@ TEST(DeviceLayer, TechnologiesSelectedByExactName) {
   EXPECT_EQ(name, "Asio");
   EXPECT_FALSE(host::MPAudio::getTechnologyName(2, name));
   EXPECT_FALSE(host::MPAudio::getTechnologyName(-1, name));
-}
 
-TEST(DeviceLayer, ChangingTechnologyClosesTheRunningDriver) {
-  hosttest::FakeTechnology fake;
+  // Choosing a technology again closes the running driver.
   host::MPAudio audio;
   std::vector<std::string> log;
   ASSERT_TRUE(audio.selectTechnology(0));
-  hosttest::FakeTechnology::last()->log = &log;
+  FakeTechnology::last()->log = &log;
   ASSERT_TRUE(audio.openByNames("Capture A", "Playback A", 64, 0, -1, 0, 1, 44100));
   ASSERT_TRUE(audio.start());
   audio.stop();

@@ -72,7 +72,6 @@ class CountingProcessor : public plugin::vlvrProcessor {
   std::atomic<int64_t> blocks{0}, blocksAfterClose{0};
 };
 
-// The host window with the fake editor and a settings folder of its own.
 class HostWindowTest : public testsupport::WindowTest {
  protected:
   void SetUp() override {
@@ -190,9 +189,7 @@ TEST_F(HostWindow, MenusProgramChoicesRenamingAndTheEndOfTheLoop) {
   EXPECT_EQ(processor_.getProgram(), 0) << "the main window selects";
 
   // Renaming: Escape keeps the name, Return renames program and menu item and shows it on the
-  // LCD without choosing the program again (which would recall its stored values over the
-  // player's). Quit and the window manager's close end the loop; other commands go to the main
-  // window.
+  // LCD without choosing the program again (which would recall the player's stored values).
   processor_.setProgram(40);
   for (const bool confirm : {false, true}) {
     window.openProgramNameDialog();
@@ -221,6 +218,7 @@ TEST_F(HostWindow, MenusProgramChoicesRenamingAndTheEndOfTheLoop) {
   ASSERT_TRUE(passUntil([&] { return !editor_.window->keys.empty(); }));
   EXPECT_EQ(editor_.window->keys.front(), 'a');
 
+  // Other commands go to the main window; Quit and the window manager's close end the loop only.
   for (int32_t command : {40001, 40302, 40304, 40307})
     window.handleCommand(command);
   EXPECT_EQ(mainCommands(), (Commands{40605, 40502, 40402, 40001, 40302, 40304, 40307}));
@@ -273,10 +271,8 @@ class AudioSettingsDialog : public HostWindowTest {
  protected:
   void SetUp() override {
     HostWindowTest::SetUp();
-    if (HasFatalFailure()) return;
     ::setenv(platform::AsioRegistry::kFilesVariable, JACK_DRIVER_REGISTRY, 1);
-    jack_ = std::make_unique<testsupport::JackServer>();
-    ASSERT_TRUE(jack_->running()) << jack_->error();
+    ASSERT_TRUE(jack_.running()) << jack_.error();
   }
   void TearDown() override {
     HostWindowTest::TearDown();
@@ -313,13 +309,12 @@ class AudioSettingsDialog : public HostWindowTest {
     clickAt(panel, panel.widget(button)->bounds());
     ASSERT_TRUE(passUntil([&] { return !engine_.findWindow(Panel::kIdentifier); }));
   }
-  bool enabled(Panel& panel, int32_t control) { return panel.widget(control)->enabled(); }
   bool blocksFlow() {
     const int64_t blocks = processor_.blocks.load();
     return hosttest::eventually([&] { return processor_.blocks.load() > blocks + 2; });
   }
 
-  std::unique_ptr<testsupport::JackServer> jack_;
+  testsupport::JackServer jack_;
 };
 
 // Playing through the loopback device: a technology change resets rate and size and the JACK
@@ -339,18 +334,19 @@ TEST_F(AudioSettingsDialog, TechnologyChangeCancelOkAndTheStopOrder) {
   EXPECT_EQ(panel.list(Panel::kInputDevice).selectedText(), kLoopback);
   EXPECT_EQ(panel.list(Panel::kBufferSize).selectedText(), "256");
   EXPECT_EQ(panel.list(Panel::kBufferSize).entry(0), "128") << "64 and up, as the device offers";
-  EXPECT_TRUE(enabled(panel, Panel::kOutputDevice) && enabled(panel, Panel::kBufferSize));
+  EXPECT_TRUE(panel.widget(Panel::kOutputDevice)->enabled() &&
+              panel.widget(Panel::kBufferSize)->enabled());
   EXPECT_EQ(window_->hostAudio()->status().state, State::kStopped) << "the dialog has the device";
 
   choose(panel, Panel::kTechnology, "Asio");
   EXPECT_EQ(live.selectedFrequencies, "44100");
   EXPECT_EQ(live.selectedBufSize, "1024");
   EXPECT_EQ(panel.list(Panel::kOutputDevice).selectedText(), kJackDriver) << "follows the input";
-  EXPECT_EQ(panel.list(Panel::kBufferSize).selectedText(), std::to_string(jack_->period()));
+  EXPECT_EQ(panel.list(Panel::kBufferSize).selectedText(), std::to_string(jack_.period()));
   EXPECT_EQ(panel.list(Panel::kSampleRate).selectedText(), "48000") << "the server's rate";
   for (int32_t control : {Panel::kOutputDevice, Panel::kBufferSize, Panel::kSampleRate})
-    EXPECT_FALSE(enabled(panel, control)) << control;
-  EXPECT_TRUE(enabled(panel, Panel::kControlPanel));
+    EXPECT_FALSE(panel.widget(control)->enabled()) << control;
+  EXPECT_TRUE(panel.widget(Panel::kControlPanel)->enabled());
   EXPECT_EQ(panel.list(Panel::kOutputRight).selection(), 1)
       << "JACK's ports are not called Left and Right: the stored positions choose";
   choose(panel, Panel::kTechnology, "DirectX");
@@ -399,17 +395,17 @@ TEST_F(AudioSettingsDialog, ChoosingATechnologyAtTheFirstStartStartsAudio) {
   createWindow();
   Panel& panel = shownDialog();
   EXPECT_EQ(panel.list(Panel::kTechnology).selection(), epiListControl::kNone);
-  EXPECT_FALSE(enabled(panel, Panel::kInputDevice));
+  EXPECT_FALSE(panel.widget(Panel::kInputDevice)->enabled());
   choose(panel, Panel::kTechnology, "Asio");
   press(panel, Panel::kOk);
   const auto status = window_->hostAudio()->status();
   EXPECT_EQ(status.state, State::kRunning);
   EXPECT_EQ(status.outputDevice, kJackDriver);
-  EXPECT_EQ(status.blockSize, jack_->period());
+  EXPECT_EQ(status.blockSize, jack_.period());
   const host::HardwareSettings written = readSettings();
   EXPECT_EQ(written.audioTechnology, "Asio");
   EXPECT_EQ(written.selectedFrequencies, "48000");
-  EXPECT_EQ(written.selectedBufSize, std::to_string(jack_->period()));
+  EXPECT_EQ(written.selectedBufSize, std::to_string(jack_.period()));
   EXPECT_TRUE(blocksFlow());
 
   openDialog();

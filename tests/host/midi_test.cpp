@@ -101,7 +101,6 @@ class FakeMidiBackend : public platform::MidiBackend {
   }
 
  private:
-  // An open input or output.
   struct Port : platform::MidiInput, platform::MidiOutput {
     Port(std::shared_ptr<State> s, bool input) : state(std::move(s)), isInput(input) {}
     ~Port() override {

