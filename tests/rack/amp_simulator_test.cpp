@@ -1,16 +1,6 @@
 #include "rack/amp_simulator.h"
 
-#include <gtest/gtest.h>
-
-#include <atomic>
-#include <cmath>
-#include <memory>
-#include <thread>
-#include <tuple>
-#include <vector>
-
 #include "rack_signals.h"
-#include "support/signals.h"
 
 namespace {
 

@@ -1,19 +1,9 @@
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <complex>
-#include <map>
-#include <numbers>
-#include <tuple>
-#include <vector>
 
 #include "dsp/biquad_filter.h"
 #include "rack/cabinet_stage.h"
 #include "rack/peak_design.h"
 #include "rack/reflections.h"
 #include "rack_signals.h"
-#include "support/allocation_counter.h"
-#include "support/signals.h"
 
 namespace {
 

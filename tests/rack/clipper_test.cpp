@@ -1,10 +1,6 @@
 #include "rack/clipper.h"
 
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <limits>
-#include <vector>
+#include "rack_signals.h"
 
 namespace {
 

@@ -1,12 +1,6 @@
 #include "rack/noise_gate.h"
 
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <vector>
-
 #include "rack_signals.h"
-#include "support/allocation_counter.h"
 
 namespace {
 

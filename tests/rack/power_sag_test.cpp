@@ -1,12 +1,5 @@
 #include "rack/power_sag.h"
-
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <vector>
-
-#include "support/allocation_counter.h"
-#include "support/signals.h"
+#include "rack_signals.h"
 
 namespace {
 

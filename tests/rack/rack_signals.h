@@ -1,10 +1,22 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <complex>
+#include <cstdio>
+#include <limits>
+#include <map>
+#include <memory>
 #include <numbers>
+#include <thread>
+#include <tuple>
 #include <vector>
+
+#include "support/allocation_counter.h"
+#include "support/signals.h"
 
 namespace racktest {
 

@@ -1,22 +1,12 @@
 // The product's rack as the host drives it: blocks, parameters, the tuner, recovery from bad
 // samples, every amp and cabinet played like a guitar, and knobs turned while audio runs.
 
-#include <gtest/gtest.h>
-
-#include <atomic>
-#include <cmath>
-#include <limits>
-#include <memory>
 #include <random>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "rack/finite_samples.h"
 #include "rack/vrmore.h"
 #include "rack_signals.h"
-#include "support/allocation_counter.h"
-#include "support/signals.h"
 
 namespace {
 

@@ -1,16 +1,7 @@
 #include "rack/spring_reverb.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cmath>
-#include <map>
-#include <vector>
-
 #include "rack/ciir.h"
 #include "rack_signals.h"
-#include "support/allocation_counter.h"
-#include "support/signals.h"
 
 namespace {
 

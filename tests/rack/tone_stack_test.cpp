@@ -1,17 +1,6 @@
 #include "rack/tone_stack.h"
 
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <complex>
-#include <cstdio>
-#include <numbers>
-#include <tuple>
-#include <vector>
-
 #include "rack_signals.h"
-#include "support/allocation_counter.h"
-#include "support/signals.h"
 
 namespace {
 

@@ -1,9 +1,3 @@
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <tuple>
-#include <vector>
-
 #include "tuner_signals.h"
 
 namespace {

@@ -1,10 +1,3 @@
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <numbers>
-#include <utility>
-#include <vector>
-
 #include "tuner/acf_pitch_detector.h"
 #include "tuner/pitch_detector.h"
 #include "tuner/zc_pitch_detector.h"

@@ -1,13 +1,6 @@
 // Accuracy as a player meets it: plucked strings of known frequency fed in the rack's blocks,
 // judged by the readings; and what noise and silence show.
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cmath>
-#include <cstdio>
-#include <vector>
-
 #include "tuner_signals.h"
 
 namespace {

@@ -1,9 +1,15 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <cmath>
 #include <complex>
+#include <cstdio>
 #include <numbers>
 #include <random>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "support/allocation_counter.h"
