@@ -33,9 +33,7 @@ TEST(SafeFile, ReplacesTheFileWholeOrNotAtAllAndReadsBounded) {
   ::chmod(path.c_str(), 0640);
   ASSERT_TRUE(writeFileAtomically(path, bytesOf("second")));
   EXPECT_EQ(readFile(path), bytesOf("second"));
-  struct stat info {};
-  ASSERT_EQ(::stat(path.c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 07777, 0640u);
+  EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms(0640));
 
   EXPECT_TRUE(readFile(path, 6));
   EXPECT_FALSE(readFile(path, 5));
@@ -75,20 +73,16 @@ TEST(SafeFile, LinksStayAndDevicesAreWrittenThrough) {
   ASSERT_EQ(::symlink("bank.dat", folder.path("relative").c_str()), 0);
   for (const char* link : {"absolute", "chain", "relative"}) {
     ASSERT_TRUE(writeFileAtomically(folder.path(link), bytesOf(link)));
-    struct stat info {};
-    ASSERT_EQ(::lstat(folder.path(link).c_str(), &info), 0);
-    EXPECT_TRUE(S_ISLNK(info.st_mode)) << link;
+    EXPECT_TRUE(std::filesystem::is_symlink(folder.path(link))) << link;
     EXPECT_EQ(readFile(folder.path("bank.dat")), bytesOf(link));
   }
   // A device node (a null device of our own: root only) is never replaced; FIFOs are written
   // through as the command line's output in cli_test.
-  struct stat info {};
   const std::string device = folder.path("null");
   std::set<std::string> names{"absolute", "bank.dat", "chain", "relative"};
   if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
     EXPECT_TRUE(writeFileAtomically(device, bytesOf("gone")));
-    ASSERT_EQ(::stat(device.c_str(), &info), 0);
-    EXPECT_TRUE(S_ISCHR(info.st_mode));
+    EXPECT_TRUE(std::filesystem::is_character_file(device));
     names.insert("null");
   }
   EXPECT_EQ(folder.names(), names);

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -58,9 +57,7 @@ TEST(SettingsFolder, CreatedOnlyWhenAWriterAsks) {
   EXPECT_FALSE(std::filesystem::exists(scratch.path("config")));
 
   ASSERT_TRUE(SettingsFolder::create());
-  struct stat info {};
-  ASSERT_EQ(::stat(folder.c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0700u);
+  EXPECT_EQ(std::filesystem::status(folder).permissions(), std::filesystem::perms::owner_all);
   EXPECT_TRUE(SettingsFolder::create());  // already there
 
   // A file where a folder should be cannot become one.
