@@ -1,11 +1,8 @@
 #pragma once
 
-#include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "framework/resource_file.h"
 #include "plugin/processor_engine.h"
@@ -14,14 +11,13 @@
 
 namespace plugintest {
 
-// An engine stand-in: a name, an optional resource file and an optional host callback.
+// An engine stand-in with an optional resource file and host callback.
 class TestEngine : public plugin::ProcessorEngine {
  public:
-  const char* name() const override { return name_.c_str(); }
+  const char* name() const override { return "ValvoramaLive"; }
   const framework::ResourceFile* resourceFile() const override { return resources_; }
   plugin::audioMasterCallback hostCallback() const override { return callback_; }
 
-  std::string name_ = "ValvoramaLive";
   const framework::ResourceFile* resources_ = nullptr;
   plugin::audioMasterCallback callback_ = nullptr;
 };
@@ -46,9 +42,6 @@ class TempDir {
     std::error_code ec;
     if (!path_.empty()) std::filesystem::remove_all(path_, ec);
   }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
   std::string file(const std::string& name) const { return path_ + "/" + name; }
   const std::string& path() const { return path_; }
 
@@ -57,6 +50,5 @@ class TempDir {
 };
 
 using testsupport::readBytes;
-using testsupport::writeBytes;
 
 }  // namespace plugintest

@@ -118,7 +118,7 @@ TEST(ProgramBank, ShortRecordsLoad) {
   auto r = makeProcessor();
   EXPECT_TRUE(r->loadProgramBankData(file));
   for (int prog = 0; prog < 128; ++prog) {
-    ASSERT_STREQ(r->programs()[prog].name, bank.p->programs()[prog].name);
+    ASSERT_STREQ(r->programName(prog), bank.p->programName(prog));
     for (int v = 0; v < 128; ++v) {
       const float expected = v < 22 ? bank.p->programs()[prog].values[v] : v < 64 ? prog + v : 0;
       ASSERT_EQ(r->programs()[prog].values[v], expected) << prog << " " << v;
@@ -132,12 +132,10 @@ TEST(ProgramBank, ForeignOrDamagedFilesLeaveTheDefaults) {
   const auto defaults = makeProcessor();
   auto q = makeProcessor();
   EXPECT_FALSE(q->loadProgramBankFile(bank.dir.file("missing.dat")));
-  Bytes notProg = good;
+  Bytes notProg = good, badVersion = good;
   notProg[4] = 'x';  // first atom `xorp`
-  EXPECT_FALSE(q->loadProgramBankData(notProg));
-  Bytes badVersion = good;
   badVersion[24] = 2;
-  EXPECT_FALSE(q->loadProgramBankData(badVersion));
+  EXPECT_FALSE(q->loadProgramBankData(notProg) || q->loadProgramBankData(badVersion));
   EXPECT_TRUE(samePrograms(q->programs(), defaults->programs()));
 
   // Ercs 0x7F000220 claims records far larger than the file: the data atom counts as short,
@@ -183,10 +181,8 @@ TEST(ProgramBank, FailedWriteKeepsTheOldFile) {
 
   EXPECT_FALSE(saved);
   EXPECT_EQ(readBytes(path), before);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
-                          std::filesystem::directory_iterator()),
-            1)
-      << "no temporary file left behind";
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+    EXPECT_EQ(entry.path().filename(), "bank.dat") << "no temporary file left behind";
   EXPECT_FALSE(p->saveProgramBankFile(dir.file("no such folder/bank.dat")));
 }
 
