@@ -1,5 +1,3 @@
-
-
 #include "dsp/automated_effect.h"
 #include "dsp_test_helpers.h"
 

@@ -1,5 +1,3 @@
-
-
 #include "dsp/distorsion.h"
 #include "dsp/effect_catalogue.h"
 #include "dsp/resonant_cutoff.h"

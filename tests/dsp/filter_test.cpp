@@ -1,4 +1,3 @@
-
 #include <functional>
 
 #include "dsp/bilin_filter.h"

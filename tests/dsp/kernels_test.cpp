@@ -1,5 +1,3 @@
-
-
 #include "dsp/fast_clipper.h"
 #include "dsp/level_detect.h"
 #include "dsp/library.h"

@@ -89,19 +89,14 @@ TEST(Leslie, RotorsTurnAtChoraleAndTremoloRatesAndRampBetweenThem) {
     rig.fx->processEvent(dsp::EffectEvent::controller(kSpeed, 0));
     down[r++] = risingTimes(rig.run(8.0));
   }
-  // Not a jump: the first cycle after a switch is far from the new speed, the next close in.
+  // Not a jump: the first cycle after a switch is far from the new speed.
   EXPECT_LT(rateAt(up[0], 0.0), 5.4);
   EXPECT_LT(rateAt(up[1], 0.0), 3.5);
   EXPECT_GT(rateAt(down[0], 0.0), 3.0);
   EXPECT_GT(rateAt(down[1], 0.0), 4.5);
-  for (int k = 1; k < 4; ++k) {
-    EXPECT_LT(rateAt(up[0], up[0][k]), rateAt(up[0], up[0][k + 1]));
-    EXPECT_GT(rateAt(down[1], down[1][k]), rateAt(down[1], down[1][k + 1]));
-  }
-  // After a second the horn is nearly there, the drum about half way.
+  // After a second the horn is nearly there, the drum half way; slowing takes the horn 3 s.
   EXPECT_GT(rateAt(up[0], 1.2), 6.2);
   EXPECT_TRUE(rateAt(up[1], 1.2) > 2.5 && rateAt(up[1], 1.2) < 4.5) << rateAt(up[1], 1.2);
-  EXPECT_NEAR(rateAt(up[1], 6.0), 5.8, 0.3);
   EXPECT_NEAR(rateAt(down[0], 3.0), 0.8, 0.1);
 }
 

@@ -1,5 +1,3 @@
-
-
 #include "dsp/am_modulator.h"
 #include "dsp/chorus.h"
 #include "dsp/chorus_rand.h"

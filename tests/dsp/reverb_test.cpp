@@ -1,5 +1,3 @@
-
-
 #include "dsp/allpass_diffuser.h"
 #include "dsp/hall_reverb.h"
 #include "dsp/plate_reverb.h"
