@@ -142,7 +142,8 @@ using DirectSoundConcurrency = testsupport::JackServerTest;
 // caller's) runs the blocks, nothing on the way allocates, and without a capture buffer the
 // inputs stay silent. Full duplex, the counter comes back sample-exact on the input wired to
 // the device channel it left on, and -1.0 comes back as exactly -1.0 (it left as -32767).
-TEST_F(DirectSoundConcurrency, StreamsBringTheSignalBackOnTheConfiguredChannels) {
+TEST_F(DirectSoundConcurrency,
+       StreamsBringTheSignalBackOnTheConfiguredChannelsAndEndWithTheServer) {
   MPAudioDirectSound listing;
   listing.enumerateDevices(true);
   for (const bool input : {true, false}) {
@@ -208,10 +209,8 @@ TEST_F(DirectSoundConcurrency, StreamsBringTheSignalBackOnTheConfiguredChannels)
     EXPECT_TRUE(std::all_of(arrived, full.begin() + recorder.recorded,
                             [](float v) { return v == -1.0f || v == 0.0f; }));
   }
-}
 
-// A server that dies mid-stream ends streaming on its own; stop and close return.
-TEST_F(DirectSoundConcurrency, AServerThatDiesEndsStreaming) {
+  // A server that dies mid-stream ends streaming on its own; stop and close return.
   MPAudioDirectSound driver;
   Recorder recorder(kRate);
   driver.setOwner(&recorder);

@@ -20,7 +20,7 @@ std::string valuesOf(const HardwareSettings& settings) {
   return all;
 }
 
-TEST(HardwareSettings, DefaultsFillAFileNamingOnlyTheTechnologyAndWritingReadsBack) {
+TEST(HardwareSettings, DefaultsWriteReadBackAndRefusedValues) {
   testsupport::ScratchFolder folder;
   std::ofstream(folder.path(HardwareSettings::kFileName)) << "AudioTechnology:\"Asio\"\r\n";
   HardwareSettings settings(folder.path(""));
@@ -68,9 +68,8 @@ TEST(HardwareSettings, DefaultsFillAFileNamingOnlyTheTechnologyAndWritingReadsBa
   HardwareSettings back(folder.path(""));
   ASSERT_TRUE(back.read());
   EXPECT_EQ(valuesOf(back), valuesOf(settings));
-}
 
-TEST(HardwareSettings, SetByKeyRefusesWhatTheFileOrTheDevicesCannotTake) {
+  // Setting by key refuses what the file or the devices cannot take.
   const struct {
     const char* key;
     std::string value;
@@ -93,11 +92,11 @@ TEST(HardwareSettings, SetByKeyRefusesWhatTheFileOrTheDevicesCannotTake) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.key << "=" << c.value);
-    HardwareSettings settings;
+    HardwareSettings fresh;
     std::string before, after;
-    const bool known = settings.get(c.key, before);
-    EXPECT_EQ(settings.set(c.key, c.value).empty(), c.accepted);
-    EXPECT_EQ(settings.get(c.key, after), known);
+    const bool known = fresh.get(c.key, before);
+    EXPECT_EQ(fresh.set(c.key, c.value).empty(), c.accepted);
+    EXPECT_EQ(fresh.get(c.key, after), known);
     EXPECT_EQ(after, c.accepted ? c.value : before);
   }
 }

@@ -54,74 +54,60 @@ class RecordingHandler : public plugin::MidiHandler {
 };
 
 // A MIDI system without a device: named ports, an input the test plays into by hand, an output
-// that keeps what it is sent. The port "Broken" does not open.
-class FakeMidiBackend : public platform::MidiBackend {
- public:
-  struct State {
-    std::vector<std::string> inputs = {"Pedal A", "Pedal B"};
-    std::vector<std::string> outputs = {"Synth"};
-    std::string openedInput, openedOutput;  // empty while none is open
-    platform::MidiInputCallback callback = nullptr;
-    void* instance = nullptr;
-    bool started = false;
-    std::vector<std::vector<uint8_t>> sent;
+// that counts what it is sent. The port "Broken" does not open.
+struct FakeMidi {
+  std::vector<std::string> inputs = {"Pedal A", "Pedal B"};
+  std::string openedInput, openedOutput;  // empty while none is open
+  platform::MidiInputCallback callback = nullptr;
+  void* instance = nullptr;
+  bool started = false;
+  int sent = 0;
 
-    void play(uint32_t shortMessage) const {
-      if (started) callback(instance, shortMessage);
-    }
-  };
-
-  explicit FakeMidiBackend(std::shared_ptr<State> state) : state_(std::move(state)) {}
-
-  std::vector<platform::MidiPortInfo> listPorts(bool isInput) override {
-    std::vector<platform::MidiPortInfo> ports;
-    for (const std::string& name : isInput ? state_->inputs : state_->outputs)
-      ports.push_back({name, name == "Broken" ? "broken" : "fake:" + name});
-    return ports;
+  void play(uint32_t shortMessage) const {
+    if (started) callback(instance, shortMessage);
   }
-  std::unique_ptr<platform::MidiInput> openInput(const std::string& id,
-                                                 platform::MidiInputCallback callback,
-                                                 void* instance) override {
-    if (id == "broken") return nullptr;
-    state_->openedInput = id;
-    state_->callback = callback;
-    state_->instance = instance;
-    return std::make_unique<Port>(state_, true);
-  }
-  std::unique_ptr<platform::MidiOutput> openOutput(const std::string& id) override {
-    if (id == "broken") return nullptr;
-    state_->openedOutput = id;
-    return std::make_unique<Port>(state_, false);
+  std::vector<std::unique_ptr<platform::MidiBackend>> backends() {
+    std::vector<std::unique_ptr<platform::MidiBackend>> list;
+    list.push_back(std::make_unique<Backend>(*this));
+    return list;
   }
 
-  static std::vector<std::unique_ptr<platform::MidiBackend>> only(std::shared_ptr<State> state) {
-    std::vector<std::unique_ptr<platform::MidiBackend>> backends;
-    backends.push_back(std::make_unique<FakeMidiBackend>(std::move(state)));
-    return backends;
-  }
-
- private:
   struct Port : platform::MidiInput, platform::MidiOutput {
-    Port(std::shared_ptr<State> s, bool input) : state(std::move(s)), isInput(input) {}
+    Port(FakeMidi& m, bool input) : midi(m), isInput(input) {}
     ~Port() override {
-      (isInput ? state->openedInput : state->openedOutput).clear();
-      state->started = state->started && !isInput;
+      (isInput ? midi.openedInput : midi.openedOutput).clear();
+      midi.started = midi.started && !isInput;
     }
-    bool start() override { return state->started = true; }
-    void stop() override { state->started = false; }
-    bool sendShort(uint32_t m) override {
-      state->sent.push_back({uint8_t(m), uint8_t(m >> 8), uint8_t(m >> 16)});
-      return true;
-    }
-    bool sendLong(const uint8_t* bytes, size_t count) override {
-      state->sent.emplace_back(bytes, bytes + count);
-      return true;
-    }
-    std::shared_ptr<State> state;
+    bool start() override { return midi.started = true; }
+    void stop() override { midi.started = false; }
+    bool sendShort(uint32_t) override { return ++midi.sent; }
+    bool sendLong(const uint8_t*, size_t) override { return ++midi.sent; }
+    FakeMidi& midi;
     bool isInput;
   };
-
-  std::shared_ptr<State> state_;
+  struct Backend : platform::MidiBackend {
+    explicit Backend(FakeMidi& m) : midi(m) {}
+    std::vector<platform::MidiPortInfo> listPorts(bool isInput) override {
+      std::vector<platform::MidiPortInfo> ports;
+      for (const std::string& name : isInput ? midi.inputs : std::vector<std::string>{"Synth"})
+        ports.push_back({name, name == "Broken" ? "broken" : "fake:" + name});
+      return ports;
+    }
+    std::unique_ptr<platform::MidiInput> openInput(const std::string& id,
+                                                   platform::MidiInputCallback callback,
+                                                   void* instance) override {
+      if (id == "broken") return nullptr;
+      midi.openedInput = id;
+      midi.callback = callback;
+      midi.instance = instance;
+      return std::make_unique<Port>(midi, true);
+    }
+    std::unique_ptr<platform::MidiOutput> openOutput(const std::string& id) override {
+      midi.openedOutput = id;
+      return std::make_unique<Port>(midi, false);
+    }
+    FakeMidi& midi;
+  };
 };
 
 // The output opens first; an input that then fails closes it again, and nothing is sent.
@@ -139,31 +125,31 @@ TEST(MidiDevice, InputNamesAndIndicesChooseTheDevice) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    auto state = std::make_shared<FakeMidiBackend::State>();
-    state->inputs = c.inputs;
-    host::MPMidiWinMultimedia midi(FakeMidiBackend::only(state));
+    FakeMidi fake;
+    fake.inputs = c.inputs;
+    host::MPMidiWinMultimedia midi(fake.backends());
     const bool opens = !c.opened.empty();
     EXPECT_EQ(midi.openByNames(c.name, "Synth"), opens);
     EXPECT_EQ(midi.isOpen(), opens);
-    EXPECT_EQ(state->openedInput, c.opened);
-    EXPECT_EQ(state->openedOutput, opens ? "fake:Synth" : "");
-    EXPECT_EQ(state->started, opens);
+    EXPECT_EQ(fake.openedInput, c.opened);
+    EXPECT_EQ(fake.openedOutput, opens ? "fake:Synth" : "");
+    EXPECT_EQ(fake.started, opens);
     const uint8_t cc[] = {3, 0xB2, 0x07, 0x64};
     EXPECT_EQ(midi.send(cc), opens);
-    EXPECT_EQ(state->sent.size(), opens ? 1u : 0u);
+    EXPECT_EQ(fake.sent, opens ? 1 : 0);
   }
 
-  auto state = std::make_shared<FakeMidiBackend::State>();
-  host::MPMidiWinMultimedia midi(FakeMidiBackend::only(state));
+  FakeMidi fake;
+  host::MPMidiWinMultimedia midi(fake.backends());
   for (int32_t index : {host::kFirstDevice, 7}) {
     ASSERT_TRUE(midi.open(index, host::kNoDevice)) << index;
-    EXPECT_EQ(state->openedInput, "fake:Pedal A") << index;
+    EXPECT_EQ(fake.openedInput, "fake:Pedal A") << index;
     EXPECT_FALSE(midi.open(1, host::kNoDevice)) << "already open";
     midi.close();
-    EXPECT_EQ(state->openedInput, "");
+    EXPECT_EQ(fake.openedInput, "");
   }
   EXPECT_TRUE(midi.open(host::kNoDevice, host::kNoDevice)) << "nothing to open";
-  EXPECT_EQ(state->openedInput, "");
+  EXPECT_EQ(fake.openedInput, "");
 }
 
 // The host's object: two- and three-byte records reach the handler, status first; the base
@@ -172,16 +158,16 @@ TEST(MidiDevice, MessagesReachTheHandlerAndOnlyTheBaseTraces) {
   plugin::evaProcessor processor;
   host::evaHostAudio audio(processor, "");
   RecordingHandler handler;
-  auto state = std::make_shared<FakeMidiBackend::State>();
-  host::evaMPMidi midi(&audio, FakeMidiBackend::only(state));
+  FakeMidi fake;
+  host::evaMPMidi midi(&audio, fake.backends());
   ASSERT_TRUE(midi.openByNames("Default", nullptr));
   const uint32_t played[] = {0x6407B2, 0x0000F8, 0x0005C0};  // control change, clock, program
-  state->play(played[0]);
+  fake.play(played[0]);
   EXPECT_EQ(handler.count(), 0u) << "no handler set: dropped";
   audio.setMidiHandler(&handler);
   testing::internal::CaptureStdout();
   for (uint32_t packed : played)
-    state->play(packed);
+    fake.play(packed);
   const uint8_t twoBytes[] = {2, 0xC0, 0x09, 0x55};  // the count rules, not the third byte
   const uint8_t oneByte[] = {1, 0xF6, 0, 0};
   midi.received(twoBytes);
@@ -191,14 +177,14 @@ TEST(MidiDevice, MessagesReachTheHandlerAndOnlyTheBaseTraces) {
       {0xB2, 0x07, 0x64}, {0xF8, 0x00, 0x00}, {0xC0, 0x05, 0x00}, {0xC0, 0x09, 0x00}};
   EXPECT_EQ(handler.messages(), expected);
   midi.close();
-  state->play(played[0]);
+  fake.play(played[0]);
   EXPECT_EQ(handler.count(), expected.size()) << "closed";
 
-  host::MPMidiWinMultimedia plain(FakeMidiBackend::only(state));
+  host::MPMidiWinMultimedia plain(fake.backends());
   ASSERT_TRUE(plain.openByNames("Pedal A", nullptr));
   testing::internal::CaptureStdout();
   for (uint32_t packed : played)
-    state->play(packed);
+    fake.play(packed);
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
             "some midi data  3 B2 07 64\nsome midi data  3 C0 05 00\n");
 }
