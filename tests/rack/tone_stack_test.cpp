@@ -31,10 +31,9 @@ Circuit circuitFor(int model, double low, double mid, double high) {
   return c;
 }
 
-// Modified nodal analysis of the network driven by 1 V at complex frequency s. Nodes: A behind
-// the slope resistor, T behind the treble capacitor, C at the bottom of the treble pot (top of
-// the bass pot), B at the top of the middle pot. Every resistor carries its own branch current,
-// so pot sections of 0 ohm need no special case. Returns the treble wiper voltage x gain.
+// Modified nodal analysis driven by 1 V at complex frequency s. Nodes: A behind the slope resistor,
+// T behind the treble capacitor, C between treble and bass pots, B atop the middle pot. Each
+// resistor has its own branch current, so 0 ohm pot sections need no special case.
 Complex analogResponse(const Circuit& k, Complex s) {
   enum { vA, vT, vC, vB, iR1, iPot, iLow, iMid, kN };
   Complex m[kN][kN + 1] = {};
@@ -88,48 +87,41 @@ Complex dft(const std::vector<float>& h, double w) {
 }
 
 TEST(ToneStack, ResponseMatchesTheAnalogNetworkAtBilinearFrequencies) {
-  struct Case {
-    int model;
-    float rate;
-    double low, mid, high;
-  };
-  std::vector<Case> cases;
-  for (int model : {0, 1, 3, 4}) {
-    const double knobs[][3] = {{0.5, 0.5, 0.5}, {0, 0, 0},       {1, 1, 1},       {1, 0, 0},
-                               {0, 1, 1},       {0, 0.5, 1},     {1, 0.5, 0},     {0.2, 0.8, 0.3},
-                               {0.9, 0.1, 0.7}, {0.5, 1.0, 0.5}, {0.5, 0.0, 0.5}, {0, 0, 1}};
-    for (auto [low, mid, high] : knobs)
-      cases.push_back({model, 44100.0f, low, mid, high});
-    cases.push_back({model, 96000.0f, 0.5, 0.5, 0.5});
-    cases.push_back({model, 22050.0f, 1, 0, 1});
-  }
-
+  // {rate, low, mid, high}
+  const double settings[][4] = {
+      {44100, 0.5, 0.5, 0.5}, {44100, 0, 0, 0},       {44100, 1, 1, 1},
+      {44100, 1, 0, 0},       {44100, 0, 1, 1},       {44100, 0, 0.5, 1},
+      {44100, 1, 0.5, 0},     {44100, 0.2, 0.8, 0.3}, {44100, 0.9, 0.1, 0.7},
+      {44100, 0.5, 1.0, 0.5}, {44100, 0.5, 0.0, 0.5}, {44100, 0, 0, 1},
+      {96000, 0.5, 0.5, 0.5}, {22050, 1, 0, 1}};
   const int kLength = 1 << 15;
   double worstDb = 0.0;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << "model " << c.model << " rate " << c.rate << " knobs "
-                                    << c.low << "/" << c.mid << "/" << c.high);
-    rack::ToneStack ts;
-    ts.setSampleRate(c.rate);
-    ASSERT_TRUE(ts.setModel(c.model));
-    ts.setKnobs(float(c.low), float(c.mid), float(c.high));
-    const std::vector<float> h = impulseResponse(ts, kLength);
-    const Circuit circuit = circuitFor(c.model, c.low, c.mid, c.high);
-    ASSERT_LT(racktest::peak(h, kLength - 1000), 1e-7f) << "impulse response has not decayed";
-    EXPECT_LT(std::abs(dft(h, 0.0)), 1e-4) << "no path conducts DC to the wiper";
+  for (int model : {0, 1, 3, 4}) {
+    for (auto [rate, low, mid, high] : settings) {
+      SCOPED_TRACE(testing::Message() << "model " << model << " rate " << rate << " knobs " << low
+                                      << "/" << mid << "/" << high);
+      rack::ToneStack ts;
+      ts.setSampleRate(float(rate));
+      ASSERT_TRUE(ts.setModel(model));
+      ts.setKnobs(float(low), float(mid), float(high));
+      const std::vector<float> h = impulseResponse(ts, kLength);
+      const Circuit circuit = circuitFor(model, low, mid, high);
+      ASSERT_LT(racktest::peak(h, kLength - 1000), 1e-7f) << "impulse response has not decayed";
+      EXPECT_LT(std::abs(dft(h, 0.0)), 1e-4) << "no path conducts DC to the wiper";
 
-    for (double hz = 30.0; hz <= 10000.0; hz *= 1.1) {
-      const double w = 2.0 * std::numbers::pi * hz / c.rate;
-      const Complex digital = dft(h, w);
-      const Complex analog = analogResponse(circuit, Complex(0.0, 2.0 * c.rate * std::tan(w / 2)));
-      if (std::abs(analog) < 1e-5) {
-        // Model 0 with every knob at 0 shorts the output to ground.
-        EXPECT_LT(std::abs(digital), 1e-5) << hz;
-        continue;
+      for (double hz = 30.0; hz <= 10000.0; hz *= 1.1) {
+        const double w = 2.0 * std::numbers::pi * hz / rate;
+        const Complex digital = dft(h, w);
+        const Complex analog = analogResponse(circuit, Complex(0.0, 2.0 * rate * std::tan(w / 2)));
+        if (std::abs(analog) < 1e-5) {
+          // Model 0 with every knob at 0 shorts the output to ground.
+          EXPECT_LT(std::abs(digital), 1e-5) << hz;
+          continue;
+        }
+        const double deviation = std::fabs(racktest::db(digital) - racktest::db(analog));
+        worstDb = std::max(worstDb, deviation);
+        EXPECT_LT(deviation, 0.5) << hz;
       }
-      const double deviation = std::fabs(racktest::db(digital) - racktest::db(analog));
-      worstDb = std::max(worstDb, deviation);
-      EXPECT_LT(deviation, 0.5) << hz;
     }
   }
   std::printf("[ tone stack ] worst deviation from the analog network: %.3g dB\n", worstDb);
@@ -166,7 +158,6 @@ TEST(ToneStack, ModelChangesClearTheStateAndResetTheKnobs) {
   }
   // Another model starts from rest.
   EXPECT_TRUE(other.setModel(1));
-  EXPECT_EQ(other.model(), 1);
   EXPECT_EQ(racktest::peak(racktest::run(other, silence)), 0.0f);
 
   // The same model again keeps the knobs and the ringing state; so does an unknown model.

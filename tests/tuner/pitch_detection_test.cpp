@@ -28,8 +28,7 @@ std::vector<Detection> run(Detector& detector, const std::vector<float>& x, int 
   return out;
 }
 
-// Readings once the fine average holds 20 periods of the tone (before that the filter's
-// start-up transient is part of it).
+// Readings once the fine average holds 20 periods (not the filter's start-up transient).
 int settledReadings(IPitchDetector& detector, double hz) {
   int n = 0;
   for (const Detection& d : run(detector, sine(hz, kRate)))
@@ -130,9 +129,8 @@ TEST(PitchDetection, ReadingsNeverMixTwoNotes) {
   EXPECT_LT(firstNew, kRate + 24 * kRate / to);  // and the filter's delay
 }
 
-// Periods longer than a third of the frame, where the window leaves less than half of a
-// periodic frame's sum, are voiced because the frame repeats itself, whatever its phase in the
-// frame; noise, white or dull, does not.
+// Periods over a third of the frame (the window leaves less than half the sum) are voiced at any
+// phase, as the frame repeats itself; noise, white or dull, is not.
 TEST(PitchDetection, LongPeriodsVoicedNoiseNot) {
   auto coarse = createACFPitchDetector(kRate);
   coarse->setRange(40.0f, 800.0f);
@@ -177,8 +175,6 @@ TEST(PitchDetection, FrameLengthFollowsTheLowestRangeAndBlocksOfAnyLength) {
   EXPECT_EQ(frameEnds(), longer);
   coarse->setRange(50.0f, 800.0f);
   EXPECT_EQ(frameEnds(), longer);
-  for (const Detection& d : run(*coarse, sine(110.0, kRate / 2)))
-    EXPECT_NEAR(d.hz, 110.0f, 1.0f);
 
   // 10000 samples: more than the work buffer and than four frames; the last frame reports.
   const auto x = sine(110.0, 3 * kRate);

@@ -1,5 +1,3 @@
-// Accuracy as a player meets it: plucked strings of known frequency fed in the rack's blocks,
-// judged by the readings; and what noise and silence show.
 
 #include "tuner_signals.h"
 
@@ -73,9 +71,8 @@ int pitchedAfter(const TunerRig& rig, double seconds) {
                            [&](const auto& e) { return e.seconds > seconds && e.pitched(); }));
 }
 
-// Noise and silence never give a pitch. A note cut off after 1 s, then noise (or silence): no
-// other note shows meanwhile, and the pitch goes within 20 ms, long before an unvoiced frame can
-// complete.
+// Noise and silence never give a pitch. A note cut off after 1 s, then noise or silence: no other
+// note shows and the pitch goes within 20 ms, long before an unvoiced frame can complete.
 TEST(TunerNoise, NoFalseNoteFromNoiseOrWhileANoteStops) {
   TunerRig silent;
   silent.feed(std::vector<float>(3 * kRate, 0.0f));

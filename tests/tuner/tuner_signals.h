@@ -42,9 +42,8 @@ struct Pluck {
   double at, pickup;
 };
 
-// A plucked string by additive synthesis: harmonics up to 5 kHz with a plucked string's
-// spectrum as a magnetic pickup hears it, the higher ones decaying faster, the low strings
-// ringing longer. Peak level 0.3.
+// A plucked string as a magnetic pickup hears it, harmonics up to 5 kHz, the higher ones decaying
+// faster, the low strings ringing longer. Peak level 0.3.
 inline std::vector<float> pluck(double hz, double seconds, Pluck where, unsigned seed) {
   const int samples = static_cast<int>(seconds * kRate);
   const double tau = 2.0 * std::pow(82.41 / hz, 0.3);
@@ -68,8 +67,7 @@ inline std::vector<float> pluck(double hz, double seconds, Pluck where, unsigned
   return v;
 }
 
-// A tuner fed as the rack feeds it: 64-sample blocks, one reading after each, counting what the
-// analysis allocates.
+// A tuner fed as the rack feeds it (64-sample blocks, a reading after each), counting allocations.
 struct TunerRig {
   struct Entry {
     double seconds;  // at the end of the block
