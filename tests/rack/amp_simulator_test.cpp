@@ -35,7 +35,7 @@ TEST(AmpSimulator, BypassFlagsSkipTheirSections) {
   EXPECT_GT(largestDifference(run(*amp, in), in), 0.3f);
 }
 
-TEST(AmpSimulator, ModelsVolumeLawsPresenceAndTheDefaultsAtANewFormat) {
+TEST(AmpSimulator, ModelsVolumePresenceDefaultsOverdriveRestartAndSpringSend) {
   const std::vector<float> in = testsupport::whiteNoise(64 * 40, 0.3f);
   auto render = [&](float gain, float volume) {
     auto amp = freshAmp();
@@ -78,9 +78,7 @@ TEST(AmpSimulator, ModelsVolumeLawsPresenceAndTheDefaultsAtANewFormat) {
   EXPECT_EQ((std::vector{amp.preampModel(), amp.toneStackModel(), amp.powerStageModel(),
                          amp.cabinetModel()}),
             (std::vector{0, 3, 0, 2}));
-}
 
-TEST(AmpSimulator, OverdriveRestartsOnlyAfterBeingSwitchedOffAndTheSpringRunsAtZeroSend) {
   const std::vector<float> loud = testsupport::whiteNoise(64 * 20, 0.9f);
   auto overdriveTail = [&](bool switchOff) {
     auto amp = freshAmp();

@@ -10,7 +10,7 @@ TunerReading pitch(int note, int cents) {
   return nextReading(TunerReading{}, true, true, note, cents);
 }
 
-TEST(ChromaticTuner, NotesCentsAndNeedleTargets) {
+TEST(ChromaticTuner, NotesCentsSharedReadingsAndTheDisplay) {
   // {hz, reference, note, cents, letter, sharp, needle target}
   const std::tuple<float, float, int, int, int, bool, int> cases[] = {
       {440.0f, 440.0f, 0, 0, 0, false, 7},  {445.0f, 440.0f, 0, 19, 0, false, 10},
@@ -47,9 +47,7 @@ TEST(ChromaticTuner, NotesCentsAndNeedleTargets) {
     }
     EXPECT_GT(pitched, 50);
   }
-}
 
-TEST(ChromaticTuner, ReadingsSharedAndDisplayed) {
   const int segments[][2] = {{0, 0},    {2, 0},    {-2, 0}, {3, 1},  {-3, -1}, {9, 1},   {10, 2},
                              {-16, -2}, {-17, -3}, {44, 6}, {45, 7}, {50, 7},  {-50, -7}};
   for (auto [cents, segment] : segments) {
