@@ -22,7 +22,6 @@ using plugintest::makeProcessor;
 
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 
-// Stereo output buffers, each filled with `fill`.
 struct Outputs {
   Outputs(int frames, float fill) : left(frames, fill), right(frames, fill) {}
   std::vector<float> left, right;
@@ -120,8 +119,7 @@ TEST(AudioFrame, InputsAreFoldedToMono) {
   }
 }
 
-// A sample that is not finite enters the rack as 0, whichever channel it is on: the render is
-// exactly the one of the input with 0 in its place, and each such sample is counted.
+// A sample that is not finite enters the rack as 0, on either channel, and is counted.
 TEST(AudioFrame, NonFiniteInputsEnterAsSilenceAndAreCounted) {
   constexpr int kFrames = 6000;
   constexpr float kInf = std::numeric_limits<float>::infinity();
@@ -147,8 +145,7 @@ TEST(AudioFrame, NonFiniteInputsEnterAsSilenceAndAreCounted) {
   }
 }
 
-// Without a rack the outputs are silent, whatever they held; the rack's silenced blocks add up
-// in the processor, across a close and an open.
+// Without a rack the outputs are silent; the rack's silenced blocks add up across racks.
 TEST(AudioFrame, WithoutARackSilenceAndSilencedBlocksAreCountedAcrossRacks) {
   constexpr int kFrames = 300;
   const std::vector<float> in = testsupport::whiteNoise(kFrames, 0.5f);

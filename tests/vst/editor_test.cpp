@@ -4,7 +4,6 @@
 #include <dlfcn.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
@@ -93,8 +92,7 @@ int hostIoError(Display*) {
   return 0;
 }
 
-// A host on the private server: its own connection makes the parent windows and plays the
-// user's mouse; the plug-in's settings folder is a fresh one.
+// A host on the private server: its own connection makes the parent windows and plays the mouse.
 class Editor : public testsupport::XvfbTest {
  protected:
   // A plug-in leaves cairo's and fontconfig's process-wide font caches alone (its host may draw
@@ -142,8 +140,8 @@ class Editor : public testsupport::XvfbTest {
     return amp.dispatch(vstabi::kEditOpen, 0, 0, reinterpret_cast<void*>(parent));
   }
 
-  // The host's idle calls to `amps` (none: the editors' own timers), until `done` holds; false
-  // when it still does not after a minute (a loaded machine draws slowly).
+  // The host's idle calls to `amps` (none: the editors' own timers) until `done`, for at most a
+  // minute.
   static bool idleUntil(const std::vector<VstInstance*>& amps, const std::function<bool()>& done) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (!done()) {
@@ -195,11 +193,9 @@ class Editor : public testsupport::XvfbTest {
   std::vector<Window> parents_;
 };
 
-// Each instance has its editor on a connection of its own, shows the panel in the host's window
-// and animates only its own; a knob drag automates the host; closing leaves nothing behind and
-// opening again shows the panel, with the sound the host set (no program recalled). MIDI from
-// the host's audio thread meets the editor opening and closing (the sanitizer build sees any use
-// of a window on its way out).
+// Each instance has its editor on a connection of its own and animates only its own; a knob drag
+// automates the host; closing leaves nothing behind; reopening keeps the host's sound. MIDI from
+// the audio thread meets the editor opening and closing (the sanitizer sees a window's misuse).
 TEST_F(Editor, TwoInstancesShowAnimateAndAutomateTheirOwnEditorsWhileMidiFlows) {
   VstInstance& first = instance();
   VstInstance& second = instance();
@@ -211,8 +207,7 @@ TEST_F(Editor, TwoInstancesShowAnimateAndAutomateTheirOwnEditorsWhileMidiFlows) 
 
   const Window top = parent(0), bottom = parent(500);
   const int sockets = openSockets();
-  ASSERT_EQ(open(first, top), 1);
-  ASSERT_EQ(open(second, bottom), 1);
+  ASSERT_TRUE(open(first, top) == 1 && open(second, bottom) == 1);
   EXPECT_EQ(openSockets(), sockets + 2);
   ASSERT_TRUE(idleUntil({&first, &second}, [&] { return showsPanel(top) && showsPanel(bottom); }));
   EXPECT_EQ(children(top).size(), 1u);   // it covers the window: no magenta shows
@@ -256,10 +251,9 @@ TEST_F(Editor, TwoInstancesShowAnimateAndAutomateTheirOwnEditorsWhileMidiFlows) 
   second.dispatch(vstabi::kEditClose);
   EXPECT_EQ(openSockets(), sockets);
 
-  std::atomic<bool> stop{false};
-  std::thread audio([&first, &stop] {
+  std::jthread audio([&first](std::stop_token stop) {
     vsttest::MidiEventList up({{0xB0, 1, 127}}), down({{0xB0, 1, 0}});
-    for (int n = 0; !stop.load(); ++n) {
+    for (int n = 0; !stop.stop_requested(); ++n) {
       first.dispatch(vstabi::kProcessEvents, 0, 0, (n % 2 ? up : down).list());
       std::this_thread::yield();
     }
@@ -270,7 +264,7 @@ TEST_F(Editor, TwoInstancesShowAnimateAndAutomateTheirOwnEditorsWhileMidiFlows) 
       first.dispatch(vstabi::kEditIdle);
     first.dispatch(vstabi::kEditClose);
   }
-  stop = true;
+  audio.request_stop();
   audio.join();
   // Closed again, the instance's own handling has the messages.
   for (const uint8_t value : {uint8_t{0}, uint8_t{127}}) {
@@ -300,9 +294,8 @@ TEST_F(Editor, HostDestroyingItsWindowFirstCostsItNothing) {
     XSync(host_, False);
     parents_.pop_back();
     // The window notices and writes its files as it closes.
-    if (host != "close at once") {
-      EXPECT_TRUE(idleUntil(idled, [&] { return fs::exists(preferences); }));
-    }
+    EXPECT_TRUE(host == "close at once" ||
+                idleUntil(idled, [&] { return fs::exists(preferences); }));
     amp.dispatch(vstabi::kEditClose);
   }
   const Window fresh = parent();
@@ -313,9 +306,7 @@ TEST_F(Editor, HostDestroyingItsWindowFirstCostsItNothing) {
 
   XDestroyWindow(host_, 0x7fffff);  // the host's own mistake still reaches its handler
   XSync(host_, False);
-  ASSERT_EQ(hostErrors.size(), 1u);
-  EXPECT_EQ(hostErrors[0].first, host_);
-  EXPECT_EQ(hostErrors[0].second, BadWindow);
+  EXPECT_EQ(hostErrors, (std::vector{std::pair{host_, int{BadWindow}}}));
   EXPECT_EQ(XSetErrorHandler(saved), &recordHostError);
   EXPECT_EQ(XSetIOErrorHandler(savedIo), &hostIoError);
 }

@@ -1,8 +1,7 @@
 #pragma once
 
-// The binary layout a VST 2 host sees, written out on its own for the test host: it shares no
-// header with the plug-in, so a field out of place on either side shows as a failing test. Only
-// what the tests use is named.
+// The binary layout a VST 2 host sees, written out apart from the plug-in's headers so that a
+// field out of place on either side fails a test.
 
 #include <cstddef>
 #include <cstdint>
@@ -71,8 +70,7 @@ struct MidiEvent {
 };
 static_assert(sizeof(MidiEvent) == 32);
 
-// The list a host passes with kProcessEvents: a count, then that many pointers (the declared
-// array of two is a minimum; hosts allocate as many as they send).
+// A count, then that many pointers (hosts allocate past the declared two).
 struct Events {
   int32_t numEvents;
   intptr_t reserved;

@@ -45,9 +45,8 @@ class MidiEventList {
   std::vector<char> storage_;
 };
 
-// One plug-in instance made by the library's entry point, with a host callback that records
-// the automation it is told of (from any thread), answers a host's version, 2400, and 0 to
-// everything else.
+// One plug-in instance; its host callback records automation (from any thread), answers the
+// host's version, 2400, and 0 to everything else.
 class VstInstance {
  public:
   explicit VstInstance(const VstLibrary& library, const char* entryName = "VSTPluginMain");
@@ -61,9 +60,8 @@ class VstInstance {
     if (opcode == vstabi::kClose) closed_ = true;
     return effect_->dispatcher(effect_, opcode, index, value, ptr, opt);
   }
-  // A text answer (names, labels, displays, ...) into a zeroed host buffer of 256 bytes.
+  // A text answer into a zeroed host buffer of 256 bytes.
   std::string dispatchText(int32_t opcode, int32_t index = 0);
-  // effOpen, the rate, the block size and effMainsChanged 1, as hosts start a plug-in.
   void start(float sampleRate, int32_t blockSize);
   void close() { dispatch(vstabi::kClose); }
 
