@@ -300,8 +300,10 @@ TEST_F(HostAudio, WithoutUsableSettingsNothingIsOpened) {
   }
 }
 
-// The whole block path: fan-out, the host's hand-over, the processor and its rack, mix and clip.
-TEST_F(HostAudio, BlocksAllocateNothing) {
+// Parameter changes from the control thread while the device's thread runs blocks; then the
+// whole block path (fan-out, the host's hand-over, the processor and its rack, mix and clip)
+// allocates nothing.
+TEST_F(HostAudio, ConcurrencyParameterChangesWhileBlocksRunAndBlocksAllocateNothing) {
   plugin::vlvrProcessor processor;
   processor.initialize();
   processor.open();
@@ -309,32 +311,25 @@ TEST_F(HostAudio, BlocksAllocateNothing) {
   useDevices(audio.settings());
   audio.settings().curOuChannelRightIndex = 0;  // both outputs mixed on one channel
   audio.create();
-  ASSERT_EQ(audio.start(), State::kRunning);
-  std::vector<float> noise(64);
-  for (size_t i = 0; i < noise.size(); ++i)
-    noise[i] = std::sin(float(i)) * 0.5f;
-  FakeTechnology::last()->runBlockWith({noise});
-  testsupport::AllocationCounter counter;
-  for (int b = 0; b < 50; ++b)
-    FakeTechnology::last()->block();
-  EXPECT_EQ(counter.count(), 0u);
-}
-
-// Parameter changes from the control thread while the device's thread runs blocks.
-TEST_F(HostAudio, ConcurrencyParameterChangesWhileBlocksRun) {
-  plugin::vlvrProcessor processor;
-  processor.initialize();
-  processor.open();
-  host::evaHostAudio audio(processor, "");
-  useDevices(audio.settings());
-  audio.create();
-  FakeTechnology::last()->threadBlocks = 300;
+  FakeAudioDriver& driver = *FakeTechnology::last();
+  driver.threadBlocks = 300;
   ASSERT_EQ(audio.start(), State::kRunning);
   for (int step = 0; step < 3000; ++step)
     processor.setParameterPlain(step % 22, float(step % 4));
   audio.stop();  // waits for the device's thread
-  EXPECT_EQ(audio.audio()->getSamplePosition(), 300 * 64);
+  EXPECT_EQ(driver.getSamplePosition(), 300 * 64);
   EXPECT_EQ(processor.silencedBlocks(), 0u);
+
+  driver.threadBlocks = 0;
+  ASSERT_EQ(audio.start(), State::kRunning);
+  std::vector<float> noise(64);
+  for (size_t i = 0; i < noise.size(); ++i)
+    noise[i] = std::sin(float(i)) * 0.5f;
+  driver.runBlockWith({noise});
+  testsupport::AllocationCounter counter;
+  for (int b = 0; b < 50; ++b)
+    driver.block();
+  EXPECT_EQ(counter.count(), 0u);
 }
 
 }  // namespace
