@@ -14,7 +14,7 @@ intptr_t call(AEffect* e, int32_t opcode, int32_t index = 0, intptr_t value = 0,
   return e->dispatcher(e, opcode, index, value, ptr, opt);
 }
 
-// What the host callback was last told.
+// What the host callback was last told, and its answer.
 struct HostLog {
   int32_t opcode = -1, index = -1;
   float opt = 0;
@@ -22,9 +22,7 @@ struct HostLog {
 } gHost;
 
 intptr_t host(AEffect*, int32_t opcode, int32_t index, intptr_t, void*, float opt) {
-  gHost.opcode = opcode;
-  gHost.index = index;
-  gHost.opt = opt;
+  gHost = {opcode, index, opt, gHost.answer};
   return gHost.answer;
 }
 
@@ -56,10 +54,8 @@ TEST(PluginInterface, TheRecordAndTheDispatcherOfTheStandAlone) {
   for (const char* can : {"receiveVstEvents", "receiveVstMidiEvent", "bypass", ""})
     EXPECT_EQ(call(e, effCanDo, 0, 0, const_cast<char*>(can)), 0) << can;
   EXPECT_EQ(call(e, effCanBeAutomated, 3), 0);
-  for (int32_t opcode = effProcessEvents; opcode <= 90; ++opcode) {
-    if (opcode == effGetVstVersion) continue;
-    ASSERT_EQ(call(e, opcode, 0, 0, nullptr), 0) << opcode;
-  }
+  for (int32_t opcode = effProcessEvents; opcode <= 90; ++opcode)
+    EXPECT_TRUE(opcode == effGetVstVersion || call(e, opcode, 0, 0, nullptr) == 0) << opcode;
 }
 
 TEST(PluginInterface, TheHostCallbackHearsAboutPanelMovesAndAnswersQueries) {
@@ -68,8 +64,7 @@ TEST(PluginInterface, TheHostCallbackHearsAboutPanelMovesAndAnswersQueries) {
   gHost = {};
   auto p = makeProcessor(false, &engine);
   p->setParameterAutomated(18, 100.0f);
-  EXPECT_EQ(gHost.opcode, audioMasterAutomate);
-  EXPECT_EQ(gHost.index, 18);
+  EXPECT_EQ(std::pair(gHost.opcode, gHost.index), std::pair(int32_t{audioMasterAutomate}, 18));
   EXPECT_FLOAT_EQ(gHost.opt, 100.0f / 127.0f);
   EXPECT_EQ(p->getMasterVersion(), 1) << "a host answering 0";
   gHost.answer = 2400;
