@@ -9,29 +9,6 @@ float shape(const rack::Clipper& c, float x) {
   return x;
 }
 
-TEST(Clipper, HardRationalAndNeutralTypes) {
-  rack::Clipper c;
-  c.setFormat(2);
-  c.configure(1, 0.5f, -0.3f, 0.0f, 0.0f);
-  float frame[2] = {0.9f, -0.9f};  // per channel of a stereo frame
-  c.process(frame, 1);
-  EXPECT_EQ(frame[0], 0.5f);
-  EXPECT_EQ(frame[1], -0.3f);
-
-  c.setFormat(1);
-  c.configure(11, 1.0f, -1.0f, 0.5f, -0.5f);  // the line up to c, then approaching a
-  EXPECT_FLOAT_EQ(shape(c, 0.5f), 0.5f);
-  EXPECT_NEAR(shape(c, 0.503f) - shape(c, 0.501f), 2e-3f, 4e-5f);
-  EXPECT_NEAR(shape(c, 100.0f), 0.995f, 5e-3f);
-  EXPECT_LT(shape(c, 100.0f), 1.0f);
-  for (float x = -5.0f; x <= 5.0f; x += 0.005f)
-    ASSERT_GE(shape(c, x + 0.005f), shape(c, x)) << x;
-  for (int type : {0, 9, 10}) {
-    c.configure(type, 0.1f, -0.1f, 0.05f, -0.05f);
-    EXPECT_EQ(shape(c, 3.0f), 3.0f) << "type " << type;
-  }
-}
-
 // The described curves, one sample at a time.
 float quadraticReference(float x, float a, float b, float c, float d) {
   const float upperEnd = 2.0f * a - c, lowerEnd = 2.0f * b - d;
@@ -61,7 +38,7 @@ float sineReference(float x, float a, float b, float c, float d) {
 
 // Whole blocks (of any length, so with a short last group) give the described curve for every
 // sample, wherever it falls in its group: on the line, in a knee, on a level, on a boundary.
-TEST(Clipper, BlocksFollowTheCurveSampleBySample) {
+TEST(Clipper, CurvesSampleBySampleAndTheHardRationalAndNeutralTypes) {
   const float a = 1.3f, b = -1.2f, c = 1.1f, d = -1.0f;  // preamp model 1
   std::vector<float> sweep;
   for (float x = -3.0f; x <= 3.0f; x += 0.0037f)
@@ -90,6 +67,26 @@ TEST(Clipper, BlocksFollowTheCurveSampleBySample) {
   // Not a number passes on, so the rack's check at the end of the block sees it.
   EXPECT_TRUE(std::isnan(shape(c7, NAN)));
   EXPECT_TRUE(std::isnan(shape(c8, NAN)));
+
+  c7.setFormat(2);
+  c7.configure(1, 0.5f, -0.3f, 0.0f, 0.0f);
+  float frame[2] = {0.9f, -0.9f};  // per channel of a stereo frame
+  c7.process(frame, 1);
+  EXPECT_EQ(frame[0], 0.5f);
+  EXPECT_EQ(frame[1], -0.3f);
+
+  c7.setFormat(1);
+  c7.configure(11, 1.0f, -1.0f, 0.5f, -0.5f);  // the line up to c, then approaching a
+  EXPECT_FLOAT_EQ(shape(c7, 0.5f), 0.5f);
+  EXPECT_NEAR(shape(c7, 0.503f) - shape(c7, 0.501f), 2e-3f, 4e-5f);
+  EXPECT_NEAR(shape(c7, 100.0f), 0.995f, 5e-3f);
+  EXPECT_LT(shape(c7, 100.0f), 1.0f);
+  for (float x = -5.0f; x <= 5.0f; x += 0.005f)
+    ASSERT_GE(shape(c7, x + 0.005f), shape(c7, x)) << x;
+  for (int type : {0, 9, 10}) {
+    c7.configure(type, 0.1f, -0.1f, 0.05f, -0.05f);
+    EXPECT_EQ(shape(c7, 3.0f), 3.0f) << "type " << type;
+  }
 }
 
 }  // namespace

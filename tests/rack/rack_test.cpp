@@ -94,7 +94,7 @@ TEST(RackEngine, DelaysTheInputByExactly64FramesWhateverTheCalls) {
   }
 }
 
-TEST(RackParameters, ProductSwitchesAndSelectorsReachTheRack) {
+TEST(RackParameters, SwitchesSelectorsAndTheGateLevelReachTheRack) {
   auto rack = productRack();
   // Start-up: output bypassed, pedal wah, no cabinet; the wah mode arrives with the program.
   EXPECT_EQ((std::vector<int>{rack->parameter(0), rack->parameter(1), rack->parameter(2),
@@ -124,9 +124,7 @@ TEST(RackParameters, ProductSwitchesAndSelectorsReachTheRack) {
     EXPECT_EQ(rack->parameter(level), 0) << level;
     EXPECT_EQ(rack->productParameter(level), 90);
   }
-}
 
-TEST(RackParameters, GateLevelSetsTheThresholdAndTheInputMeterFalls) {
   // 64 -> -60 dB, 127 -> -40.3125 dB, 0 -> -200 dB.
   const float t127 = std::pow(10.0f, -40.3125f / 20.0f);
   for (auto [gateLevel, level, open] : {std::tuple{64, 0.00105f, true},
@@ -134,11 +132,11 @@ TEST(RackParameters, GateLevelSetsTheThresholdAndTheInputMeterFalls) {
                                         {127, t127 * 1.01f, true},
                                         {127, t127 * 0.99f, false},
                                         {0, 1e-9f, true}}) {
-    auto rack = productRack({{8, gateLevel}});
-    play(*rack, std::vector<float>(64 * 300, level));  // past the hold after a reset
-    EXPECT_EQ(rack->getMeter(1) > 0.5, open) << gateLevel << " at " << level;
+    auto gated = productRack({{8, gateLevel}});
+    play(*gated, std::vector<float>(64 * 300, level));  // past the hold after a reset
+    EXPECT_EQ(gated->getMeter(1) > 0.5, open) << gateLevel << " at " << level;
   }
-  auto rack = productRack();
+  rack = productRack();
   play(*rack, std::vector<float>(256, 0.5f));
   EXPECT_NEAR(rack->getMeter(0), 20 * std::log10(0.5), 1e-6);
   EXPECT_NEAR(rack->getMeter(0), -60.0, 1e-6) << "reading the peak clears it";
