@@ -118,8 +118,6 @@ class Editor : public testsupport::XvfbTest {
     instances_.clear();
     for (Window parent : parents_)
       XDestroyWindow(host_, parent);
-    library_.reset();
-    input_.reset();
   }
 
   VstInstance& instance() {
