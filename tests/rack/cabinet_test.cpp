@@ -37,7 +37,7 @@ double cabinetDb(const rack::CabinetStage& stage, double hz) {
   return db(stage.filterResponse(hz));
 }
 
-TEST(Reflections, TapsDelayAndScaleAcrossBlocksAndTheRingWrap) {
+TEST(CabinetStage, ReflectionsAtAnyRateAndTheOptions) {
   rack::Reflections r;
   const int delays[] = {0, 3, 700, 2047};
   const float gains[] = {1.0f, -0.5f, 0.25f, 0.125f};
@@ -56,9 +56,7 @@ TEST(Reflections, TapsDelayAndScaleAcrossBlocksAndTheRingWrap) {
   r.setTaps(2, wild, gains);
   EXPECT_EQ(r.tapDelay(0), 0);
   EXPECT_EQ(r.tapDelay(1), rack::Reflections::kMaxDelay);
-}
 
-TEST(CabinetStage, ReflectionsAtAnyRateAndTheOptions) {
   rack::CabinetStage stage;
   stage.setModel(1, 0, 0, 0);
   const Taps model1 = {{6, 1.0f},  {13, -0.15f}, {21, 0.3f},   {43, 0.1f},  {62, 0.1f},

@@ -146,7 +146,7 @@ TEST(RackParameters, SwitchesSelectorsAndTheGateLevelReachTheRack) {
 // A switch turned off and on again restarts its stage, also when both edges fall between the
 // same two blocks: overdrive filters, plate and wah start from silence. Only that stage runs, so
 // what rings after the edge is its tail. A plate level that stays positive keeps the tail.
-TEST(RackParameters, SwitchEdgesRestartTheirStageEvenWithinOneBlock) {
+TEST(RackParameters, SwitchEdgesRestartTheirStageAndTheTunerModeMutes) {
   const struct {
     const char* name;
     Settings setup;
@@ -174,9 +174,7 @@ TEST(RackParameters, SwitchEdgesRestartTheirStageEvenWithinOneBlock) {
       EXPECT_TRUE(e.rings || tail < 1e-12) << e.name << ": " << tail;
     }
   }
-}
 
-TEST(RackParameters, TunerModeMutesWhileTheReadingUpdates) {
   auto rack = productRack({{64, 1}});
   rack->setTunerMode(0);  // analyse and mute
   const std::vector<float> tone = racktest::sine(110.0, kRate);
