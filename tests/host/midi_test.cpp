@@ -80,8 +80,8 @@ struct FakeMidi {
     }
     bool start() override { return midi.started = true; }
     void stop() override { midi.started = false; }
-    bool sendShort(uint32_t) override { return ++midi.sent; }
-    bool sendLong(const uint8_t*, size_t) override { return ++midi.sent; }
+    bool sendShort(uint32_t) override { return ++midi.sent > 0; }
+    bool sendLong(const uint8_t*, size_t) override { return ++midi.sent > 0; }
     FakeMidi& midi;
     bool isInput;
   };
