@@ -95,8 +95,7 @@ TEST(AudioFrame, OneLongCallSoundsLikeManyShortOnes) {
   EXPECT_GT(energy, 1.0) << "the amp is heard";
 }
 
-// With the stomp, amp and output sections bypassed the rack passes its input 64 frames late:
-// the mono fold is heard as it is.
+// With stomp, amp and output bypassed the rack only delays its input by 64 frames.
 TEST(AudioFrame, InputsAreFoldedToMono) {
   constexpr int kFrames = 1000;
   const std::vector<float> x = testsupport::whiteNoise(kFrames, 0.5f);

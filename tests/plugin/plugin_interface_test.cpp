@@ -2,8 +2,7 @@
 
 #include "plugin_test_support.h"
 
-// The stand-alone's processor through its record; the plug-in's answers are tested through the
-// library itself (tests/vst).
+// The stand-alone's record; the plug-in's is tested through its library (tests/vst).
 namespace {
 
 using namespace plugin;

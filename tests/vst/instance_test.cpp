@@ -49,8 +49,7 @@ class PluginInstance : public ::testing::Test {
   vsttest::VstLibrary library_;
 };
 
-// Older hosts look up `main`; each call of either name makes an instance of its own, and one
-// without a host callback is refused. The answers are the amp's.
+// Older hosts look up `main`; each call makes an instance of its own; no host callback, none.
 TEST_F(PluginInstance, TheRecordAndTheAnswersAreTheAmpsFromEitherEntryPoint) {
   auto amp = make();
   auto legacy = make("main");

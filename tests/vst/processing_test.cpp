@@ -18,8 +18,7 @@ using vsttest::VstInstance;
 
 constexpr size_t kRackLatency = 64;
 
-// `valvorama render` of `input` through `program` at `rate`: the rack's latency removed, the
-// output clipped to full scale, interleaved stereo.
+// `valvorama render` of `input`: the rack's latency removed, clipped, interleaved stereo.
 std::vector<float> offlineRender(const std::vector<float>& input, int rate, int program) {
   ProcessorSession session;
   session.loadBank("");  // the settings folder's, as the plug-in reads it
@@ -32,8 +31,7 @@ std::vector<float> offlineRender(const std::vector<float>& input, int rate, int 
   return out;
 }
 
-// Frames `at` to `at + n` of `input` through the plug-in as a host drives it: on both inputs
-// (the processor takes their average); then what the render does to the output.
+// A host block from frame `at`, the input on both channels; the output as the render leaves it.
 void hostBlock(VstInstance& amp, const std::vector<float>& input, size_t at, size_t n,
                std::vector<float>& out) {
   std::vector<float> in(n, 0.0f), left(n), right(n);
@@ -46,9 +44,8 @@ void hostBlock(VstInstance& amp, const std::vector<float>& input, size_t at, siz
   }
 }
 
-// Two instances with their own programs, made and destroyed on threads of their own as hosts
-// may do, run block by block in turn: each plays exactly the offline render of its program;
-// suspended and resumed, it goes on playing.
+// Two instances made and destroyed on threads of their own, run block by block in turn: each plays
+// exactly the offline render of its program; suspended and resumed, it goes on playing.
 TEST(PluginProcessing, InstancesInHostBlocksEqualTheOfflineRender) {
   vsttest::PrivateSettings settings;
   ASSERT_TRUE(vsttest::writeVariedBank(settings.bank()));

@@ -1,7 +1,6 @@
 #pragma once
 
-// The binary layout a VST 2 host sees, written out apart from the plug-in's headers so that a
-// field out of place on either side fails a test.
+// The layout a VST 2 host sees, apart from the plug-in's headers: a misplaced field fails a test.
 
 #include <cstddef>
 #include <cstdint>

@@ -17,8 +17,7 @@ struct Automation {
   float value;
 };
 
-// The plug-in library opened as a host opens it (local symbols, resolved now): the build's, or
-// the file VALVORAMA_VST_PLUGIN names (to try an installed one). Outlives its instances.
+// The plug-in opened as a host opens it: the build's, or the file VALVORAMA_VST_PLUGIN names.
 class VstLibrary {
  public:
   VstLibrary();
@@ -33,8 +32,7 @@ class VstLibrary {
   std::string error_;
 };
 
-// An effProcessEvents list of short MIDI messages (status, data 1, data 2), each at frame 0,
-// built beforehand so that sending it allocates nothing.
+// An effProcessEvents list of MIDI messages at frame 0, built ahead so sending allocates nothing.
 class MidiEventList {
  public:
   explicit MidiEventList(const std::vector<std::vector<uint8_t>>& messages);
