@@ -54,15 +54,6 @@ struct Folder : uitest::TempFolder {
 
 const fs::path kBuiltResources = VALVORAMA_LIVE_RESOURCES;
 
-// A resource file whose text resource 101 is `defaults`.
-void writeResources(const std::string& path, const std::string& defaults) {
-  fs::create_directories(fs::path(path).parent_path());
-  framework::ResourceFile file;
-  ASSERT_TRUE(file.open(path));
-  ASSERT_TRUE(file.write(framework::fourCC("TEXT"), 101,
-                         {reinterpret_cast<const uint8_t*>(defaults.data()), defaults.size()}));
-}
-
 float defaultOf(const plugin::evaProcessor& processor, int index) {
   return processor.parameters()[index].defaultValue;
 }
@@ -132,12 +123,17 @@ TEST(Engine, InitFromTheBuiltResourceFileAnEditorWithoutAWindowAndTheProcessorTa
 
 TEST(Engine, AnInstalledLayoutsResourceFileGivesTheDefaultsInTextResource101) {
   Folder folder;
+  const std::string path = folder.path("usr/share/valvorama-live/ValvoramaLive.xrs");
   // Keys as the processor writes them: the two rows that share a name go under what they pick.
-  writeResources(folder.path("usr/share/valvorama-live/ValvoramaLive.xrs"),
-                 "Volume:33\r\nCabinet:2\r\nAmp Model:3\r\nWah Mode:1\r\n");
+  const std::string defaults = "Volume:33\r\nCabinet:2\r\nAmp Model:3\r\nWah Mode:1\r\n";
+  fs::create_directories(fs::path(path).parent_path());
+  framework::ResourceFile file;
+  ASSERT_TRUE(file.open(path));
+  ASSERT_TRUE(file.write(framework::fourCC("TEXT"), 101,
+                         {reinterpret_cast<const uint8_t*>(defaults.data()), defaults.size()}));
   TestEngine engine(folder.path("usr/bin/valvorama-live"));
   ASSERT_TRUE(engine.init());
-  EXPECT_EQ(engine.resourcePath(), folder.path("usr/share/valvorama-live/ValvoramaLive.xrs"));
+  EXPECT_EQ(engine.resourcePath(), path);
   const plugin::evaProcessor& processor = *engine.processor();
   // Volume, cabinet, amp model, wah mode, and one missing from the text: 0.
   for (auto [row, value] : {std::pair{18, 33.0f}, {19, 2.0f}, {20, 3.0f}, {2, 1.0f}, {13, 0.0f}})

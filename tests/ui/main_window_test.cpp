@@ -39,13 +39,10 @@ namespace {
 
 using framework::fourCC;
 using gui::epiMenu;
-class ManualClock : public gui::TimerClock {
- public:
-  uint64_t now() const override { return now_; }
-  void advance(uint64_t by) { now_ += by; }
 
- private:
-  uint64_t now_ = 1000;
+struct ManualClock : gui::TimerClock {
+  uint64_t now() const override { return at; }
+  uint64_t at = 1000;
 };
 
 // The product's engine beside the built resource file, its window on the test's clocks.
@@ -124,8 +121,8 @@ class MainWindow : public testsupport::XvfbTest {
 
   // One pass of the editor's idle after the millisecond clocks moved on by `ms`.
   void idle(uint64_t ms = 0) {
-    milliseconds_.advance(ms);
-    meter_.advance(ms);
+    milliseconds_.at += ms;
+    meter_.at += ms;
     engine_->editor()->idle();
   }
   void meterTicks(int count) {
@@ -352,7 +349,7 @@ TEST_F(MainWindow, ProgramsWrapFollowMenusAndProgramChangesAndAreNamed) {
   ASSERT_TRUE(click(C::kProgramDown));
   EXPECT_EQ(window().nameEdit().target(), 127);
   for (const char* number : {"", "128"}) {
-    passes_.advance(30);
+    passes_.at += 30;
     idle();
     EXPECT_EQ(text(C::kProgramNumber), number);
   }
@@ -497,7 +494,7 @@ TEST_F(MainWindow, AboutScreenGlidesItsNeedlesScrollsTheCreditsAndAnyClickCloses
   EXPECT_EQ(value(7, kAbout), 1);
   int highest = 0;
   for (int i = 0; i < 480; ++i) {
-    milliseconds_.advance(67);
+    milliseconds_.at += 67;
     window().idle();
     highest = std::max(highest, value(7, kAbout));
   }
