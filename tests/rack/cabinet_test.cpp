@@ -1,4 +1,3 @@
-
 #include "dsp/biquad_filter.h"
 #include "rack/cabinet_stage.h"
 #include "rack/peak_design.h"

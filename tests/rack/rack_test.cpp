@@ -42,13 +42,6 @@ Stereo play(rack::VRmore& rack, const std::vector<float>& in,
   return out;
 }
 
-double energy(const Stereo& s) {
-  double e = 0;
-  for (size_t i = 0; i < s.left.size(); ++i)
-    e += double(s.left[i]) * s.left[i] + double(s.right[i]) * s.right[i];
-  return e;
-}
-
 // A phrase of plucked notes at -30, -12 and 0 dBFS.
 std::vector<float> guitarPhrase() {
   std::vector<float> phrase;
@@ -169,9 +162,10 @@ TEST(RackParameters, SwitchEdgesRestartTheirStageAndTheTunerModeMutes) {
       rack->setParameter(e.id, e.off);
       if (blockBetween) play(*rack, std::vector<float>(64));
       rack->setParameter(e.id, e.on);
-      const double tail = energy(play(*rack, std::vector<float>(64 * 64)));
-      EXPECT_EQ(tail > 1e-8, e.rings) << e.name << (blockBetween ? "" : ", edges folded");
-      EXPECT_TRUE(e.rings || tail < 1e-12) << e.name << ": " << tail;
+      const Stereo out = play(*rack, std::vector<float>(64 * 64));
+      const float tail = std::max(racktest::peak(out.left), racktest::peak(out.right));
+      EXPECT_EQ(tail > 1e-5f, e.rings) << e.name << (blockBetween ? "" : ", edges folded");
+      EXPECT_TRUE(e.rings || tail < 1e-7f) << e.name << ": " << tail;
     }
   }
 
@@ -207,23 +201,15 @@ TEST(RackParameters, SwitchEdgesRestartTheirStageAndTheTunerModeMutes) {
 
 TEST(FiniteSamples, OnlyNaNAndInfinitiesAreReplaced) {
   using limits = std::numeric_limits<float>;
-  const float kept[] = {
-      0.0f,          -0.0f, 1.0f, -1.0f, limits::max(), -limits::max(), limits::denorm_min(),
-      -limits::min()};
-  const float replaced[] = {limits::quiet_NaN(), -limits::quiet_NaN(), limits::signaling_NaN(),
-                            limits::infinity(), -limits::infinity()};
   uint32_t count = 0;
-  for (float x : kept) {
-    EXPECT_EQ(rack::finiteOrZero(x, count), x);
-    EXPECT_TRUE(rack::allFinite(&x, 1)) << x;
-  }
-  EXPECT_EQ(count, 0u);
-  for (float x : replaced) {
-    EXPECT_EQ(rack::finiteOrZero(x, count), 0.0f);
+  for (float x : {0.0f, -0.0f, -1.0f, limits::max(), -limits::max(), limits::denorm_min(),
+                  -limits::min(), limits::quiet_NaN(), -limits::quiet_NaN(),
+                  limits::signaling_NaN(), limits::infinity(), -limits::infinity()}) {
+    const bool finite = std::isfinite(x);
+    EXPECT_EQ(rack::finiteOrZero(x, count), finite ? x : 0.0f) << x;
     std::vector<float> block(64, 0.5f);
     block[63] = x;
-    EXPECT_FALSE(rack::allFinite(block.data(), 64)) << x;
-    EXPECT_TRUE(rack::allFinite(block.data(), 63));
+    EXPECT_EQ(rack::allFinite(block.data(), 64), finite) << x;
   }
   EXPECT_EQ(count, 5u);
 }

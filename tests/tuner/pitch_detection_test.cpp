@@ -70,10 +70,8 @@ TEST(PitchDetection, CoarseLagFineFrequencyAndTheRange) {
 TEST(PitchDetection, ZeroCrossingMeanOfTheLast20Periods) {
   // A two-level wave crossing upwards at 100, then every 50 samples, then 40 and 30 apart.
   std::vector<int> at{100};
-  for (int i = 0; i < 24; ++i)
-    at.push_back(at.back() + 50);
-  at.push_back(at.back() + 40);
-  at.push_back(at.back() + 30);
+  for (int i = 1; i <= 26; ++i)
+    at.push_back(at.back() + (i <= 24 ? 50 : i == 25 ? 40 : 30));
   std::vector<float> x(at.back() + 20, -1.0f);
   for (size_t i = 0; i < at.size(); ++i)
     std::fill(x.begin() + at[i], x.begin() + at[i] + 10, 1.0f);
