@@ -91,16 +91,12 @@ TEST(SpringReverb, EchoesDecayResetFormatAndTheTailEndsInExactZeros) {
 TEST(CIIR, PeakingBoostsEightDecibelsAt700Hz) {
   rack::CIIR filter;
   filter.setSampleRate(kRate);
-  std::vector<float> x = testsupport::whiteNoise(256, 1.0f), y = x;
-  filter.process(y.data(), int(y.size()));
-  EXPECT_EQ(y, x);  // a fresh filter passes its input unchanged
-
   filter.setPeaking(700.0f, 0.3f, 8.0f);
   auto db = [&](double hz) { return racktest::db(filter.response(hz)); };
   EXPECT_NEAR(db(700.0), 8.0, 1e-3);
   EXPECT_NEAR(db(1.0), 0.0, 1e-3);
   EXPECT_NEAR(db(22000.0), 0.0, 1e-3);
-  x = racktest::sine(3000.0, kRate * 6 / 5), y = x;
+  std::vector<float> x = racktest::sine(3000.0, kRate * 6 / 5), y = x;
   filter.process(y.data(), int(y.size()));
   const int settle = kRate / 5;  // then exactly one second, a whole number of periods
   EXPECT_NEAR(20.0 * std::log10(racktest::rms(y, settle) / racktest::rms(x, settle)), db(3000.0),

@@ -39,7 +39,7 @@ TEST(TunerAccuracy, PluckedStringsFrom41To800Hz) {
       for (unsigned p = 0; p < 2 && hz <= 800.0; ++p) {
         const unsigned seed = unsigned(detune + 100) * 2 + p;
         std::vector<float> signal(size_t(kLead * kRate), 0.0f);
-        const auto note = pluck(hz, 2.0, p ? Pluck{0.13, 0.10} : Pluck{0.18, 0.22}, seed);
+        const auto note = pluck(hz, 2.0, p ? 0.13 : 0.18, p ? 0.10 : 0.22, seed);
         signal.insert(signal.end(), note.begin(), note.end());
         addNoise(signal, 1e-4f, seed + 100);
         TunerRig rig;
@@ -89,7 +89,7 @@ TEST(TunerNoise, NoFalseNoteFromNoiseOrWhileANoteStops) {
   for (double hz : {82.41, 196.0, 440.0}) {
     for (float level : {0.0f, 1e-3f, 0.1f}) {
       SCOPED_TRACE(testing::Message() << hz << " Hz, then noise " << level);
-      auto signal = pluck(hz, 1.0, {0.18, 0.22}, 9);
+      auto signal = pluck(hz, 1.0, 0.18, 0.22, 9);
       std::vector<float> noise(2 * kRate, 0.0f);
       addNoise(noise, level, 10);
       signal.insert(signal.end(), noise.begin(), noise.end());

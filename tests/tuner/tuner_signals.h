@@ -36,22 +36,18 @@ inline void addNoise(std::vector<float>& v, float amplitude, unsigned seed) {
     x += dist(rng);
 }
 
-// Pluck and pickup positions as fractions of the string from the bridge; both comb the
-// spectrum, and near the bridge the fundamental is weaker than the next partials.
-struct Pluck {
-  double at, pickup;
-};
-
 // A plucked string as a magnetic pickup hears it, harmonics up to 5 kHz, the higher ones decaying
-// faster, the low strings ringing longer. Peak level 0.3.
-inline std::vector<float> pluck(double hz, double seconds, Pluck where, unsigned seed) {
+// faster, the low strings ringing longer. Peak level 0.3. Pluck and pickup positions are fractions
+// of the string from the bridge; near the bridge the fundamental is weaker than the next partials.
+inline std::vector<float> pluck(double hz, double seconds, double at, double pickup,
+                                unsigned seed) {
   const int samples = static_cast<int>(seconds * kRate);
   const double tau = 2.0 * std::pow(82.41 / hz, 0.3);
   std::mt19937 rng(seed);
   std::uniform_real_distribution<double> phase(0.0, 2.0 * kPi);
   std::vector<double> sum(samples, 0.0);
   for (int k = 1; k <= 24 && k * hz < 5000.0; ++k) {
-    const double level = std::fabs(std::sin(k * kPi * where.at) * std::sin(k * kPi * where.pickup));
+    const double level = std::fabs(std::sin(k * kPi * at) * std::sin(k * kPi * pickup));
     const std::complex<double> turn =
         std::polar(std::exp(-(0.7 + 0.3 * k) / (tau * kRate)), 2.0 * kPi * k * hz / kRate);
     std::complex<double> z = std::polar(level / k, phase(rng));
