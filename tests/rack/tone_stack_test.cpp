@@ -7,26 +7,17 @@ namespace {
 using Complex = std::complex<double>;
 
 struct Circuit {
-  double r1, c1, r2, c2, c3, rLow, rMid, rHigh, gain;
+  double r1, c1, r2, c2, c3, rLow, rMid, rHigh = 0, gain = 1;
 };
 
 // The published component values and pot laws of each network.
 Circuit circuitFor(int model, double low, double mid, double high) {
-  Circuit c{};
-  switch (model) {
-    case 0:
-      c = {100e3, 250e-12, 250e3, 100e-9, 33e-9, low * 250e3, mid * 10e3, 0, 2.2};
-      break;
-    case 1:
-      c = {22e3, 1e-9, 50e3, 470e-9, 220e-9, low * 50e3, 470, 0, 2.4};
-      break;
-    case 3:
-      c = {33e3, 470e-12, 250e3, 22e-9, 22e-9, low * 1e6 + (1 - mid) * 25e3, mid * 25e3, 0, 1.0};
-      break;
-    case 4:
-      c = {33e3, 250e-12, 220e3, 22e-9, 22e-9, low * 1e6 + (1 - mid) * 25e3, mid * 25e3, 0, 1.0};
-      break;
-  }
+  const double ganged = low * 1e6 + (1 - mid) * 25e3;  // models 3 and 4
+  Circuit c = model == 0   ? Circuit{100e3, 250e-12, 250e3, 100e-9, 33e-9, low * 250e3, mid * 10e3}
+              : model == 1 ? Circuit{22e3, 1e-9, 50e3, 470e-9, 220e-9, low * 50e3, 470}
+              : model == 3 ? Circuit{33e3, 470e-12, 250e3, 22e-9, 22e-9, ganged, mid * 25e3}
+                           : Circuit{33e3, 250e-12, 220e3, 22e-9, 22e-9, ganged, mid * 25e3};
+  c.gain = model == 0 ? 2.2 : model == 1 ? 2.4 : 1.0;
   c.rHigh = (1 - high) * c.r2;
   return c;
 }
