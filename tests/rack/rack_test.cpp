@@ -197,7 +197,7 @@ TEST(RackParameters, SwitchEdgesRestartTheirStageAndTheTunerModeMutes) {
   EXPECT_FALSE(rack->reading().valid);
 }
 
-TEST(FiniteSamples, OnlyNaNAndInfinitiesAreReplaced) {
+TEST(RackRecovery, OnlyNaNAndInfinitiesAreReplacedAndABadBlockIsSilenced) {
   using limits = std::numeric_limits<float>;
   uint32_t count = 0;
   for (float x : {0.0f, -0.0f, -1.0f, limits::max(), -limits::max(), limits::denorm_min(),
@@ -210,12 +210,10 @@ TEST(FiniteSamples, OnlyNaNAndInfinitiesAreReplaced) {
     EXPECT_EQ(rack::allFinite(block.data(), 64), finite) << x;
   }
   EXPECT_EQ(count, 5u);
-}
 
-// One bad sample straight into the rack (the processor never lets one through) poisons every
-// stage after the gate; the block is silenced, the stages cleared, and the notes come back. Amp 2
-// runs the clipper type that used to turn a NaN into its upper level, hiding the poisoned preamp.
-TEST(RackRecovery, ABadBlockIsSilencedAndTheSoundComesBack) {
+  // One bad sample straight into the rack (the processor never lets one through) poisons every
+  // stage after the gate; the block is silenced, the stages cleared, and the notes come back. Amp 2
+  // runs the clipper type that used to turn a NaN into its upper level, hiding the poisoned preamp.
   std::vector<float> clean;
   for (double hz : {110.0, 146.83, 196.0}) {
     const std::vector<float> note = testsupport::pluckedNote(hz, 0.5, 0.5f);

@@ -67,7 +67,7 @@ TEST(PitchDetection, CoarseLagFineFrequencyAndTheRange) {
   EXPECT_GT(settledReadings(*detector, 110.0), 0);
 }
 
-TEST(PitchDetection, ZeroCrossingMeanOfTheLast20Periods) {
+TEST(PitchDetection, ZeroCrossingMeanAndReadingsNeverMixTwoNotes) {
   // A two-level wave crossing upwards at 100, then every 50 samples, then 40 and 30 apart.
   std::vector<int> at{100};
   for (int i = 1; i <= 26; ++i)
@@ -102,22 +102,20 @@ TEST(PitchDetection, ZeroCrossingMeanOfTheLast20Periods) {
   auto detector = createPitchDetector(kRate);
   for (const Detection& d : run(*detector, sine(110.0, 2176)))
     ADD_FAILURE() << "a reading at " << d.end << ": " << d.hz;
-}
 
-// A note that moves by two semitones (too little to retune the filter): the means that mix
-// periods of both are dropped, so every reading is one of the two notes, and the new one reads
-// once 20 of its periods have passed the filter.
-TEST(PitchDetection, ReadingsNeverMixTwoNotes) {
+  // A note that moves by two semitones (too little to retune the filter): the means that mix
+  // periods of both are dropped, so every reading is one of the two notes, and the new one reads
+  // once 20 of its periods have passed the filter.
   const double from = 110.0, to = 123.47;
-  std::vector<float> x(2 * kRate);
+  std::vector<float> glide(2 * kRate);
   double phase = 0.0;
   for (int i = 0; i < 2 * kRate; ++i) {
-    x[i] = 0.5f * static_cast<float>(std::sin(phase));
+    glide[i] = 0.5f * static_cast<float>(std::sin(phase));
     phase += 2.0 * std::numbers::pi * (i < kRate ? from : to) / kRate;
   }
-  auto detector = createPitchDetector(kRate);
+  detector = createPitchDetector(kRate);
   long firstNew = 0;
-  for (const Detection& d : run(*detector, x)) {
+  for (const Detection& d : run(*detector, glide)) {
     if (d.end < kRate / 2) continue;
     const bool isNew = std::fabs(d.hz / to - 1.0) < 0.002;  // 3.5 cents
     EXPECT_TRUE(isNew || std::fabs(d.hz / from - 1.0) < 0.002) << d.hz << " at " << d.end;
