@@ -36,7 +36,7 @@ int settledReadings(IPitchDetector& detector, double hz) {
   return n;
 }
 
-TEST(PitchDetection, CoarseLagFineFrequencyAndTheRange) {
+TEST(PitchDetection, CoarseLagFineMeanRangeAndNoMixedNotes) {
   const auto x = sine(110.0, kRate);
   auto coarse = createACFPitchDetector(kRate);
   coarse->setRange(40.0f, 800.0f);
@@ -65,21 +65,19 @@ TEST(PitchDetection, CoarseLagFineFrequencyAndTheRange) {
   EXPECT_EQ(settledReadings(*detector, 110.0), 0);
   detector->setRange(40.0f, 800.0f);
   EXPECT_GT(settledReadings(*detector, 110.0), 0);
-}
 
-TEST(PitchDetection, ZeroCrossingMeanAndReadingsNeverMixTwoNotes) {
   // A two-level wave crossing upwards at 100, then every 50 samples, then 40 and 30 apart.
   std::vector<int> at{100};
   for (int i = 1; i <= 26; ++i)
     at.push_back(at.back() + (i <= 24 ? 50 : i == 25 ? 40 : 30));
-  std::vector<float> x(at.back() + 20, -1.0f);
+  std::vector<float> wave(at.back() + 20, -1.0f);
   for (size_t i = 0; i < at.size(); ++i)
-    std::fill(x.begin() + at[i], x.begin() + at[i] + 10, 1.0f);
+    std::fill(wave.begin() + at[i], wave.begin() + at[i] + 10, 1.0f);
 
   auto zc = createZCPitchDetector();
   bool found = false;
   float hz = 0.0f;
-  auto feed = [&](int from, int to) { zc->detect(x.data() + from, to - from, &found, &hz); };
+  auto feed = [&](int from, int to) { zc->detect(wave.data() + from, to - from, &found, &hz); };
   feed(0, 101);  // the periods not yet seen count as zero
   EXPECT_FLOAT_EQ(hz, 20.0f * kRate / 100);
   EXPECT_EQ(zc->periodSpread(), 100);
@@ -88,18 +86,18 @@ TEST(PitchDetection, ZeroCrossingMeanAndReadingsNeverMixTwoNotes) {
   feed(151, at[24] + 10);
   EXPECT_FLOAT_EQ(hz, kRate / 50.0f);
   EXPECT_EQ(zc->periodSpread(), 0);
-  feed(at[24] + 10, int(x.size()));  // two crossings: the mean at the second
+  feed(at[24] + 10, int(wave.size()));  // two crossings: the mean at the second
   EXPECT_FLOAT_EQ(hz, kRate / ((18 * 50 + 40 + 30) / 20.0f));
   EXPECT_EQ(zc->periodSpread(), 20);
   hz = -1.0f;
-  feed(int(x.size()) - 5, int(x.size()));
+  feed(int(wave.size()) - 5, int(wave.size()));
   EXPECT_FALSE(found);
   EXPECT_EQ(hz, -1.0f);
 
   // Until the first frame completes, the two-stage detector's fine path is the 82 Hz filter and
   // a fresh crossing detector, whose first estimates (too high by 20 / crossings) fall inside
   // the range: they are dropped, as the mean holds periods not yet seen.
-  auto detector = createPitchDetector(kRate);
+  detector = createPitchDetector(kRate);
   for (const Detection& d : run(*detector, sine(110.0, 2176)))
     ADD_FAILURE() << "a reading at " << d.end << ": " << d.hz;
 
