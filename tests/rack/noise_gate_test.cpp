@@ -65,8 +65,6 @@ TEST(NoiseGate, HoldReleaseToExactZeroAttackThresholdAndFormat) {
   EXPECT_EQ(gate.getGain(), 0.0f);
   EXPECT_NEAR(last, 1e-20f, 1e-23f) << "the last non-zero gain was not flushed early";
   EXPECT_EQ(processAllocations, 0u);
-  playLoudNote(gate, 1);
-  EXPECT_GT(gate.getGain(), 0.99f) << "a loud block reopens at once";
 
   gate.reset();
   gate.setThresholdDb(-200.0f);

@@ -134,9 +134,8 @@ TEST(RackParameters, SwitchesSelectorsAndTheGateLevelReachTheRack) {
   EXPECT_EQ(rack->getMeter(7), 0.0);
 }
 
-// A switch turned off and on again restarts its stage, also when both edges fall between the
-// same two blocks: overdrive filters, plate and wah start from silence. Only that stage runs, so
-// what rings after the edge is its tail. A plate level that stays positive keeps the tail.
+// A switch turned off and on, even between the same two blocks, restarts its stage from silence
+// (only that stage runs, so what rings is its tail); a plate level that stays positive keeps it.
 TEST(RackParameters, SwitchEdgesRestartTheirStageAndTheTunerModeMutes) {
   const struct {
     const char* name;

@@ -36,9 +36,8 @@ inline void addNoise(std::vector<float>& v, float amplitude, unsigned seed) {
     x += dist(rng);
 }
 
-// A plucked string as a magnetic pickup hears it, harmonics up to 5 kHz, the higher ones decaying
-// faster, the low strings ringing longer. Peak level 0.3. Pluck and pickup positions are fractions
-// of the string from the bridge; near the bridge the fundamental is weaker than the next partials.
+// A plucked string through a magnetic pickup: harmonics to 5 kHz, higher ones and higher strings
+// decaying faster, peak 0.3. `at` and `pickup` are fractions of the string from the bridge.
 inline std::vector<float> pluck(double hz, double seconds, double at, double pickup,
                                 unsigned seed) {
   const int samples = static_cast<int>(seconds * kRate);
