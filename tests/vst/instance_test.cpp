@@ -50,7 +50,7 @@ class PluginInstance : public ::testing::Test {
 };
 
 // Older hosts look up `main`; each call makes an instance of its own; no host callback, none.
-TEST_F(PluginInstance, TheRecordAndTheAnswersAreTheAmpsFromEitherEntryPoint) {
+TEST_F(PluginInstance, TheRecordAnswersProgramsAndParametersFromEitherEntryPoint) {
   auto amp = make();
   auto legacy = make("main");
   ASSERT_TRUE(amp->effect() && legacy->effect());
@@ -85,10 +85,7 @@ TEST_F(PluginInstance, TheRecordAndTheAnswersAreTheAmpsFromEitherEntryPoint) {
        {Can{"receiveVstEvents", 1}, Can{"receiveVstMidiEvent", 1}, Can{"sendVstEvents", 0},
         Can{"sendVstMidiEvent", 0}, Can{"bypass", 0}, Can{"receiveVstEvent", 0}, Can{"", 0}})
     EXPECT_EQ(amp->dispatch(vstabi::kCanDo, 0, 0, const_cast<char*>(text)), can) << text;
-}
 
-TEST_F(PluginInstance, ProgramsAndParametersAsTheHostSeesThem) {
-  auto amp = make();
   for (const intptr_t program : {intptr_t{5}, intptr_t{128}, intptr_t{-1}, intptr_t{1000}}) {
     amp->dispatch(vstabi::kSetProgram, 0, program);
     EXPECT_EQ(amp->dispatch(vstabi::kGetProgram), 5) << "after asking for " << program;
