@@ -135,6 +135,16 @@ TEST(CabinetStage, ReflectionsAtAnyRateAndTheOptions) {
 TEST(CabinetStage, SwitchingResetTheProductSoundsAndThePeakDesign) {
   rack::CabinetStage stage;
   stage.setModel(6, 0, 0, 0);
+  // Model 6's tails of an impulse die away by 448 samples; model 1's 530-sample tap still finds it.
+  const float tail = racktest::peak(run(stage, racktest::impulse(512)), 448);
+  stage.setModel(1, 0, 0, 0);
+  const std::vector<float> after = run(stage, std::vector<float>(64));
+  const float early = racktest::peak({after.begin(), after.begin() + 18});
+  const float burst = racktest::peak(after, 18);
+  EXPECT_LT(early, 1.5f * tail);
+  EXPECT_GT(burst, 5.0f * early);
+  EXPECT_GT(burst, 0.004f);
+
   stage.reset();
   stage.setModel(5, 0, 0, 0);
   EXPECT_EQ(racktest::peak(run(stage, std::vector<float>(2048))), 0.0f);
