@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "framework/scratch_folder.h"
 #include "plugin/vlvr_processor.h"
 #include "support/file_bytes.h"
 #include "ui/lcd_display.h"
@@ -50,21 +51,7 @@ struct MidiRig {
 };
 
 // A fresh folder for one test, removed with its contents.
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "valvo-ui-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data()) ? pattern : "";
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  std::string path(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
+using TempFolder = testsupport::ScratchFolder;
 
 using testsupport::readBytes;
 using testsupport::writeBytes;
