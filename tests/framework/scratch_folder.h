@@ -21,6 +21,7 @@ class ScratchFolder {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
   }
+  const std::string& path() const { return path_; }
   std::string path(const std::string& name) const { return path_ + "/" + name; }
   std::set<std::string> names() const {
     std::set<std::string> names;

@@ -88,7 +88,7 @@ TEST(Parameters, ValuesChangeFlagsProgramsAndNameCopiesWithinTheirBuffers) {
 TEST(Parameters, DefaultsComeFromTextResource101) {
   plugintest::TempDir dir;
   framework::ResourceFile resources;
-  ASSERT_TRUE(resources.open(dir.file("app.xrs")));
+  ASSERT_TRUE(resources.open(dir.path("app.xrs")));
   const std::string text =
       "Gate Level:10\r\nVolume:100\r\nWah Mode:2\r\nCabinet:1\r\nStomp Del Level:7\r\n";
   ASSERT_TRUE(resources.write(framework::fourCC("TEXT"), 101,

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "framework/resource_file.h"
+#include "framework/scratch_folder.h"
 #include "plugin/processor_engine.h"
 #include "plugin/vlvr_processor.h"
 #include "support/file_bytes.h"
@@ -32,22 +33,7 @@ inline std::unique_ptr<plugin::vlvrProcessor> makeProcessor(
 }
 
 // A fresh folder under the system's temporary folder, removed with its contents.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "plugtest-XXXXXX").string();
-    path_ = mkdtemp(pattern.data()) ? pattern : std::string();
-  }
-  ~TempDir() {
-    std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-  }
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
+using TempDir = testsupport::ScratchFolder;
 
 using testsupport::readBytes;
 

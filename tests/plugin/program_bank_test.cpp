@@ -32,7 +32,7 @@ struct CustomBank {
     bytes = readBytes(path);
   }
   plugintest::TempDir dir;
-  std::string path = dir.file("bank.dat");
+  std::string path = dir.path("bank.dat");
   std::unique_ptr<plugin::vlvrProcessor> p = makeProcessor();
   Bytes bytes;
 };
@@ -127,7 +127,7 @@ TEST(ProgramBank, ForeignOrDamagedFilesLeaveTheDefaults) {
   const Bytes& good = bank.bytes;
   const auto defaults = makeProcessor();
   auto q = makeProcessor();
-  EXPECT_FALSE(q->loadProgramBankFile(bank.dir.file("missing.dat")));
+  EXPECT_FALSE(q->loadProgramBankFile(bank.dir.path("missing.dat")));
   Bytes notProg = good, badVersion = good;
   notProg[4] = 'x';  // first atom `xorp`
   badVersion[24] = 2;
@@ -156,7 +156,7 @@ TEST(ProgramBank, ForeignOrDamagedFilesLeaveTheDefaults) {
 
 TEST(ProgramBank, FailedWriteKeepsTheOldFile) {
   plugintest::TempDir dir;
-  const std::string path = dir.file("bank.dat");
+  const std::string path = dir.path("bank.dat");
   auto p = makeProcessor();
   ASSERT_TRUE(p->saveProgramBankFile(path));
   const Bytes before = readBytes(path);
@@ -177,7 +177,7 @@ TEST(ProgramBank, FailedWriteKeepsTheOldFile) {
   EXPECT_EQ(readBytes(path), before);
   for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
     EXPECT_EQ(entry.path().filename(), "bank.dat") << "no temporary file left behind";
-  EXPECT_FALSE(p->saveProgramBankFile(dir.file("no such folder/bank.dat")));
+  EXPECT_FALSE(p->saveProgramBankFile(dir.path("no such folder/bank.dat")));
 }
 
 }  // namespace

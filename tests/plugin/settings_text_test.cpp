@@ -12,7 +12,7 @@ using plugintest::makeProcessor;
 
 TEST(SettingsText, ExportThenImportRestoresAllValuesAndOlderFilesRead) {
   plugintest::TempDir dir;
-  const std::string path = dir.file("current.txt");
+  const std::string path = dir.path("current.txt");
   auto p = makeProcessor();
   // Distinct values everywhere, the rows that share a name included.
   for (int i = 0; i < 22; ++i)
@@ -57,10 +57,10 @@ TEST(SettingsText, ExportThenImportRestoresAllValuesAndOlderFilesRead) {
   EXPECT_EQ(q->parameterValue(0), 0.0f) << "a missing key reads as 0";
 
   auto r = makeProcessor();
-  EXPECT_FALSE(r->loadSettings(dir.file("missing.txt")));
+  EXPECT_FALSE(r->loadSettings(dir.path("missing.txt")));
   EXPECT_EQ(r->parameterValue(0), 64.0f);
   EXPECT_FALSE(r->anyParameterChanged());
-  EXPECT_FALSE(r->saveSettings(dir.file("no such folder/x.txt")));
+  EXPECT_FALSE(r->saveSettings(dir.path("no such folder/x.txt")));
 }
 
 }  // namespace
