@@ -174,13 +174,14 @@ TEST_F(JackDriver, DescribesTheServerRunsTheSwitchAndFollowsTheServersChanges) {
   EXPECT_EQ(driver->createBuffers(again.data(), 3, period, &kCallbacks), platform::kAsioInvalidMode)
       << "they exist already";
   ASSERT_EQ(driver->start(), platform::kAsioOk);
-  // Connected to the physical ports of their channels.
+  // Connected to the physical ports of their channels, as the probe client soon hears.
   for (const auto& [own, physical] : {std::pair{"Valvorama Live:in_1", "system:capture_1"},
                                       {"Valvorama Live:out_1", "system:playback_1"},
                                       {"Valvorama Live:out_2", "system:playback_2"}}) {
     jack_port_t* port = jack_port_by_name(client, own);
     ASSERT_NE(port, nullptr) << own;
-    EXPECT_TRUE(jack_port_connected_to(port, physical)) << own << " to " << physical;
+    EXPECT_TRUE(waitUntil([&] { return jack_port_connected_to(port, physical) != 0; }, kLimit))
+        << own << " to " << physical;
   }
 
   ASSERT_TRUE(switchesPass(12));
