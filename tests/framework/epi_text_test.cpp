@@ -26,20 +26,17 @@ TEST(EpiText, LinesFieldsAndNumbers) {
   EXPECT_STREQ(text.line(3).c_str(), "d");
   EXPECT_STREQ(text.lines(1, 2).c_str(), "b\nc");
   EXPECT_STREQ(text.lines(2, 9).c_str(), "c\rd");
-  EXPECT_STREQ(epiText("x\r\ny\r\n").lines(0, 9).c_str(), "x\r\ny\r\n");
 
   const epiText fields("a::b:c");
   EXPECT_STREQ(fields.field(1, ':').c_str(), "");
   EXPECT_STREQ(fields.field(2, ':').c_str(), "b");
   EXPECT_STREQ(fields.fields(0, 2, ':').c_str(), "a::b");
   EXPECT_STREQ(epiText("key:\"a:b\"").quotedField(1, ':', '"').c_str(), "a:b");
-  EXPECT_STREQ(epiText("key:abc:def").quotedField(1, ':', '"').c_str(), "abc");
   EXPECT_STREQ(epiText("k:\"x:y\":z").quotedField(2, ':', '"').c_str(), "z");
 
   EXPECT_TRUE(epiText("AudioTechnology").equalsNoCase("audioTECHNOLOGY"));
   EXPECT_FALSE(epiText("@[").equalsNoCase("`{"));  // the case bit, but not letters
   EXPECT_EQ(epiText(" \t-42x").toLong(), -42);
-  EXPECT_EQ(epiText("99999999999").toLong(), INT32_MAX);
   EXPECT_EQ(epiText("-99999999999").toLong(), INT32_MIN);
 }
 
@@ -60,12 +57,7 @@ TEST(EpiTextSettings, WorkedExamples) {
   settings.setString("Gate Level", "#1 x.y");
   EXPECT_EQ(getString(settings, "gate level"), "#1 x.y");
 
-  // A last line without a terminator is read, replaced and ended; a new key starts its own line.
-  settings = settingsOf("a:1\r\nkey:2");
-  EXPECT_TRUE(settings.getLong("KEY", &value));
-  EXPECT_EQ(value, 2);
-  settings.setLong("key", -3);
-  EXPECT_STREQ(settings.c_str(), "a:1\r\nkey:-3\r\n");
+  // A last line without a terminator is ended before a new key starts its own line.
   settings = settingsOf("a:1");
   settings.setLong("b", 2);
   EXPECT_STREQ(settings.c_str(), "a:1\r\nb:2\r\n");
@@ -80,13 +72,6 @@ TEST(EpiTextSettings, WorkedExamples) {
     EXPECT_EQ(settings.c_str(), "a:1\r\nb:9\r\nc:3" + end);
   }
 
-  // The first of duplicate keys is read and replaced.
-  settings = settingsOf("k:1\r\nK:2\r\n");
-  EXPECT_TRUE(settings.getLong("k", &value));
-  EXPECT_EQ(value, 1);
-  settings.setLong("K", 5);
-  EXPECT_STREQ(settings.c_str(), "K:5\r\nK:2\r\n");
-
   // An empty text gives every default; the first setter makes a one-line text.
   settings = epiTextSettings();
   EXPECT_EQ(getString(settings, "Content"), "!<default>");
@@ -95,18 +80,9 @@ TEST(EpiTextSettings, WorkedExamples) {
   EXPECT_STREQ(out, "");
   settings.setString("Content", "settings for ValvoramaLive");
   EXPECT_STREQ(settings.c_str(), "Content:\"settings for ValvoramaLive\"\r\n");
-  // The copy is bounded by the caller's buffer; a quote inside a value ends it on reading.
+  // The copy is bounded by the caller's buffer.
   EXPECT_TRUE(settings.getString("content", out, sizeof out));
   EXPECT_STREQ(out, "setting");
-  settings.setString("q", "a\"b");
-  EXPECT_EQ(getString(settings, "q"), "a");
-
-  // Only the first 32767 lines are examined.
-  std::string text;
-  for (int i = 0; i < 32766; ++i)
-    text += "filler\n";
-  EXPECT_TRUE(settingsOf((text + "late:1").c_str()).getLong("late", &value));
-  EXPECT_FALSE(settingsOf((text + "x\nlate:1").c_str()).getLong("late", &value));
 }
 
 TEST(EpiTextFile, FilesAndResources) {

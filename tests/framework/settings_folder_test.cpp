@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <tuple>
 
 #include "scratch_folder.h"
 
@@ -25,26 +26,19 @@ struct ScopedEnv {
 };
 
 TEST(SettingsFolder, WhereTheFilesGo) {
-  struct Case {
-    const char* xdg;
-    const char* home;
-    const char* override;
-    const char* expected;
+  ScopedEnv home("HOME", "/home/u");
+  // (XDG_CONFIG_HOME, override, folder); a relative XDG_CONFIG_HOME is invalid and ignored.
+  const std::tuple<const char*, const char*, const char*> cases[] = {
+      {"/xdg", "", "/xdg/ValvoramaLive"},
+      {nullptr, "", "/home/u/.config/ValvoramaLive"},
+      {"relative/dir", "", "/home/u/.config/ValvoramaLive"},
+      {"/xdg", "/tmp/mine", "/tmp/mine"},
   };
-  const Case cases[] = {
-      {"/xdg", "/home/u", "", "/xdg/ValvoramaLive"},
-      {nullptr, "/home/u", "", "/home/u/.config/ValvoramaLive"},
-      {"", "/home/u", "", "/home/u/.config/ValvoramaLive"},
-      {"relative/dir", "/home/u", "", "/home/u/.config/ValvoramaLive"},  // invalid: ignored
-      {"/xdg", "/home/u", "/tmp/mine", "/tmp/mine"},
-  };
-  for (const Case& c : cases) {
-    ScopedEnv xdg("XDG_CONFIG_HOME", c.xdg);
-    ScopedEnv home("HOME", c.home);
-    SettingsFolder::setOverride(c.override);
-    EXPECT_EQ(SettingsFolder::path(), c.expected) << (c.xdg ? c.xdg : "(unset)");
+  for (const auto& [config, override, expected] : cases) {
+    ScopedEnv xdg("XDG_CONFIG_HOME", config);
+    SettingsFolder::setOverride(override);
     EXPECT_EQ(SettingsFolder::file("VRLiveHardware.prf"),
-              std::string(c.expected) + "/VRLiveHardware.prf");
+              std::string(expected) + "/VRLiveHardware.prf");
   }
   SettingsFolder::setOverride("");
 }
@@ -55,15 +49,12 @@ TEST(SettingsFolder, CreatedOnlyWhenAWriterAsks) {
   const std::string folder = scratch.path("config/ValvoramaLive");
   EXPECT_EQ(SettingsFolder::path(), folder);
   EXPECT_FALSE(std::filesystem::exists(scratch.path("config")));
-
   ASSERT_TRUE(SettingsFolder::create());
   EXPECT_EQ(std::filesystem::status(folder).permissions(), std::filesystem::perms::owner_all);
   EXPECT_TRUE(SettingsFolder::create());  // already there
 
-  // A file where a folder should be cannot become one.
+  // A file where the folder should be cannot become one.
   std::ofstream(scratch.path("blocker")) << "x";
-  SettingsFolder::setOverride(scratch.path("blocker/sub"));
-  EXPECT_FALSE(SettingsFolder::create());
   SettingsFolder::setOverride(scratch.path("blocker"));
   EXPECT_FALSE(SettingsFolder::create());
   SettingsFolder::setOverride("");
