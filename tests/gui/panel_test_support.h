@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -157,16 +158,11 @@ inline gui::PanelResource testPanel() {
   using K = gui::ControlKind;
   const auto control = [](int32_t number, K kind, int32_t x, int32_t y, uint32_t picture,
                           int32_t frames) {
-    return gui::ControlResource{.number = number,
-                                .kind = kind,
-                                .x = x,
-                                .y = y,
-                                .width = 4,
-                                .height = 4,
-                                .picture = picture,
-                                .frames = frames,
-                                .text = {},
-                                .properties = {}};
+    gui::ControlResource c;
+    std::tie(c.number, c.kind, c.x, c.y, c.picture, c.frames) =
+        std::tuple(number, kind, x, y, picture, frames);
+    c.width = c.height = 4;
+    return c;
   };
   gui::PanelResource panel;
   panel.width = panel.height = 100;
