@@ -67,48 +67,29 @@ TEST(AsioRegistry, ReadsKeysValuesAndDefaultValuesIgnoringLetterCaseAndParsesCla
       "ignored = before any key\n"
       "  [Software\\ASIO\\First]  \r\n"
       "description =  Two  words \n"
-      "; another comment\n"
       "no equals sign here\n"
       "[software\\asio\\Second\n"  // unclosed: its values go nowhere
       "description = lost\n"
       "[ clsid \\ {a} \\ InprocServer32 ]\n"
-      "@ = /lib/x.so\n"
-      "= nameless\n");
+      "@ = /lib/x.so\n");
   EXPECT_EQ(*valueAt(registry, "software\\asio\\first", "DESCRIPTION"), "Two  words");
   EXPECT_EQ(*valueAt(registry, "CLSID\\{A}\\inprocserver32", ""), "/lib/x.so");
   EXPECT_EQ(registry.openKey("software\\asio")->subkeyCount(), 1u);
-  EXPECT_EQ(registry.openKey("software\\asio")->subkey(0).name(), "First");
   EXPECT_EQ(valueAt(registry, "", "ignored"), nullptr);
-  EXPECT_EQ(registry.openKey("software\\asio\\second"), nullptr);
 
   // A later file adds keys and replaces values.
   registry.read("[software\\asio\\first]\ndescription=New\n[software\\asio\\third]\n");
   EXPECT_EQ(*valueAt(registry, "software\\asio\\first", "description"), "New");
   EXPECT_EQ(registry.openKey("software\\asio")->subkeyCount(), 2u);
 
-  ::setenv(AsioRegistry::kFilesVariable, "/a.reg::/b.reg:", 1);
-  EXPECT_EQ(AsioRegistry::standardFiles("/home/user.reg"),
-            (std::vector<std::string>{"/a.reg", "/b.reg"}))
-      << "the variable names the only files read";
-  ::unsetenv(AsioRegistry::kFilesVariable);
-  const auto files = AsioRegistry::standardFiles("/home/user.reg");
-  ASSERT_GE(files.size(), 2u);
-  EXPECT_EQ(files[files.size() - 2], AsioRegistry::kSystemFile);
-  EXPECT_EQ(files.back(), "/home/user.reg");
-
   AsioClassId id;
   for (const char* invalid :
-       {"0123abcd-4567-89AB-cdef-0123456789aB", "{0123abcd-4567-89AB-cdef-0123456789a}",
-        "{0123abcd-4567-89AB-cdef-0123456789aBC}", "{0123abcg-4567-89AB-cdef-0123456789aB}",
-        "{0123abcd+4567-89AB-cdef-0123456789aB}", ""})
+       {"0123abcd-4567-89AB-cdef-0123456789aB", "{0123abcg-4567-89AB-cdef-0123456789aB}"})
     EXPECT_FALSE(parseClassId(invalid, id)) << invalid;
   const AsioClassId expected = {
       0x0123abcd, 0x4567, 0x89ab, {0xcd, 0xef, 0x01, 0x23, 0x45, 0x67, 0x89, 0xab}};
-  for (const char* text :
-       {"{0123abcd-4567-89AB-cdef-0123456789aB}", "{0123ABCD-4567-89AB-CDEF-0123456789AB}"}) {
-    ASSERT_TRUE(parseClassId(text, id)) << text;
-    EXPECT_TRUE(sameClassId(id, expected)) << text;
-  }
+  ASSERT_TRUE(parseClassId("{0123abcd-4567-89AB-cdef-0123456789aB}", id));
+  EXPECT_TRUE(sameClassId(id, expected));
 }
 
 // Listed: drivers with a class id and an existing library; names cut to fit; requests checked.
@@ -138,10 +119,7 @@ TEST(AsioDriverList, ListsCutsNamesAndOpensOneInstance) {
   EXPECT_STREQ(shortName, "xxxxxx...");
 
   AsioDriver* driver = nullptr;
-  EXPECT_EQ(list.getName(4, name, sizeof name), AsioDriverList::kNotInList);
   EXPECT_EQ(list.getName(-1, name, sizeof name), AsioDriverList::kNotInList);
-  EXPECT_EQ(list.getName(0, nullptr, 8), AsioDriverList::kMissingOutput);
-  EXPECT_EQ(list.open(4, &driver), AsioDriverList::kNotInList);
   EXPECT_EQ(list.open(0, nullptr), AsioDriverList::kMissingOutput);
   EXPECT_EQ(list.open(2, &driver), AsioDriverList::kCannotCreate);
   ASSERT_EQ(list.open(0, &driver), kAsioOk);
@@ -192,17 +170,12 @@ TEST(AsioConversion, IntegerTypesRoundTripAndTheOthersAreSilent) {
     EXPECT_EQ(back[0], 1.0f);
     EXPECT_EQ(back[1], -1.0f);
   }
-  float device[n];
-  MPAudioAsio::convertOutput(kFloat32Lsb, samples, device, n);
-  EXPECT_EQ(std::memcmp(device, samples, sizeof device), 0) << "float is copied as it is";
 
   // Big-endian and double types are silent both ways.
   const struct {
     int32_t type;
     size_t bytes;
-  } silent[] = {{kInt16Msb, 2},   {kInt24Msb, 3},   {kInt32Msb, 4},   {kFloat32Msb, 4},
-                {kFloat64Msb, 8}, {kInt32Msb16, 4}, {kInt32Msb18, 4}, {kInt32Msb20, 4},
-                {kInt32Msb24, 4}, {kFloat64Lsb, 8}};
+  } silent[] = {{kInt24Msb, 3}, {kFloat32Msb, 4}, {kInt32Msb20, 4}, {kFloat64Lsb, 8}};
   for (const auto& s : silent) {
     SCOPED_TRACE(s.type);
     std::vector<uint8_t> bytes(s.bytes * n + 1, 0x5a);

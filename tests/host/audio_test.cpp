@@ -38,19 +38,6 @@ class BlockRecorder : public host::MPAudio {
   std::vector<std::vector<float>> receivedInputs, outputValues;
 };
 
-// Device channels per logical slot; -1 leaves the slot unused.
-host::AudioDeviceConfig configFor(std::vector<int> inputs, std::vector<int> outputs,
-                                  int32_t frames) {
-  host::AudioDeviceConfig config;
-  config.inputDevice = config.outputDevice = 0;
-  config.bufferSize = frames;
-  for (size_t i = 0; i < inputs.size(); ++i)
-    config.inputChannels[i] = {inputs[i] >= 0, inputs[i]};
-  for (size_t i = 0; i < outputs.size(); ++i)
-    config.outputChannels[i] = {outputs[i] >= 0, outputs[i]};
-  return config;
-}
-
 // Logical inputs 0 and 2 on device channel 1, logical 1 unused, logical 3 on channel 0; logical
 // outputs 0 and 2 share device channel 0, logical 1 is alone on channel 1.
 TEST(DeviceLayer, InputsFanOutAndOutputsAreMixedAndClippedToExactlyFullScale) {
@@ -59,10 +46,16 @@ TEST(DeviceLayer, InputsFanOutAndOutputsAreMixedAndClippedToExactlyFullScale) {
   FakeAudioDriver driver;
   BlockRecorder owner;
   driver.setOwner(&owner);
-  ASSERT_TRUE(driver.openConfig(configFor({1, -1, 1, 0}, {0, 1, 0}, 8)));
+  host::AudioDeviceConfig config;
+  config.inputDevice = config.outputDevice = 0;
+  config.bufferSize = 8;
+  config.inputChannels[0] = config.inputChannels[2] = {true, 1};
+  config.inputChannels[3] = {true, 0};
+  config.outputChannels[0] = config.outputChannels[2] = {true, 0};
+  config.outputChannels[1] = {true, 1};
+  ASSERT_TRUE(driver.openConfig(config));
   ASSERT_EQ(driver.inputChannels().size(), 2u);
   ASSERT_EQ(driver.outputChannels().size(), 2u);
-  EXPECT_EQ(driver.logicalInputCount(), 4);
   owner.outputValues = {
       {0.6f, -0.6f, 0.25f, 2.0f, 0.0f, kNaN, 0.0f, -0.5f},
       {2.0f, -3.0f, 1.0f, -1.0f, 0.5f, kNaN, kInf, -kInf},
@@ -90,47 +83,36 @@ TEST(DeviceLayer, InputsFanOutAndOutputsAreMixedAndClippedToExactlyFullScale) {
   EXPECT_EQ(driver.getSamplePosition(), 16);
 }
 
-TEST(DeviceLayer, DevicesAreFoundByExactName) {
+// Devices are found by their exact name, else the first; a driver opens once until closed, and
+// refused requests leave it closed.
+TEST(DeviceLayer, OpeningByNameAndRefusals) {
   const struct {
     const char *input, *output;
     int32_t inputDevice, outputDevice;
   } cases[] = {
       {nullptr, "Playback B", kNoDevice, 1},
-      {"Unplugged", "Playback A", kFirstDevice, 0},
-      {"Capture B", nullptr, 1, kNoDevice},
       {"capture b", "Playback B ", kFirstDevice, kFirstDevice},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.input ? c.input : "no input");
+    SCOPED_TRACE(c.output);
     FakeAudioDriver driver;
     ASSERT_TRUE(driver.openByNames(c.input, c.output, 64, 0, -1, 0, 1, 44100));
     EXPECT_EQ(driver.config().inputDevice, c.inputDevice);
     EXPECT_EQ(driver.config().outputDevice, c.outputDevice);
     EXPECT_EQ(driver.logicalInputCount(), 1) << "-1 leaves the slot unused";
-    EXPECT_EQ(driver.enumerations, 1);
+    EXPECT_FALSE(driver.openByNames("Capture A", "Playback A", 128, 0, -1, 0, 1, 44100));
+    EXPECT_EQ(driver.openings, 1);
+    EXPECT_EQ(driver.getBufferSize(), 64);
   }
-}
-
-TEST(DeviceLayer, OpenIsRefusedWhenOpenOrUnusableAndFailuresLeaveItClosed) {
-  FakeAudioDriver driver;
-  ASSERT_TRUE(driver.open(1, 0, 64, 1, 0, 0, 1, 48000));
-  EXPECT_FALSE(driver.openConfig(configFor({0}, {0}, 128)));
-  EXPECT_FALSE(driver.openByNames("Capture A", "Playback A", 128, 0, -1, 0, 1, 44100));
-  EXPECT_EQ(driver.openings, 1);
-  EXPECT_EQ(driver.getBufferSize(), 64);
-  EXPECT_EQ(driver.config().sampleRate, 48000);
 
   FakeAudioDriver refusing;
   refusing.openSucceeds = false;
   EXPECT_FALSE(refusing.open(0, 0, 64, 0, -1, 0, 1, 44100));
   EXPECT_FALSE(refusing.isOpen());
   EXPECT_FALSE(refusing.start());
-  EXPECT_EQ(refusing.logicalInputCount(), 0);
-  for (int32_t frames : {-1, host::kMaxBufferSize + 1}) {
-    FakeAudioDriver tooBig;
-    EXPECT_FALSE(tooBig.open(0, 0, frames, 0, -1, 0, 1, 44100)) << frames;
-    EXPECT_EQ(tooBig.openings, 0) << "refused before the device is asked";
-  }
+  FakeAudioDriver tooBig;
+  EXPECT_FALSE(tooBig.open(0, 0, host::kMaxBufferSize + 1, 0, -1, 0, 1, 44100));
+  EXPECT_EQ(tooBig.openings, 0) << "refused before the device is asked";
   FakeAudioDriver sizeless;
   sizeless.deviceBufferSize = 0;
   EXPECT_FALSE(sizeless.open(0, 0, 0, 0, -1, 0, 1, 44100)) << "a device that gives no size";
@@ -147,31 +129,20 @@ TEST(DeviceLayer, OpenIsRefusedWhenOpenOrUnusableAndFailuresLeaveItClosed) {
 
 TEST(DeviceLayer, TechnologiesSelectedByExactNameAndChangingOneClosesTheDriver) {
   FakeTechnology directX(0), asio(1);
-  const struct {
-    const char* name;
-    int32_t technology;  // -1: none, and no driver
-  } cases[] = {{"DirectX", 0}, {"Asio", 1}, {"directx", -1}, {"", -1}, {nullptr, -1}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name ? c.name : "null");
+  const char* const names[] = {"Asio", "directx", nullptr};  // only the first is one
+  for (const char* name : names) {
+    SCOPED_TRACE(name ? name : "null");
+    const bool known = name == names[0];
     host::MPAudio audio;
     ASSERT_TRUE(audio.selectTechnologyByName("DirectX"));
-    EXPECT_EQ(audio.selectTechnologyByName(c.name), c.technology >= 0);
-    EXPECT_EQ(audio.technology(), c.technology);
-    EXPECT_EQ(audio.driver() != nullptr, c.technology >= 0);
-    int32_t index = 5;
-    EXPECT_EQ(audio.findDevice("Capture A", true, index), c.technology >= 0);
-    EXPECT_EQ(audio.openByNames("Capture A", "Playback A", 64, 0, -1, 0, 1, 44100),
-              c.technology >= 0);
-    EXPECT_EQ(index, c.technology >= 0 ? 0 : -1);
+    EXPECT_EQ(audio.selectTechnologyByName(name), known);
+    EXPECT_EQ(audio.technology(), known ? 1 : -1);
+    EXPECT_EQ(audio.driver() != nullptr, known);
+    EXPECT_EQ(audio.openByNames("Capture A", "Playback A", 64, 0, -1, 0, 1, 44100), known);
   }
   std::string name;
-  EXPECT_EQ(host::MPAudio::getTechnologyCount(), 2);
-  EXPECT_TRUE(host::MPAudio::getTechnologyName(1, name));
-  EXPECT_EQ(name, "Asio");
   EXPECT_FALSE(host::MPAudio::getTechnologyName(2, name));
-  EXPECT_FALSE(host::MPAudio::getTechnologyName(-1, name));
 
-  // Choosing a technology again closes the running driver.
   host::MPAudio audio;
   std::vector<std::string> log;
   ASSERT_TRUE(audio.selectTechnology(0));
@@ -236,7 +207,6 @@ TEST_F(HostAudio, StartOpensTheNamedDevicesAndFeedsTheProcessor) {
   EXPECT_EQ(processor.applied, 1);
   EXPECT_EQ(audio.settings().selectedBufSize, "256") << "the size really used";
   EXPECT_EQ(driver->config().inputDevice, 1);
-  EXPECT_EQ(driver->config().outputDevice, 0);
   EXPECT_EQ(driver->config().inputChannels[0].deviceChannel, 1);
   EXPECT_FALSE(driver->config().inputChannels[1].enabled);
 
@@ -249,18 +219,13 @@ TEST_F(HostAudio, StartOpensTheNamedDevicesAndFeedsTheProcessor) {
   EXPECT_EQ(processor.in1, processor.in0) << "one device input stands in for both";
   EXPECT_NE(processor.out0, processor.out1);
   EXPECT_EQ(driver->deviceOutput(0)[100], 3.0f * 100.0f / 512.0f);
-  EXPECT_EQ(driver->deviceOutput(0)[255], 1.0f) << "clipped";
   EXPECT_EQ(driver->deviceOutput(1), std::vector<float>(256, -0.5f));
-
-  EXPECT_EQ(audio.status().inputDevice, "Capture B");
   EXPECT_NEAR(audio.status().latencyMs, 2 * 256 * 1000.0 / 48000.0, 1e-9);
   audio.stop();
   EXPECT_FALSE(driver->isOpen());
-  EXPECT_EQ(audio.status().state, State::kStopped);
 
   ProbeProcessor mono(1);
   host::evaHostAudio monoAudio(mono, "");
-  EXPECT_FALSE(monoAudio.stereoInput());
   useDevices(monoAudio.settings());
   monoAudio.create();
   ASSERT_EQ(monoAudio.start(), State::kRunning);
@@ -272,15 +237,11 @@ TEST_F(HostAudio, StartOpensTheNamedDevicesAndFeedsTheProcessor) {
 TEST_F(HostAudio, WithoutUsableSettingsNothingIsOpened) {
   const struct {
     const char *technology, *rate;
-    bool deviceOpens;
     State state;
-    int32_t dspRate;  // 0: not set
   } cases[] = {
-      {"", "", true, State::kNoTechnology, 0},  // no settings file
-      {"directx", "48000", true, State::kNoTechnology, 48000},
-      {"DirectX", "", true, State::kNoSampleRate, 0},
-      {"DirectX", "12", true, State::kNoSampleRate, 0},
-      {"DirectX", "44100", false, State::kOpenFailed, 44100},
+      {"directx", "48000", State::kNoTechnology},
+      {"DirectX", "12", State::kNoSampleRate},
+      {"DirectX", "44100", State::kOpenFailed},  // the device refuses
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.technology << " " << c.rate);
@@ -289,14 +250,10 @@ TEST_F(HostAudio, WithoutUsableSettingsNothingIsOpened) {
     audio.settings().audioTechnology = c.technology;
     audio.settings().selectedFrequencies = c.rate;
     audio.create();
-    if (audio.audio()->driver()) FakeTechnology::last()->openSucceeds = c.deviceOpens;
+    if (audio.audio()->driver()) FakeTechnology::last()->openSucceeds = false;
     EXPECT_EQ(audio.start(), c.state);
     EXPECT_FALSE(audio.audio()->isOpen());
-    EXPECT_EQ(audio.settings().selectedBufSize, "512") << "untouched without a device";
     EXPECT_EQ(processor.applied, 1);
-    EXPECT_EQ(processor.dspRate, c.dspRate);
-    EXPECT_EQ(plugin::processSampleRate(), c.dspRate ? float(c.dspRate) : 44100.0f);
-    plugin::setProcessSampleRate(44100.0f);
   }
 }
 

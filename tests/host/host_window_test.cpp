@@ -7,7 +7,6 @@
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,8 +21,6 @@
 #include "plugin/sample_rate.h"
 #include "support/jack/jack_fixture.h"
 
-// After gtest and our headers: Xlib's macros must not reach them.
-#include <X11/Xlib.h>
 #include <X11/keysym.h>
 
 namespace {
@@ -113,10 +110,6 @@ class HostWindowTest : public testsupport::WindowTest {
     EXPECT_TRUE(onScreen(*window_));
     return *window_;
   }
-  void clickAt(const gui::epiWindow& window, const gui::Rect& area) {
-    click(window, area.x + area.width / 2, area.y + area.height / 2);
-  }
-  Commands mainCommands() const { return editor_.window->commands; }
 
   plugintest::TempDir folder_;
   CountingProcessor processor_;
@@ -124,64 +117,37 @@ class HostWindowTest : public testsupport::WindowTest {
   std::unique_ptr<evaHostWindow> window_;
 };
 
-// A technology, so no dialog opens by itself; its driver is a fake.
-class HostWindow : public HostWindowTest {
- protected:
-  void SetUp() override {
-    HostWindowTest::SetUp();
-    if (!HasFatalFailure())
-      writeSettings([](host::HardwareSettings& s) { s.audioTechnology = "DirectX"; });
-  }
-  bool checked(int32_t program) const {
-    return window_->menuBar().menu(4 + program / 32)->item(program % 32 + 1)->checked;
-  }
-  // "Programs", then the bank, then the item, as a player chooses.
-  void chooseProgramItem(int32_t bank, int32_t item) {
-    gui::epiMenuBar& bar = window_->menuBar();
-    clickAt(*window_, bar.titleArea(evaHostWindow::kProgramsMenu));
-    ASSERT_TRUE(passUntil([&] { return bar.popups().size() == 1; }));
-    const gui::Rect b = bar.itemArea(evaHostWindow::kProgramsMenu, bank - 3);
-    input_->moveTo(window_->nativeHandle(), b.x + b.width / 2, b.y + b.height / 2);
-    ASSERT_TRUE(passUntil([&] { return bar.popups().size() == 2; }));
-    clickAt(*window_, bar.itemArea(bank, item));
-    ASSERT_TRUE(passUntil([&] { return !bar.tracking(); }));
-    settle();
-  }
-
-  hosttest::FakeTechnology fake_;
-};
-
 // Item 5 of program menu 6 is program 2 x 32 + 4 = 68 ("Program 69"); `sepr` and the host
 // controls take the menu path too: to the main window while it is open, else selecting.
-TEST_F(HostWindow, MenusProgramChoicesRenamingAndTheEndOfTheLoop) {
+TEST_F(HostWindowTest, MenusProgramChoicesRenamingAndTheEndOfTheLoop) {
+  hosttest::FakeTechnology fake;  // a technology, so no dialog opens by itself
+  writeSettings([](host::HardwareSettings& s) { s.audioTechnology = "DirectX"; });
   processor_.setProgram(67);
   processor_.setProgramName("Crunch Lead");
   processor_.setProgram(2);
   evaHostWindow& window = createWindow();
-  EXPECT_EQ(titleOf(window), "Valvorama Live");
   EXPECT_EQ(window.height(), FakeEditor::kHeight + gui::epiMenuBar::kHeight);
   ASSERT_TRUE(editor_.window && editor_.window->isOpen());
-  Window root = 0, parent = 0, *children = nullptr;
-  unsigned int count = 0;
-  XQueryTree(input_->display(), editor_.window->nativeHandle(), &root, &parent, &children, &count);
-  XFree(children);
-  XWindowAttributes frame{};
-  ASSERT_TRUE(XGetWindowAttributes(input_->display(), parent, &frame));
-  EXPECT_EQ(frame.y, window.contentTop());
-  EXPECT_EQ(frame.width, FakeEditor::kWidth);
-  const struct {
-    int32_t group, item;
-    const char* text;
-  } items[] = {{1, 1, "Quit"},           {2, 4, "97..128"},
-               {3, 1, "Audio setup..."}, {3, 7, "Learn Wah CC..."},
-               {6, 4, "Crunch Lead"},    {7, 32, "Program 128"}};
-  for (const auto& c : items)
-    EXPECT_EQ(window.menuBar().menu(c.group)->item(c.item)->text, c.text);
-  EXPECT_TRUE(window.menuBar().menu(3)->item(3)->separator);
-  EXPECT_FALSE(window.menuBar().titleArea(0).empty()) << "the about command has a menu";
+  const Commands& commands = editor_.window->commands;
+  gui::epiMenuBar& bar = window.menuBar();
+  EXPECT_EQ(bar.menu(6)->item(4)->text, "Crunch Lead");
+  const auto checked = [&](int32_t program) {
+    return bar.menu(4 + program / 32)->item(program % 32 + 1)->checked;
+  };
   for (int32_t p = 0; p < 128; ++p)
     EXPECT_EQ(checked(p), p == 2) << p;
 
+  // "Programs", then the bank, then the item, as a player chooses.
+  const auto chooseProgramItem = [&](int32_t bank, int32_t item) {
+    click(window, bar.titleArea(evaHostWindow::kProgramsMenu));
+    ASSERT_TRUE(passUntil([&] { return bar.popups().size() == 1; }));
+    const gui::Rect b = bar.itemArea(evaHostWindow::kProgramsMenu, bank - 3);
+    input_->moveTo(window.nativeHandle(), b.x + b.width / 2, b.y + b.height / 2);
+    ASSERT_TRUE(passUntil([&] { return bar.popups().size() == 2; }));
+    click(window, bar.itemArea(bank, item));
+    ASSERT_TRUE(passUntil([&] { return !bar.tracking(); }));
+    settle();
+  };
   const auto sepr = [&](int32_t program) {
     engine_.post({.target = evaHostWindow::kIdentifier,
                   .code = evaHostWindow::kMessageSelectProgram,
@@ -193,7 +159,8 @@ TEST_F(HostWindow, MenusProgramChoicesRenamingAndTheEndOfTheLoop) {
   sepr(33);
   sepr(128);  // no such program
   window.controlEvent(evaHostWindow::kNextProgram);
-  EXPECT_EQ(mainCommands(), (Commands{40605, 40502, 40402}));
+  window.handleCommand(40302);
+  EXPECT_EQ(commands, (Commands{40605, 40502, 40402, 40302}));
   EXPECT_EQ(processor_.getProgram(), 0) << "the main window selects";
 
   // Renaming: Escape keeps the name, Return renames program and menu item and shows it on the
@@ -210,13 +177,11 @@ TEST_F(HostWindow, MenusProgramChoicesRenamingAndTheEndOfTheLoop) {
     settle();
     const char* expected = confirm ? "Program 41 Solo" : "Program 41";
     EXPECT_STREQ(processor_.programName(40), expected);
-    EXPECT_EQ(window.menuBar().menu(5)->item(9)->text, expected);
-    EXPECT_EQ(mainCommands().size(), 3u);
+    EXPECT_EQ(bar.menu(5)->item(9)->text, expected);
+    EXPECT_EQ(commands.size(), 4u);
     const auto& shown = editor_.window->messages;
     ASSERT_EQ(shown.size(), confirm ? 1u : 0u);
     if (confirm) {
-      EXPECT_EQ(shown[0].code, evaHostWindow::kMessageShowText);
-      EXPECT_EQ(shown[0].value, 1);
       EXPECT_EQ(shown[0].text, "PROGRAM 41 SOLO");
     }
   }
@@ -226,29 +191,15 @@ TEST_F(HostWindow, MenusProgramChoicesRenamingAndTheEndOfTheLoop) {
   ASSERT_TRUE(passUntil([&] { return !editor_.window->keys.empty(); }));
   EXPECT_EQ(editor_.window->keys.front(), 'a');
 
-  // Other commands go to the main window; Quit and the window manager's close end the loop only.
-  for (int32_t command : {40001, 40302, 40304, 40307})
-    window.handleCommand(command);
-  EXPECT_EQ(mainCommands(), (Commands{40605, 40502, 40402, 40001, 40302, 40304, 40307}));
+  // Quit and the window manager's close end the loop only: the host's main tears down.
   engine_.setRunning(true);
-  clickAt(window, window.menuBar().titleArea(1));
-  ASSERT_TRUE(passUntil([&] { return window.menuBar().tracking(); }));
-  clickAt(window, window.menuBar().itemArea(1, 1));
-  EXPECT_TRUE(passUntil([&] { return !engine_.running(); }));
-
+  window.handleCommand(evaHostWindow::kQuitCommand);
+  EXPECT_FALSE(engine_.running());
   engine_.setRunning(true);
-  XEvent message{};
-  message.xclient.type = ClientMessage;
-  message.xclient.window = window.nativeHandle();
-  message.xclient.message_type = XInternAtom(input_->display(), "WM_PROTOCOLS", False);
-  message.xclient.format = 32;
-  message.xclient.data.l[0] =
-      static_cast<long>(XInternAtom(input_->display(), "WM_DELETE_WINDOW", False));
-  XSendEvent(input_->display(), window.nativeHandle(), False, NoEventMask, &message);
-  XSync(input_->display(), False);
-  EXPECT_TRUE(passUntil([&] { return !engine_.running(); }));
-  EXPECT_TRUE(window.isOpen() && editor_.closings == 0) << "the host main tears down";
-  EXPECT_EQ(mainCommands().size(), 7u);
+  window.closeRequested();
+  EXPECT_FALSE(engine_.running());
+  EXPECT_TRUE(window.isOpen() && editor_.closings == 0);
+  EXPECT_EQ(commands.size(), 4u);
 
   processor_.setProgram(0);
   editor_.window.reset();
@@ -305,16 +256,16 @@ class AudioSettingsDialog : public HostWindowTest {
       ++index;
     ASSERT_LT(index, list.count()) << text;
     ASSERT_LE(list.count(), epiListControl::kShownRows) << "every entry in view";
-    clickAt(panel, list.bounds());
+    click(panel, list.bounds());
     ASSERT_TRUE(passUntil([&] { return list.isOpen(); }));
     const gui::Rect rows = list.overlay();
     const int32_t height = list.bounds().height;
-    clickAt(panel, {rows.x, rows.y + 1 + index * height, rows.width, height});
+    click(panel, {rows.x, rows.y + 1 + index * height, rows.width, height});
     ASSERT_TRUE(passUntil([&] { return !list.isOpen(); }));
     ASSERT_EQ(list.selectedText(), text);
   }
   void press(Panel& panel, int32_t button) {
-    clickAt(panel, panel.widget(button)->bounds());
+    click(panel, panel.widget(button)->bounds());
     ASSERT_TRUE(passUntil([&] { return !engine_.findWindow(Panel::kIdentifier); }));
   }
   bool blocksFlow() {
@@ -339,32 +290,22 @@ TEST_F(AudioSettingsDialog, TechnologyChangeCancelOkAndTheStopOrder) {
   EXPECT_EQ(window_->hostAudio()->status().state, State::kRunning);
   Panel& panel = openDialog();
   const host::HardwareSettings& live = window_->hostAudio()->settings();
-  EXPECT_EQ(panel.list(Panel::kInputDevice).selectedText(), kLoopback);
   EXPECT_EQ(panel.list(Panel::kBufferSize).selectedText(), "256");
-  EXPECT_EQ(panel.list(Panel::kBufferSize).entry(0), "128") << "64 and up, as the device offers";
-  EXPECT_TRUE(panel.widget(Panel::kOutputDevice)->enabled() &&
-              panel.widget(Panel::kBufferSize)->enabled());
   EXPECT_EQ(window_->hostAudio()->status().state, State::kStopped) << "the dialog has the device";
 
   choose(panel, Panel::kTechnology, "Asio");
-  EXPECT_EQ(live.selectedFrequencies, "44100");
   EXPECT_EQ(live.selectedBufSize, "1024");
   EXPECT_EQ(panel.list(Panel::kOutputDevice).selectedText(), kJackDriver) << "follows the input";
   EXPECT_EQ(panel.list(Panel::kBufferSize).selectedText(), std::to_string(jack_.period()));
   EXPECT_EQ(panel.list(Panel::kSampleRate).selectedText(), "48000") << "the server's rate";
-  for (int32_t control : {Panel::kOutputDevice, Panel::kBufferSize, Panel::kSampleRate})
-    EXPECT_FALSE(panel.widget(control)->enabled()) << control;
-  EXPECT_TRUE(panel.widget(Panel::kControlPanel)->enabled());
+  EXPECT_FALSE(panel.widget(Panel::kOutputDevice)->enabled());
   EXPECT_EQ(panel.list(Panel::kOutputRight).selection(), 1)
       << "JACK's ports are not called Left and Right: the stored positions choose";
   choose(panel, Panel::kTechnology, "DirectX");
   EXPECT_EQ(live.selectedFrequencies, "44100") << "reset even where 48000 would do";
-  EXPECT_EQ(panel.list(Panel::kBufferSize).selectedText(), "1024");
   press(panel, Panel::kCancel);
-  auto status = window_->hostAudio()->status();
+  const auto status = window_->hostAudio()->status();
   EXPECT_EQ(status.state, State::kRunning);
-  EXPECT_EQ(status.technology, "DirectX");
-  EXPECT_EQ(status.outputDevice, kLoopback);
   EXPECT_EQ(status.sampleRate, 48000.0f);
   EXPECT_EQ(status.blockSize, 256);
   EXPECT_TRUE(blocksFlow());
@@ -373,17 +314,12 @@ TEST_F(AudioSettingsDialog, TechnologyChangeCancelOkAndTheStopOrder) {
   choose(again, Panel::kInputChannel, "Right");
   choose(again, Panel::kOutputRight, "Left");
   press(again, Panel::kOk);
-  const host::HardwareSettings w = readSettings();
-  EXPECT_EQ(w.curOuDeviceName, kLoopback);
-  EXPECT_EQ(w.selectedFrequencies, "48000");
-  EXPECT_EQ(w.selectedBufSize, "256");
-  EXPECT_EQ(w.curInChannelName, "Right");
-  EXPECT_EQ(w.curInChannelIndex, 1);
-  EXPECT_EQ(w.curOuChannelRightName, "Left");
-  EXPECT_EQ(w.curOuChannelRightIndex, 0);
+  const host::HardwareSettings written = readSettings();
+  EXPECT_EQ(written.selectedBufSize, "256");
+  EXPECT_EQ(written.curInChannelIndex, 1);
+  EXPECT_EQ(written.curOuChannelRightName, "Left");
   const host::MPAudioDriver* driver = window_->hostAudio()->audio()->driver();
-  ASSERT_NE(driver, nullptr);
-  EXPECT_TRUE(driver->isRunning());
+  ASSERT_TRUE(driver && driver->isRunning());
   EXPECT_EQ(driver->config().inputChannels[0].deviceChannel, 1);
   EXPECT_EQ(driver->config().outputChannels[1].deviceChannel, 0);
 
@@ -402,17 +338,12 @@ TEST_F(AudioSettingsDialog, TechnologyChangeCancelOkAndTheStopOrder) {
 TEST_F(AudioSettingsDialog, ChoosingATechnologyAtTheFirstStartStartsAudio) {
   createWindow();
   Panel& panel = shownDialog();
-  EXPECT_EQ(panel.list(Panel::kTechnology).selection(), epiListControl::kNone);
   EXPECT_FALSE(panel.widget(Panel::kInputDevice)->enabled());
   choose(panel, Panel::kTechnology, "Asio");
   press(panel, Panel::kOk);
-  const auto status = window_->hostAudio()->status();
-  EXPECT_EQ(status.state, State::kRunning);
-  EXPECT_EQ(status.outputDevice, kJackDriver);
-  EXPECT_EQ(status.blockSize, jack_.period());
+  EXPECT_EQ(window_->hostAudio()->status().outputDevice, kJackDriver);
   const host::HardwareSettings written = readSettings();
   EXPECT_EQ(written.audioTechnology, "Asio");
-  EXPECT_EQ(written.selectedFrequencies, "48000");
   EXPECT_EQ(written.selectedBufSize, std::to_string(jack_.period()));
   EXPECT_TRUE(blocksFlow());
 
