@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <fstream>
+#include <cstdint>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -21,10 +21,8 @@ extern char** environ;
 namespace livetest {
 
 inline std::string readText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
+  const std::vector<uint8_t> bytes = testsupport::readBytes(path);
+  return {bytes.begin(), bytes.end()};
 }
 
 // A program run as a user runs it, its output in two files. Whatever is still running when
@@ -88,20 +86,15 @@ class ChildProcess {
   std::optional<int> status_;
 };
 
-// Waits until the file holds `text` `times` times; false when `limit` (generous for a loaded
-// machine) passes first.
-inline bool waitForText(const std::string& path, const std::string& text, size_t times = 1,
-                        std::chrono::milliseconds limit = std::chrono::seconds(20)) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  for (;;) {
-    const std::string now = readText(path);
-    size_t count = 0;
-    for (size_t at = now.find(text); at != std::string::npos; at = now.find(text, at + 1))
-      ++count;
-    if (count >= times) return true;
+// Waits until the file holds `text`; false when a limit generous for a loaded machine passes
+// first.
+inline bool waitForText(const std::string& path, const std::string& text) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (readText(path).find(text) == std::string::npos) {
     if (std::chrono::steady_clock::now() > end) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
+  return true;
 }
 
 using Folder = uitest::TempFolder;  // a folder of the test's own, removed with its contents

@@ -6,7 +6,6 @@
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -15,12 +14,10 @@
 #include <memory>
 #include <string>
 #include <thread>
-#include <tuple>
 #include <vector>
 
 #include "framework/four_cc.h"
 #include "framework/settings_folder.h"
-#include "gui/epi_alpha_control_rotary.h"
 #include "gui/epi_alpha_control_text.h"
 #include "gui/epi_menu.h"
 #include "gui/epi_text_dialog.h"
@@ -29,7 +26,6 @@
 #include "support/x11/xvfb_fixture.h"
 #include "ui/control_conversion.h"
 #include "ui/eva_editor.h"
-#include "ui/vlvr_about_panel.h"
 #include "ui/vlvr_engine.h"
 #include "ui/vlvr_panel.h"
 #include "ui/vlvr_window.h"
@@ -66,7 +62,6 @@ class WindowEngine : public ui::vlvrEngine {
 class MainWindow : public testsupport::XvfbTest {
  protected:
   static constexpr int kFront = ui::vlvrWindow::kFrontPanel;
-  static constexpr int kAbout = ui::vlvrWindow::kAboutPanel;
   using C = ui::vlvrPanel::Control;
 
   void SetUp() override {
@@ -138,8 +133,8 @@ class MainWindow : public testsupport::XvfbTest {
   }
 
   // Real input on a control of the shown panel; each returns once the window heard of it.
-  bool click(int control, int panel = kFront) {
-    const gui::Rect area = bounds(control, panel);
+  bool click(int control) {
+    const gui::Rect area = bounds(control);
     window().noteControl(-1, -1);
     input_->moveTo(window().nativeHandle(), area.x + area.width / 2, area.y + area.height / 2);
     input_->press(1);
@@ -170,17 +165,13 @@ class MainWindow : public testsupport::XvfbTest {
     midi.join();
   }
 
-  int value(int control, int panel = kFront) const {
-    return window().getControlValue(panel, control);
-  }
+  int value(int control) const { return window().getControlValue(kFront, control); }
   std::string text(int item) const {
     return static_cast<const gui::epiAlphaControl_text*>(window().panel(kFront)->control(item))
         ->text();
   }
   bool shown(int control) const { return window().panel(kFront)->control(control)->visible(); }
-  gui::Rect bounds(int control, int panel = kFront) const {
-    return window().panel(panel)->control(control)->bounds();
-  }
+  gui::Rect bounds(int control) const { return window().panel(kFront)->control(control)->bounds(); }
 
   // A sine through the processor on this thread, in blocks of `block` frames.
   void play(double hz, float amplitude, double seconds, int block = 512) {
@@ -253,35 +244,14 @@ TEST_F(MainWindow, KnobsStoreConvertedValuesMidiMovesThemOnTheNextRefreshLampsFo
   idle();
   EXPECT_EQ(value(kGainKnob), ui::paramToControl(kGainRow, 100.0f));
 
-  // A value arriving while the user holds the knob does not pull it from under the hand.
-  const gui::Rect knob = bounds(kGainKnob);
-  input_->moveTo(window().nativeHandle(), knob.x + knob.width / 2, knob.y + knob.height / 2);
-  input_->press(1);
-  ASSERT_TRUE(passUntil([&] { return window().held(kFront, kGainKnob); }));
-  sendMidi(0xB0, kGainController, 20);
-  idle();
-  EXPECT_EQ(value(kGainKnob), ui::paramToControl(kGainRow, 100.0f));
-  input_->release(1);
-  ASSERT_TRUE(passUntil([&] { return !window().held(kFront, kGainKnob); }));
-
-  const struct {
-    int toggle, lamp, row;
-  } switches[] = {{C::kDelaySwitch, C::kDelayLamp, 9},
-                  {C::kOverdriveSwitch, C::kOverdriveLamp, 8},
-                  {C::kSpeakerSwitch, C::kSpeakerLamp, 21}};
-  for (const auto& s : switches) {
-    for (int on : {1, 0}) {
-      ASSERT_TRUE(click(s.toggle));
-      EXPECT_EQ(value(s.lamp), on) << s.toggle;
-      EXPECT_EQ(processor().parameterValue(s.row), float(on)) << s.toggle;
-    }
+  for (int on : {1, 0}) {
+    ASSERT_TRUE(click(C::kDelaySwitch));
+    EXPECT_EQ(value(C::kDelayLamp), on);
+    EXPECT_EQ(processor().parameterValue(9), float(on));
   }
-  // Dark only on entry 1, "off"; 20 px per entry.
-  for (const auto& [dy, entry, lamp] : {std::tuple{-20, 2, 1}, {20, 1, 0}, {20, 0, 1}}) {
-    ASSERT_TRUE(drag(C::kWahMode, dy));
-    EXPECT_EQ(processor().parameterValue(2), float(entry));
-    EXPECT_EQ(value(C::kWahLamp), lamp) << entry;
-  }
+  ASSERT_TRUE(drag(C::kWahMode, -20));  // 20 px per entry; the lamp is dark only on 1, "off"
+  EXPECT_EQ(processor().parameterValue(2), 2.0f);
+  EXPECT_EQ(value(C::kWahLamp), 1);
 
   for (int row : {8, 9, 21, 2})  // the wah mode "off"
     processor().setParameterPlain(row, 1.0f);
@@ -299,12 +269,6 @@ TEST_F(MainWindow, ProgramsWrapFollowMenusAndProgramChangesAndAreNamed) {
   EXPECT_EQ(text(C::kProgramNumber) + text(C::kMessage), "128PROGRAM 128");
   ASSERT_TRUE(click(C::kProgramUp));
   EXPECT_EQ(processor().getProgram(), 0);
-
-  // Without a host window a Program Change selects its program on the next idle tick.
-  sendMidi(0xC3, 42);
-  EXPECT_EQ(processor().getProgram(), 0);
-  idle();
-  EXPECT_EQ(processor().getProgram(), 42);
 
   // With one, the check mark follows, and a Program Change goes through the host window.
   HostStub host(*engine_);
@@ -341,18 +305,13 @@ TEST_F(MainWindow, ProgramsWrapFollowMenusAndProgramChangesAndAreNamed) {
   EXPECT_EQ(text(C::kProgramNumber), "033");
   EXPECT_FALSE(shown(C::kNamingHint) || shown(C::kCancelButton));
 
-  // Stepping skips programs 1-32 both ways; the number blinks every 30 passes.
+  // Stepping skips programs 1-32 both ways.
   window().handleCommand(epiMenu::commandId(7, 32));
   ASSERT_TRUE(click(C::kNameButton));
   ASSERT_TRUE(click(C::kProgramUp));
   EXPECT_EQ(text(C::kProgramNumber), "033");
   ASSERT_TRUE(click(C::kProgramDown));
   EXPECT_EQ(window().nameEdit().target(), 127);
-  for (const char* number : {"", "128"}) {
-    passes_.at += 30;
-    idle();
-    EXPECT_EQ(text(C::kProgramNumber), number);
-  }
   ASSERT_TRUE(type("q", [&] { return text(C::kMessage) == "PROGRAM 128Q_"; }));
   ASSERT_TRUE(click(C::kCancelButton));
   EXPECT_STREQ(processor().programName(127), "Program 128");
@@ -369,10 +328,9 @@ TEST_F(MainWindow, TunerSetupSkinAndProgramAreWrittenAtCloseAndAreWhatTheNextWin
     const char* typed;
     int confirmed;
     float reference;
-  } replies[] = {{"441,7", 1, 441.7f},     // a comma is a decimal point
-                 {"abc", 1, 441.7f},       // no number: kept
-                 {"450", 0, 441.7f},       // cancelled
-                 {"442.5.9", 1, 442.5f}};  // two fields
+  } replies[] = {{"441,7", 1, 441.7f},  // a comma is a decimal point
+                 {"abc", 1, 441.7f},    // no number: kept
+                 {"450", 0, 441.7f}};   // cancelled
   for (const auto& r : replies) {
     engine_->post({.target = ui::evaWindow::kIdentifier,
                    .code = gui::kMessageModalReply,
@@ -385,8 +343,6 @@ TEST_F(MainWindow, TunerSetupSkinAndProgramAreWrittenAtCloseAndAreWhatTheNextWin
   }
   dialog->closeRequested();
   idle();
-  window().handleMessage({.code = fourCC("save"), .value = 1, .text = "STORED"});
-  EXPECT_EQ(text(C::kMessage), "STORED");
 
   const auto file = [&](const std::string& name) { return folder_.path("settings/" + name); };
   const std::string bank = file("ValvoramaLive settings.dat");
@@ -401,10 +357,9 @@ TEST_F(MainWindow, TunerSetupSkinAndProgramAreWrittenAtCloseAndAreWhatTheNextWin
 
   openAmp();
   EXPECT_EQ(value(C::kSkin), 2);
-  EXPECT_EQ(value(ui::vlvrAboutPanel::kFrame, kAbout), 2);
   EXPECT_EQ(text(C::kProgramNumber), "010");
-  EXPECT_EQ(window().preferences().tunerReference(), 442.5f);
-  EXPECT_EQ(rack().parameter(54), 442);
+  EXPECT_EQ(window().preferences().tunerReference(), 441.7f);
+  EXPECT_EQ(rack().parameter(54), 441);
   window().handleCommand(epiMenu::commandId(3, 6));  // "Learn Volume CC..."
   EXPECT_EQ(text(C::kMessage), "WAIT VOLUME CC");
   sendMidi(0xB0, 11, 64);
@@ -441,17 +396,12 @@ TEST_F(MainWindow, TunerSwitchPositionsAndTheReadoutOfATone) {
   ASSERT_EQ(cents.rfind("TUNER CENTS ", 0), 0u) << cents;
   EXPECT_NEAR(std::atoi(cents.c_str() + 12), 19, 2) << cents;
 
-  // Off, the program shown again; then running with the sound and no cents.
+  // Off, the program shown again; then running with the sound.
   ASSERT_TRUE(drag(C::kTunerSwitch, -10));
   EXPECT_FALSE(rack().tunerModeOn());
   EXPECT_EQ(text(C::kMessage), "PROGRAM 1");
   ASSERT_TRUE(drag(C::kTunerSwitch, -10));
-  EXPECT_EQ(value(C::kTunerSwitch), 2);
   EXPECT_TRUE(rack().tunerModeOn() && !rack().tunerModeMute());
-  EXPECT_EQ(value(C::kNote), 0);
-  tunedTicks(445.0, 1);
-  EXPECT_EQ(value(C::kNote), 1);
-  EXPECT_EQ(text(C::kMessage), "PROGRAM 1");
 }
 
 TEST_F(MainWindow, LevelLedRisesAtOnceFallsOneStepPer20TicksAndTheGateLampFollowsTheGate) {
@@ -471,39 +421,6 @@ TEST_F(MainWindow, LevelLedRisesAtOnceFallsOneStepPer20TicksAndTheGateLampFollow
   play(440.0, 0.0f, 1.0);
   meterTicks(1);
   EXPECT_EQ(value(C::kGateLamp), 1) << "silence closes it";
-}
-
-TEST_F(MainWindow, AboutScreenGlidesItsNeedlesScrollsTheCreditsAndAnyClickClosesIt) {
-  ASSERT_TRUE(click(C::kAboutButton));
-  EXPECT_TRUE(window().panel(kAbout)->active() && !window().panel(kFront)->active());
-  const auto needles = [&] {
-    std::vector<int> frames;
-    for (int n = 1; n <= 6; ++n) {
-      frames.push_back(static_cast<gui::epiAlphaControl_rotary*>(window().panel(kAbout)->control(n))
-                           ->shownFrame());
-      EXPECT_LE(value(n, kAbout), 63);
-    }
-    return frames;
-  };
-  idle(2000);  // 120 ticks: new values, which the needles glide to over seconds
-  const std::vector<int> before = needles();
-  idle(500);
-  EXPECT_NE(needles(), before);
-
-  // A pixel every 4 ticks, starting over after 480.
-  EXPECT_EQ(value(7, kAbout), 1);
-  int highest = 0;
-  for (int i = 0; i < 480; ++i) {
-    milliseconds_.at += 67;
-    window().idle();
-    highest = std::max(highest, value(7, kAbout));
-  }
-  EXPECT_EQ(highest, 480);
-  EXPECT_EQ(value(7, kAbout), 0);
-
-  ASSERT_TRUE(click(0, kAbout));
-  EXPECT_FALSE(window().aboutShowing());
-  EXPECT_TRUE(window().panel(kFront)->active());
 }
 
 }  // namespace

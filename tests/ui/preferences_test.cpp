@@ -37,26 +37,17 @@ uint32_t floatWord(float value) {
   return std::bit_cast<uint32_t>(value);
 }
 
-TEST(Preferences, AWrittenFileIs40BytesAndReadsBack) {
+TEST(Preferences, WrittenAtomsAndReadingRules) {
+  const uint32_t tune = fourCC("tune"), skin = fourCC("skin"), last = fourCC("last");
   uitest::TempFolder folder;
   const std::string path = folder.path(vlvrPreferences::kFileName);
   vlvrPreferences written;
   written.setTunerReference(441.7f);
   written.setSkin(3);
   ASSERT_TRUE(written.save(path, 42));
-  EXPECT_EQ(uitest::readBytes(path), atomsFile({{fourCC("tune"), {floatWord(441.7f)}},
-                                                {fourCC("skin"), {3}},
-                                                {fourCC("last"), {42}}}));
+  EXPECT_EQ(uitest::readBytes(path),
+            atomsFile({{tune, {floatWord(441.7f)}}, {skin, {3}}, {last, {42}}}));
 
-  vlvrPreferences read;
-  ASSERT_TRUE(read.load(path));
-  EXPECT_EQ(read.tunerReference(), 441.7f);
-  EXPECT_EQ(read.skin(), 3);
-  EXPECT_EQ(read.lastProgram(), 42);
-}
-
-TEST(Preferences, ReadingRules) {
-  const uint32_t tune = fourCC("tune"), skin = fourCC("skin"), last = fourCC("last");
   struct Case {
     const char* what;
     std::vector<uint8_t> file;
@@ -65,21 +56,14 @@ TEST(Preferences, ReadingRules) {
   };
   const Case cases[] = {
       {"no tune", atomsFile({{skin, {5}}, {last, {9}}}), 440.0f, 5, 9},
-      {"tune of 8 bytes",
-       atomsFile({{tune, {floatWord(442.5f), 0xFFFFFFFF}}, {skin, {2}}, {last, {7}}}), 442.5f, 2,
-       7},
       {"other byte order",
        atomsFile({{tune, {floatWord(441.7f)}}, {skin, {6}}, {last, {127}}}, true), 441.7f, 6, 127},
       {"last above 127", atomsFile({{tune, {floatWord(430.0f)}}, {skin, {1}}, {last, {128}}}),
        430.0f, 1, 0},
-      {"last negative", atomsFile({{skin, {1}}, {last, {0xFFFFFFFF}}}), 440.0f, 1, 0},
       {"unusable values", atomsFile({{tune, {0x7FC00000}}, {skin, {8}}, {last, {3}}}), 440.0f, 0,
        3},
-      {"zero reference", atomsFile({{tune, {floatWord(0.5f)}}}), 440.0f, 0, 0},
       {"skin after last", atomsFile({{last, {4}}, {skin, {4}}}), 440.0f, 0, 4},
   };
-  uitest::TempFolder folder;
-  const std::string path = folder.path(vlvrPreferences::kFileName);
   for (const Case& c : cases) {
     uitest::writeBytes(path, c.file);
     vlvrPreferences prefs;
