@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "demo_phrase.h"
 #include "full_scale.h"
+#include "plugin/vlvr_processor.h"
 #include "processor_session.h"
 #include "render.h"
 #include "vst/vst_host.h"
@@ -17,6 +20,21 @@ namespace {
 using vsttest::VstInstance;
 
 constexpr size_t kRackLatency = 64;
+
+// A program bank whose programs sound different from each other (the built-in ones are alike).
+bool writeVariedBank(const std::string& path) {
+  plugin::vlvrProcessor processor;
+  processor.initialize();
+  for (int p = 0; p < 128; ++p) {
+    processor.setParameterPlain(13, static_cast<float>(20 + 7 * p % 100));  // preamp gain
+    processor.setParameterPlain(8, static_cast<float>(p % 2));              // overdrive on
+    processor.setParameterPlain(20, static_cast<float>(p % 4));             // amp model
+    processor.setParameterPlain(19, static_cast<float>(p / 4 % 4));         // cabinet
+    processor.storeProgram(p, ("Varied " + std::to_string(p + 1)).c_str());
+  }
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  return processor.saveProgramBankFile(path);
+}
 
 // `valvorama render` of `input`: the rack's latency removed, clipped, interleaved stereo.
 std::vector<float> offlineRender(const std::vector<float>& input, int rate, int program) {
@@ -37,7 +55,7 @@ void hostBlock(VstInstance& amp, const std::vector<float>& input, size_t at, siz
   std::vector<float> in(n, 0.0f), left(n), right(n);
   if (at < input.size())
     std::copy_n(input.begin() + long(at), std::min(n, input.size() - at), in.begin());
-  amp.processReplacing(in.data(), in.data(), left.data(), right.data(), int32_t(n));
+  amp.processReplacing(in.data(), left.data(), right.data(), int32_t(n));
   for (size_t i = at < kRackLatency ? kRackLatency - at : 0; i < n; ++i) {
     out.push_back(clipToFullScale(left[i]));
     out.push_back(clipToFullScale(right[i]));
@@ -48,7 +66,7 @@ void hostBlock(VstInstance& amp, const std::vector<float>& input, size_t at, siz
 // exactly the offline render of its program; suspended and resumed, it goes on playing.
 TEST(PluginProcessing, InstancesInHostBlocksEqualTheOfflineRender) {
   vsttest::PrivateSettings settings;
-  ASSERT_TRUE(vsttest::writeVariedBank(settings.bank()));
+  ASSERT_TRUE(writeVariedBank(settings.bank()));
   struct Case {
     int rate, block, programs[2];
   };

@@ -47,12 +47,10 @@ enum Flags : int32_t { kFlagHasEditor = 1, kFlagCanMono = 8, kFlagCanReplacing =
 
 // Plug-in opcodes (host -> dispatcher).
 constexpr int32_t kOpen = 0, kClose = 1, kSetProgram = 2, kGetProgram = 3, kSetProgramName = 4,
-                  kGetProgramName = 5, kGetParamLabel = 6, kGetParamDisplay = 7, kGetParamName = 8,
-                  kGetVu = 9, kSetSampleRate = 10, kSetBlockSize = 11, kMainsChanged = 12,
-                  kEditGetRect = 13, kEditOpen = 14, kEditClose = 15, kEditIdle = 19,
-                  kIdentify = 22, kGetChunk = 23, kProcessEvents = 25, kCanBeAutomated = 26,
-                  kGetPlugCategory = 35, kGetVendorVersion = 49, kCanDo = 51, kGetTailSize = 52,
-                  kGetVstVersion = 58, kStartProcess = 71, kLastOpcode = 76;
+                  kGetProgramName = 5, kGetParamName = 8, kSetSampleRate = 10, kSetBlockSize = 11,
+                  kMainsChanged = 12, kEditGetRect = 13, kEditOpen = 14, kEditClose = 15,
+                  kEditIdle = 19, kProcessEvents = 25, kCanBeAutomated = 26, kCanDo = 51,
+                  kLastOpcode = 76;
 
 enum HostOpcode : int32_t { kHostAutomate = 0, kHostVersion = 1 };
 
@@ -69,11 +67,12 @@ struct MidiEvent {
 };
 static_assert(sizeof(MidiEvent) == 32);
 
-// A count, then that many pointers (hosts allocate past the declared two).
+// A count, then that many pointers (hosts allocate past the declared two; this one, eight).
+constexpr int kMaxEvents = 8;
 struct Events {
   int32_t numEvents;
   intptr_t reserved;
-  MidiEvent* events[2];
+  MidiEvent* events[kMaxEvents];
 };
 
 }  // namespace vstabi

@@ -1,31 +1,35 @@
 #pragma once
 
+#include <dlfcn.h>
 #include <stdlib.h>
 
+#include <algorithm>
+#include <array>
 #include <mutex>
 #include <string>
 #include <vector>
 
-#include "plugin/plugin_test_support.h"
+#include "framework/scratch_folder.h"
 #include "vst/vst_abi.h"
 
 namespace vsttest {
 
-// A parameter change the plug-in told the host of.
-struct Automation {
-  int32_t index;
-  float value;
-};
-
 // The plug-in opened as a host opens it: the build's, or the file VALVORAMA_VST_PLUGIN names.
 class VstLibrary {
  public:
-  VstLibrary();
-  ~VstLibrary();
-
+  VstLibrary() {
+    const char* chosen = std::getenv("VALVORAMA_VST_PLUGIN");
+    handle_ = dlopen(chosen && *chosen ? chosen : VALVORAMA_VST_PLUGIN, RTLD_NOW | RTLD_LOCAL);
+    if (!handle_) error_ = dlerror();
+  }
+  ~VstLibrary() {
+    if (handle_) dlclose(handle_);
+  }
   bool loaded() const { return handle_ != nullptr; }
   const std::string& error() const { return error_; }
-  vstabi::EntryPoint entryPoint(const char* name) const;
+  vstabi::EntryPoint entryPoint(const char* name) const {
+    return handle_ ? reinterpret_cast<vstabi::EntryPoint>(dlsym(handle_, name)) : nullptr;
+  }
 
  private:
   void* handle_ = nullptr;
@@ -35,23 +39,44 @@ class VstLibrary {
 // An effProcessEvents list of MIDI messages at frame 0, built ahead so sending allocates nothing.
 class MidiEventList {
  public:
-  explicit MidiEventList(const std::vector<std::vector<uint8_t>>& messages);
-  void* list() { return storage_.data(); }
+  explicit MidiEventList(const std::vector<std::vector<uint8_t>>& messages) {
+    list_.numEvents = static_cast<int32_t>(std::min(messages.size(), events_.size()));
+    for (int32_t i = 0; i < list_.numEvents; ++i) {
+      events_[i].type = vstabi::kMidiEventType;
+      events_[i].byteSize = sizeof(vstabi::MidiEvent);
+      std::copy_n(messages[i].begin(), std::min<size_t>(3, messages[i].size()),
+                  events_[i].midiData);
+      list_.events[i] = &events_[i];
+    }
+  }
+  void* list() { return &list_; }
 
  private:
-  std::vector<vstabi::MidiEvent> events_;
-  std::vector<char> storage_;
+  std::array<vstabi::MidiEvent, vstabi::kMaxEvents> events_{};
+  vstabi::Events list_{};
+};
+
+// A parameter change the plug-in told the host of.
+struct Automation {
+  int32_t index;
+  float value;
 };
 
 // One plug-in instance; its host callback records automation (from any thread), answers the
 // host's version, 2400, and 0 to everything else.
 class VstInstance {
  public:
-  explicit VstInstance(const VstLibrary& library, const char* entryName = "VSTPluginMain");
+  explicit VstInstance(const VstLibrary& library, const char* entryName = "VSTPluginMain") {
+    const vstabi::EntryPoint entry = library.entryPoint(entryName);
+    if (!entry) return;
+    creating = this;
+    effect_ = entry(&VstInstance::hostCallback);
+    creating = nullptr;
+    if (effect_) effect_->user = this;
+  }
   ~VstInstance() { close(); }
 
   vstabi::Effect* effect() const { return effect_; }
-
   intptr_t dispatch(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
                     float opt = 0.0f) {
     if (!effect_ || closed_) return 0;
@@ -59,15 +84,24 @@ class VstInstance {
     return effect_->dispatcher(effect_, opcode, index, value, ptr, opt);
   }
   // A text answer into a zeroed host buffer of 256 bytes.
-  std::string dispatchText(int32_t opcode, int32_t index = 0);
-  void start(float sampleRate, int32_t blockSize);
+  std::string dispatchText(int32_t opcode, int32_t index = 0) {
+    std::array<char, 256> text{};
+    dispatch(opcode, index, 0, text.data());
+    text.back() = '\0';
+    return text.data();
+  }
+  void start(float sampleRate, int32_t blockSize) {
+    dispatch(vstabi::kOpen);
+    dispatch(vstabi::kSetSampleRate, 0, 0, nullptr, sampleRate);
+    dispatch(vstabi::kSetBlockSize, 0, blockSize);
+    dispatch(vstabi::kMainsChanged, 0, 1);
+  }
   void close() { dispatch(vstabi::kClose); }
 
   void setParameter(int32_t index, float value) { effect_->setParameter(effect_, index, value); }
   float getParameter(int32_t index) { return effect_->getParameter(effect_, index); }
-  void processReplacing(float* inLeft, float* inRight, float* outLeft, float* outRight,
-                        int32_t frames) {
-    float* inputs[2] = {inLeft, inRight};
+  void processReplacing(float* in, float* outLeft, float* outRight, int32_t frames) {
+    float* inputs[2] = {in, in};
     float* outputs[2] = {outLeft, outRight};
     effect_->processReplacing(effect_, inputs, outputs, frames);
   }
@@ -75,15 +109,25 @@ class VstInstance {
     MidiEventList events(messages);
     return dispatch(vstabi::kProcessEvents, 0, 0, events.list());
   }
-
   std::vector<Automation> automations() const {
     std::lock_guard lock(mutex_);
     return automations_;
   }
 
  private:
+  // The entry point may call back before it has returned the record.
+  static inline thread_local VstInstance* creating = nullptr;
+
   static intptr_t hostCallback(vstabi::Effect* effect, int32_t opcode, int32_t index, intptr_t,
-                               void*, float opt);
+                               void*, float opt) {
+    VstInstance* instance =
+        effect && effect->user ? static_cast<VstInstance*>(effect->user) : creating;
+    if (instance && opcode == vstabi::kHostAutomate) {
+      std::lock_guard lock(instance->mutex_);
+      instance->automations_.push_back({index, opt});
+    }
+    return opcode == vstabi::kHostVersion ? 2400 : 0;
+  }
 
   vstabi::Effect* effect_ = nullptr;
   bool closed_ = false;
@@ -91,11 +135,8 @@ class VstInstance {
   std::vector<Automation> automations_;
 };
 
-// A program bank whose programs sound different from each other (the built-in ones are alike).
-bool writeVariedBank(const std::string& path);
-
 // A fresh settings folder (XDG_CONFIG_HOME) for the plug-ins loaded while it lives.
-class PrivateSettings : public plugintest::TempDir {
+class PrivateSettings : public testsupport::ScratchFolder {
  public:
   PrivateSettings() { ::setenv("XDG_CONFIG_HOME", path().c_str(), 1); }
   ~PrivateSettings() { ::unsetenv("XDG_CONFIG_HOME"); }
