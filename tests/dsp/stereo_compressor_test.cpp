@@ -4,7 +4,7 @@
 namespace {
 
 constexpr int kRate = 44100;
-enum Controller { kAttack = 114, kRelease = 115, kDrive = 116, kStereoEhn = 118 };
+enum Controller { kDrive = 116, kStereoEhn = 118 };
 
 using Rig = testsupport::EffectRig<dsp::StereoCompressor>;
 
@@ -87,19 +87,6 @@ TEST(StereoCompressor, MetersFallUnderLoadAndRecoverAfterwards) {
   EXPECT_GT(rig.fx.getMeter(0), loaded);
   rig.fx.reset();
   EXPECT_FLOAT_EQ(rig.fx.getMeter(0), 1.0f);
-
-  // A longer attack charges the detector more slowly; a shorter release lets go sooner.
-  auto meterAfter = [](int attack, int release, int loudFrames, int quietFrames) {
-    Rig r(1);
-    r.cc(kAttack, attack);
-    r.cc(kRelease, release);
-    r.settle();
-    r.feed(dsptest::sine(loudFrames, 220, 0.5f));
-    r.feed(std::vector<float>(quietFrames, 0.0f));
-    return r.fx.getMeter(0);
-  };
-  EXPECT_LT(meterAfter(0, 36, 441, 0), meterAfter(127, 36, 441, 0));
-  EXPECT_GT(meterAfter(36, 0, kRate / 2, kRate), meterAfter(36, 127, kRate / 2, kRate));
 }
 
 }  // namespace
