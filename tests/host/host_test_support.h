@@ -45,7 +45,6 @@ class FakeAudioDriver : public host::MPAudioDriver {
   bool openSucceeds = true;
   int32_t deviceBufferSize = -1;  // >= 0: the size the device insists on
   int32_t threadBlocks = 0;       // run by start() on a thread of its own
-  int enumerations = 0;
   int openings = 0;
   std::vector<std::string>* log = nullptr;  // "stop" and "close", outliving the driver
 
@@ -70,7 +69,6 @@ class FakeAudioDriver : public host::MPAudioDriver {
     if (log) log->push_back("stop");
   }
   void enumerate() override {
-    ++enumerations;
     inputDevices_ = {{"Capture A", "Capture A"}, {"Capture B", "Capture B"}};
     outputDevices_ = {{"Playback A", "Playback A"}, {"Playback B", "Playback B"}};
   }
