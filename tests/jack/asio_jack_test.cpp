@@ -74,7 +74,12 @@ TEST_F(AsioJack, TheAmpSoundsThroughJackAsItRendersOfflineAndOutlivesTheServer) 
     const size_t frames = note.size() + 16 * size_t(period);
     JackProbeClient recorder("recorder", 0, 2, frames);
     ASSERT_TRUE(player.ok() && recorder.ok());
-    ASSERT_TRUE(jacktest::connectAround(player, recorder));
+    ASSERT_EQ(
+        jack_connect(player.client(), player.portName(true, 0).c_str(), "Valvorama Live:in_1"), 0);
+    for (int i = 0; i < 2; ++i) {
+      const std::string amp = "Valvorama Live:out_" + std::to_string(i + 1);
+      ASSERT_EQ(jack_connect(player.client(), amp.c_str(), recorder.portName(false, i).c_str()), 0);
+    }
     // The player runs before the amp in each cycle: the amp's position in the player's first
     // cycle is the silence the amp had heard before the note.
     recorder.record();
@@ -117,8 +122,7 @@ TEST_F(AsioJack, TheAmpSoundsThroughJackAsItRendersOfflineAndOutlivesTheServer) 
   const auto* asio = dynamic_cast<const host::MPAudioAsio*>(audio.audio()->driver());
   ASSERT_NE(asio, nullptr);
   EXPECT_STREQ(asio->errorMessage(), "No JACK server is running (start jackd or PipeWire)");
-  jack_status_t status{};
-  jack_client_t* client = jack_client_open("probe", JackNoStartServer, &status);
+  jack_client_t* client = jack_client_open("probe", JackNoStartServer, nullptr);
   EXPECT_EQ(client, nullptr) << "a server was started";
   if (client) jack_client_close(client);
 }

@@ -79,13 +79,6 @@ int JackProbeClient::onProcess(jack_nframes_t frames, void* self) {
   return 0;
 }
 
-bool connectAround(const JackProbeClient& player, const JackProbeClient& recorder) {
-  jack_client_t* client = player.client();
-  return jack_connect(client, player.portName(true, 0).c_str(), "Valvorama Live:in_1") == 0 &&
-         jack_connect(client, "Valvorama Live:out_1", recorder.portName(false, 0).c_str()) == 0 &&
-         jack_connect(client, "Valvorama Live:out_2", recorder.portName(false, 1).c_str()) == 0;
-}
-
 bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
   const auto end = std::chrono::steady_clock::now() + limit;
   while (!done()) {

@@ -50,10 +50,6 @@ class JackProbeClient {
   std::atomic<int64_t> startMark_{-1}, playFrame_{-1}, recordFrame_{-1};
 };
 
-// The player's output 0 into the amp's input, the amp's two outputs into the recorder's
-// inputs 0 and 1.
-bool connectAround(const JackProbeClient& player, const JackProbeClient& recorder);
-
 // Polls `done` every few milliseconds until it holds or `limit` has passed.
 bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);
 
