@@ -25,9 +25,12 @@ intptr_t host(AEffect*, int32_t opcode, int32_t index, intptr_t, void*, float op
   return gHost.answer;
 }
 
-// No replacing flag and no events: the stand-alone's host asks for neither.
-TEST(PluginInterface, TheRecordAndTheDispatcherOfTheStandAlone) {
-  auto p = makeProcessor();
+// No replacing flag and no events: the stand-alone's host asks for neither. Panel moves reach the
+// host callback.
+TEST(PluginInterface, TheRecordDispatcherAndHostCallbackOfTheStandAlone) {
+  plugintest::TestEngine engine;
+  engine.callback_ = host;
+  auto p = makeProcessor(false, &engine);
   AEffect* e = p->getAeffect();
   EXPECT_EQ(e->flags, effFlagsCanMono);
   EXPECT_EQ(e->object, static_cast<void*>(p.get()));
@@ -40,12 +43,7 @@ TEST(PluginInterface, TheRecordAndTheDispatcherOfTheStandAlone) {
   call(e, effGetParamName, 0, 0, nullptr);  // no buffer: nothing written
   for (int32_t opcode = effProcessEvents; opcode <= 90; ++opcode)
     EXPECT_TRUE(opcode == effGetVstVersion || call(e, opcode, 0, 0, nullptr) == 0) << opcode;
-}
 
-TEST(PluginInterface, TheHostCallbackHearsAboutPanelMovesAndAnswersQueries) {
-  plugintest::TestEngine engine;
-  engine.callback_ = host;
-  auto p = makeProcessor(false, &engine);
   p->setParameterAutomated(18, 100.0f);
   EXPECT_EQ(std::pair(gHost.opcode, gHost.index), std::pair(int32_t{audioMasterAutomate}, 18));
   EXPECT_FLOAT_EQ(gHost.opt, 100.0f / 127.0f);
