@@ -35,11 +35,7 @@ void addHostMenus(epiMenuBar& bar) {
   }
 }
 
-InputEvent pointer(InputEvent::Type type, const Rect& at) {
-  return {.type = type, .x = at.x + at.width / 2, .y = at.y + at.height / 2, .button = 1};
-}
-
-TEST(Menu, CommandsByGroupAndItemCheckMarksAndItemsAddedWhileOpen) {
+TEST(Menu, CommandsByGroupAndItemAndItemsAddedWhileOpen) {
   epiMenuBar bar;
   addHostMenus(bar);
   const struct {
@@ -68,58 +64,27 @@ TEST(Menu, CommandsByGroupAndItemCheckMarksAndItemsAddedWhileOpen) {
     ASSERT_EQ(full.addItem("x"), i);
   EXPECT_EQ(full.addItem("one too many"), 0) << "item 100 would be the next group's item 0";
 
-  // Offline: the bar driven with events handed in, the open menu drawn into an image.
+  // Offline: the bar driven with an event handed in.
   epiMenu& settings = *bar.menu(3);
   ASSERT_TRUE(settings.check(2, true));
   EXPECT_FALSE(settings.check(9, true));
-  bar.handle(pointer(InputEvent::Type::kButtonPress, bar.titleArea(3)), 500, 400);
+  const Rect title = bar.titleArea(3);
+  bar.handle(
+      {.type = InputEvent::Type::kButtonPress, .x = title.x + 1, .y = title.y + 1, .button = 1},
+      500, 400);
   ASSERT_TRUE(bar.tracking());
 
-  // Dark pixels in the check column of each item's row.
-  const auto inkInCheckColumn = [&](int32_t item) {
-    const auto& popup = bar.popups().front();
-    const auto image = testsupport::drawn(popup.area.width, popup.area.height, [&](cairo_t* cr) {
-      bar.drawPopup(cr, popup);
-      EXPECT_EQ(cairo_status(cr), CAIRO_STATUS_SUCCESS);
-    });
-    const Rect row = popup.items[size_t(item - 1)];
-    int dark = 0;
-    for (int32_t y = row.y; y < row.y + row.height; ++y) {
-      for (int32_t x = row.x; x < row.x + 20; ++x)
-        dark += (testsupport::pixelAt(image.get(), x, y) & 0xff) < 0x80;
-    }
-    return dark;
-  };
-  EXPECT_GT(inkInCheckColumn(2), 0);
-  EXPECT_EQ(inkInCheckColumn(1), 0);
-
+  // An item added while it is open waits for the next layout; drawing keeps to the current one.
   EXPECT_FALSE(settings.rename(0, "none"));
-  // Items added while it is open wait for the next layout: none is read past the current one.
   settings.addItem("Reset mappings");
   EXPECT_TRUE(bar.itemArea(3, 8).empty());
-  inkInCheckColumn(7);
+  const auto& popup = bar.popups().front();
+  testsupport::drawn(popup.area.width, popup.area.height, [&](cairo_t* cr) {
+    bar.drawPopup(cr, popup);
+    EXPECT_EQ(cairo_status(cr), CAIRO_STATUS_SUCCESS);
+  });
   bar.relayout();
   EXPECT_GT(bar.itemArea(3, 8).y, bar.itemArea(3, 7).y);
-}
-
-TEST(Menu, TallAndRightHandMenusStayInsideTheWindow) {
-  // Short: the submenu takes three columns; narrow: it goes left of its parent.
-  for (const auto& [width, height] : {std::pair{500, 300}, std::pair{300, 500}}) {
-    SCOPED_TRACE(width);
-    epiMenuBar bar;
-    addHostMenus(bar);
-    bar.handle(pointer(InputEvent::Type::kButtonPress, bar.titleArea(2)), width, height);
-    bar.handle(pointer(InputEvent::Type::kMotion, bar.itemArea(2, 4)), width, height);
-    ASSERT_EQ(bar.popups().size(), 2u) << "hovering over \"97..128\" opens it";
-    const Rect window{0, 0, width, height};
-    for (int32_t item = 1; item <= 32; ++item) {
-      const Rect area = bar.itemArea(7, item);
-      EXPECT_TRUE(window.contains(area.x, area.y) &&
-                  window.contains(area.x + area.width - 1, area.y + area.height - 1))
-          << "item " << item;
-    }
-    EXPECT_GT(bar.itemArea(7, 32).x, bar.itemArea(7, 1).x) << "laid out in columns";
-  }
 }
 
 class MenuTest : public testsupport::WindowTest {};

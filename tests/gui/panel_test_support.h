@@ -101,24 +101,6 @@ class TestSkin {
   std::map<std::pair<uint32_t, uint32_t>, Bytes> entries_;
 };
 
-// A drawing of a panel, read pixel by pixel.
-class Canvas {
- public:
-  explicit Canvas(gui::epiAlphaPanel& panel)
-      : image_(drawn(panel.width(), panel.height(), [&](cairo_t* cr) { panel.draw(cr); })) {}
-
-  uint32_t pixel(int32_t x, int32_t y) const { return pixelAt(image_.get(), x, y); }
-  // The frame drawn at (x, y), -1 where no strip was drawn.
-  int32_t frameAt(int32_t x, int32_t y) const {
-    const uint32_t argb = pixel(x, y);
-    if ((argb & 0xff) != TestSkin::kMarker) return -1;
-    return int32_t((argb >> 16) & 0xff) | int32_t((argb >> 8) & 0xff) << 8;
-  }
-
- private:
-  Image image_;
-};
-
 // Everything a panel reported, in order: 'p' a press, 'c' a change, with the control number.
 using Log = std::vector<std::pair<char, int32_t>>;
 class Reports : public gui::epiAlphaPanel::Listener {
@@ -188,10 +170,6 @@ inline gui::PanelResource testPanel() {
   c[5].ledPitch = 6;
   c[10].ledCount = 3;
   c[10].ledPitch = 5;
-  c[11].width = 40;
-  c[11].height = 12;
-  c[11].fontSize = 10;
-  c[11].textColour = 0xffff0000;
   return panel;
 }
 
@@ -208,7 +186,13 @@ struct TestRig {
     panel.setValue(number, value);
     panel.setActive(true);
   }
-  int32_t frameOf(int32_t x, int32_t y) { return Canvas(panel).frameAt(x, y); }
+  // The frame drawn at (x, y), -1 where no strip was drawn.
+  int32_t frameOf(int32_t x, int32_t y) {
+    const Image image = drawn(panel.width(), panel.height(), [&](cairo_t* cr) { panel.draw(cr); });
+    const uint32_t argb = pixelAt(image.get(), x, y);
+    if ((argb & 0xff) != TestSkin::kMarker) return -1;
+    return int32_t((argb >> 16) & 0xff) | int32_t((argb >> 8) & 0xff) << 8;
+  }
 
   ManualClock clock;
   framework::ResourceFile file;

@@ -87,17 +87,6 @@ class X11WindowTest : public testsupport::XvfbTest {
                                   [&] { return screenPixel(host_, window.id(), x, y) == rgb; });
   }
 
-  // A top-level window on screen, exposed once.
-  std::unique_ptr<NativeWindow> shownWindow(int width, int height, Recorder& recorder) {
-    auto window = display_->createTopLevel(width, height, "test");
-    if (!window) return nullptr;
-    recorder.attach(*window);
-    window->show();
-    if (!pumpUntil(recorder, Type::kExpose)) return nullptr;
-    recorder.events.clear();
-    return window;
-  }
-
   std::unique_ptr<platform::NativeDisplay> display_;
   std::unique_ptr<testsupport::XTestInput> input_;
   Display* host_ = nullptr;  // the test's own connection, playing a host
@@ -106,9 +95,13 @@ class X11WindowTest : public testsupport::XvfbTest {
 // The window's back buffer reaches the screen, survives being covered and resized, and writes
 // a picture; then its input arrives.
 TEST_F(X11WindowTest, BackBufferAndInputWithPositionButtonModifiersAndText) {
-  Recorder recorder;
-  auto window = shownWindow(320, 240, recorder);
+  auto window = display_->createTopLevel(320, 240, "test");
   ASSERT_TRUE(window);
+  Recorder recorder;
+  recorder.attach(*window);
+  window->show();
+  ASSERT_TRUE(pumpUntil(recorder, Type::kExpose));
+  recorder.events.clear();
   fill(*window, 0, 0, 320, 240, 0, 0, 1);
   fill(*window, 8, 8, 16, 16, 1, 0, 0);
   window->presentAll();
@@ -248,33 +241,21 @@ TEST_F(X11WindowTest, ChildOfAForeignParentGetsInputAndSurvivesTheParent) {
   EXPECT_TRUE(display_->pump());
 }
 
-// A 16-bit screen, whose pixels are not the back buffer's words: each one is converted. Then the
-// server goes away under the open window: the pump says so, nothing ends the process, and its
+// The server goes away under an open window: the pump says so, nothing ends the process, and its
 // display, like a name that is none, no longer opens.
-TEST(X11Display, SixteenBitScreenShowsConvertedColoursAndALostServerBreaksTheConnectionOnly) {
-  testsupport::XvfbServer server(16);
+TEST(X11Display, ALostServerBreaksTheConnectionOnly) {
+  testsupport::XvfbServer server;
   ASSERT_TRUE(server.running()) << server.error();
   std::string error;
   auto display = platform::NativeDisplay::open(server.displayName().c_str(), error);
   ASSERT_TRUE(display) << error;
-  Display* reader = XOpenDisplay(server.displayName().c_str());
-  ASSERT_NE(reader, nullptr);
-  auto window = display->createTopLevel(30, 10, "565");
+  auto window = display->createTopLevel(30, 10, "lost");
   ASSERT_TRUE(window);
-  fill(*window, 0, 0, 10, 10, 1, 0, 0);
-  fill(*window, 10, 0, 10, 10, 0, 1, 0);
-  fill(*window, 20, 0, 10, 10, 0, 0, 1);
   Recorder recorder;
   recorder.attach(*window);
-  window->show();  // the first expose shows the back buffer
+  window->show();
   ASSERT_TRUE(
       testsupport::pumpUntil(*display, [&] { return recorder.last(Type::kExpose).has_value(); }));
-  for (const auto& [x, pixel] : {std::pair{5, 0xf800u}, {15, 0x07e0u}, {25, 0x001fu}}) {
-    EXPECT_TRUE(testsupport::pumpUntil(*display, [&] {
-      return screenPixel(reader, window->id(), x, 5) == pixel;
-    })) << x;
-  }
-  XCloseDisplay(reader);
 
   server.kill();
   EXPECT_FALSE(testsupport::pumpUntil(*display, [] { return false; }));
