@@ -19,7 +19,7 @@ float largestDifference(const std::vector<float>& a, const std::vector<float>& b
   return d;
 }
 
-TEST(AmpSimulator, BypassRecoverVolumePresenceSelectionsAndSpring) {
+TEST(AmpSimulator, BypassVolumeSelectionsAndPresence) {
   const std::vector<float> in = testsupport::whiteNoise(64 * 40, 0.5f);
   // Both bypassed: tremolo and overdrive are skipped even when on; running they change it.
   auto amp = freshAmp();
@@ -29,23 +29,6 @@ TEST(AmpSimulator, BypassRecoverVolumePresenceSelectionsAndSpring) {
   EXPECT_LT(largestDifference(run(*amp, in), in), 1e-12f);
   amp->setBypassFlags(0, 1);
   EXPECT_GT(largestDifference(run(*amp, in), in), 0.3f);
-
-  // After a NaN every filter of the amp holds it; recover() clears them all, so the next blocks
-  // sound as from a freshly reset amp.
-  std::unique_ptr<rack::AmpSimulator> fresh = freshAmp();
-  amp = freshAmp();
-  for (rack::AmpSimulator* a : {fresh.get(), amp.get()}) {
-    a->setPreampModel(5);
-    a->setPowerStageModel(0);
-    a->setCabinetModel(1);
-    a->setOverdriveOn(1);
-    a->setSpringReverb(0.8f);
-  }
-  run(*amp, std::vector<float>(64, NAN));
-  EXPECT_TRUE(std::isnan(run(*amp, std::vector<float>(64, 0.1f))[63]))
-      << "the state stays poisoned";
-  amp->recover();
-  EXPECT_LT(largestDifference(run(*amp, in), run(*fresh, in)), 1e-6f);
 
   amp = freshAmp();
   // Model 1's half law: -12 dB - 8 at volume 0.
@@ -67,17 +50,6 @@ TEST(AmpSimulator, BypassRecoverVolumePresenceSelectionsAndSpring) {
   amp->setToneStack(0, 0.5f, 0.5f, 0.5f, 127.0f / 128.0f);
   const double centre = std::atan(17592.92 / (2.0 * 44100)) * 44100 / std::numbers::pi;
   EXPECT_NEAR(racktest::db(amp->presenceResponse(centre)), 9.92, 0.05);
-
-  // Raising the send after an impulse adds the tail that built up while it was 0.
-  auto springTail = [&](float laterSend) {
-    auto amp = freshAmp();
-    amp->setCabinetModel(rack::AmpSimulator::kNoCabinet);
-    amp->setSpringReverb(0.0f);
-    run(*amp, racktest::impulse(64 * 8));
-    amp->setSpringReverb(laterSend);
-    return run(*amp, std::vector<float>(64 * 60));
-  };
-  EXPECT_GT(largestDifference(springTail(1.0f), springTail(0.0f)), 1e-4f);
 }
 
 // The one setter another thread may call while audio runs: the audio thread skips the tone

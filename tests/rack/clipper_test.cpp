@@ -79,7 +79,6 @@ TEST(Clipper, CurvesSampleBySampleAndTheHardRationalAndNeutralTypes) {
   c7.configure(11, 1.0f, -1.0f, 0.5f, -0.5f);  // the line up to c, then approaching a
   EXPECT_FLOAT_EQ(shape(c7, 0.5f), 0.5f);
   EXPECT_NEAR(shape(c7, 0.503f) - shape(c7, 0.501f), 2e-3f, 4e-5f);
-  EXPECT_NEAR(shape(c7, 100.0f), 0.995f, 5e-3f);
   EXPECT_LT(shape(c7, 100.0f), 1.0f);
   for (float x = -5.0f; x <= 5.0f; x += 0.005f)
     ASSERT_GE(shape(c7, x + 0.005f), shape(c7, x)) << x;

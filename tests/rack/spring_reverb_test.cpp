@@ -78,13 +78,6 @@ TEST(SpringReverb, EchoesDecayResetFormatTheToneFilterAndExactZeros) {
   const int settle = kRate / 5;  // then exactly one second, a whole number of periods
   EXPECT_NEAR(20.0 * std::log10(racktest::rms(toned, settle) / racktest::rms(tone, settle)),
               db(3000.0), 0.01);
-
-  // The state is flushed, so silence after a signal ends in exact zeros.
-  for (int i = 0; i < 100; ++i) {
-    std::fill(block.begin(), block.end(), 0.0f);
-    filter.process(block.data(), 128);
-  }
-  EXPECT_EQ(firstNonZero(block), -1);
 }
 
 }  // namespace
