@@ -26,7 +26,7 @@ std::vector<uint8_t> bytesOf(const std::string& text) {
   return {text.begin(), text.end()};
 }
 
-TEST(SafeFile, ReplacesTheFileWholeOrNotAtAllAndReadsBounded) {
+TEST(SafeFile, ReplacesTheFileWholeOrNotAtAllKeepsLinksAndReadsBounded) {
   testsupport::ScratchFolder folder;
   const std::string path = folder.path("settings.dat");
   ASSERT_TRUE(writeFileAtomically(path, bytesOf("a longer first version")));
@@ -61,17 +61,13 @@ TEST(SafeFile, ReplacesTheFileWholeOrNotAtAllAndReadsBounded) {
   EXPECT_FALSE(named.commit());
   EXPECT_FALSE(writeFileAtomically(folder.path("busy"), good));
   EXPECT_EQ(folder.names(), (std::set<std::string>{"settings.dat", "busy"}));
-}
 
-// A link stays a link and its target takes the new bytes; a device node (a null device of our
-// own: root only) is written through, never replaced.
-TEST(SafeFile, LinksStayAndDevicesAreWrittenThrough) {
-  testsupport::ScratchFolder folder;
-  ASSERT_TRUE(writeFileAtomically(folder.path("bank.dat"), bytesOf("old")));
-  ASSERT_EQ(::symlink("bank.dat", folder.path("link").c_str()), 0);
+  // A link stays a link and its target takes the new bytes; a device node (a null device of our
+  // own: root only) is written through, never replaced.
+  ASSERT_EQ(::symlink("settings.dat", folder.path("link").c_str()), 0);
   ASSERT_TRUE(writeFileAtomically(folder.path("link"), bytesOf("new")));
   EXPECT_TRUE(std::filesystem::is_symlink(folder.path("link")));
-  EXPECT_EQ(readFile(folder.path("bank.dat")), bytesOf("new"));
+  EXPECT_EQ(readFile(path), bytesOf("new"));
   const std::string device = folder.path("null");
   if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
     EXPECT_TRUE(writeFileAtomically(device, bytesOf("gone")));
