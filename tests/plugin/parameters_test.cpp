@@ -1,23 +1,48 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
 #include <string>
 
 #include "framework/four_cc.h"
+#include "plugin/parameter_descriptor.h"
 #include "plugin_test_support.h"
 
 namespace {
 
+using namespace plugin;
 using plugintest::makeProcessor;
 
 constexpr int kVolume = 18;      // rack id 20
 constexpr int kPreampGain = 13;  // rack id 13
 constexpr int kCabinet = 19;     // 0..3
 
+intptr_t call(AEffect* e, int32_t opcode, int32_t index = 0, intptr_t value = 0,
+              void* ptr = nullptr) {
+  return e->dispatcher(e, opcode, index, value, ptr, 0.0f);
+}
+
+// What the host callback was last told, and its answer.
+struct HostLog {
+  int32_t opcode = -1, index = -1;
+  float opt = 0;
+  intptr_t answer = 0;
+} gHost;
+
+intptr_t host(AEffect*, int32_t opcode, int32_t index, intptr_t, void*, float opt) {
+  gHost = {opcode, index, opt, gHost.answer};
+  return gHost.answer;
+}
+
 TEST(Parameters, ValuesChangeFlagsProgramsAndNameCopiesWithinTheirBuffers) {
-  auto p = makeProcessor(true);
-  // Only a host's or a file's change is flagged: the front panel's own move is not.
+  plugintest::TestEngine engine;
+  engine.callback_ = host;
+  auto p = makeProcessor(true, &engine);
+  // Only a host's or a file's change is flagged: the front panel's own move is not, the host
+  // hears of it.
   p->setParameterAutomated(kVolume, 100.0f);
+  EXPECT_EQ(std::pair(gHost.opcode, gHost.index), std::pair(int32_t{audioMasterAutomate}, kVolume));
+  EXPECT_FLOAT_EQ(gHost.opt, 100.0f / 127.0f);
   EXPECT_EQ(p->rack()->parameter(20), 100) << "the rack follows the panel";
   EXPECT_FALSE(p->parameters()[kVolume].isChanged() || p->anyParameterChanged());
   p->setParameter(kVolume, 1.0f);
@@ -57,9 +82,9 @@ TEST(Parameters, ValuesChangeFlagsProgramsAndNameCopiesWithinTheirBuffers) {
   EXPECT_EQ(std::string(p->programName(5)), std::string(31, 'N'));
   char buffer[64];
   p->getProgramName(static_cast<char*>(std::memset(buffer, '#', sizeof buffer)));
-  EXPECT_EQ(std::strlen(buffer), size_t(plugin::kVstMaxProgNameLen - 1));
+  EXPECT_EQ(std::strlen(buffer), size_t(kVstMaxProgNameLen - 1));
   p->getParameterDisplay(0, static_cast<char*>(std::memset(buffer, '#', sizeof buffer)));
-  EXPECT_EQ(buffer[plugin::kVstMaxParamStrLen], '#');
+  EXPECT_EQ(buffer[kVstMaxParamStrLen], '#');
 }
 
 TEST(Parameters, DefaultsComeFromTextResource101) {
@@ -78,6 +103,72 @@ TEST(Parameters, DefaultsComeFromTextResource101) {
        {Row{0, 10.0f}, Row{kCabinet, 1.0f}, Row{12, 7.0f}, Row{20, 7.0f}, Row{kPreampGain, 0.0f}})
     EXPECT_EQ(p->parameterValue(row), value) << row;
   EXPECT_EQ(p->programs()[127].values[kVolume], 100.0f);
+}
+
+TEST(SettingsText, ExportThenImportRestoresAllValuesAndOlderFilesRead) {
+  plugintest::TempDir dir;
+  const std::string path = dir.path("current.txt");
+  auto p = makeProcessor();
+  // Distinct values everywhere, the rows that share a name included.
+  for (int i = 0; i < 22; ++i)
+    p->setParameterPlain(i, float((i * 5 + 3) % (kParameterDescriptors[i].maximum + 1)));
+  for (const auto& [row, value] : {std::pair{2, 2.0f}, {19, 1.0f}, {12, 90.0f}, {20, 3.0f}})
+    p->setParameterPlain(row, value);
+  p->setParameterPlain(18, 77.8f);  // written truncated
+  ASSERT_TRUE(p->saveSettings(path));
+
+  const auto bytes = plugintest::readBytes(path);
+  const std::string text(bytes.begin(), bytes.end());
+  EXPECT_TRUE(
+      text.starts_with("Content:\"settings for ValvoramaLive\"\r\n"
+                       "PlugVersion:\"1.2.1 - 13/11/2003\"\r\n"
+                       "SettingsVersion:\"1.0.1\"\r\n"
+                       "Gate Level:3\r\n"))
+      << text;
+  EXPECT_NE(text.find("\r\nVolume:77\r\nCabinet:1\r\nAmp Model:3\r\n"), std::string::npos);
+
+  auto q = makeProcessor(true);
+  ASSERT_TRUE(q->loadSettings(path));
+  for (int i = 0; i < 22; ++i)
+    EXPECT_EQ(q->parameterValue(i), i == 18 ? 77.0f : p->parameterValue(i)) << i;
+  EXPECT_TRUE(q->parameters()[19].isChanged());
+  EXPECT_EQ(q->rack()->productParameter(62), 3) << "amp model";
+
+  // Older files: keys by name alone, in any case, some missing.
+  std::ofstream(path) << "Wah Mode:2\nvolume:50";
+  ASSERT_TRUE(q->loadSettings(path));
+  EXPECT_EQ(q->parameterValue(19), 2.0f) << "falls back to the shared name";
+  EXPECT_EQ(q->parameterValue(18), 50.0f) << "keys match without case";
+  EXPECT_EQ(q->parameterValue(0), 0.0f) << "a missing key reads as 0";
+
+  auto r = makeProcessor();
+  EXPECT_FALSE(r->loadSettings(dir.path("missing.txt")));
+  EXPECT_FALSE(r->anyParameterChanged());
+  EXPECT_FALSE(r->saveSettings(dir.path("no such folder/x.txt")));
+}
+
+// The stand-alone's record (the plug-in's is tested through its library, tests/vst): no replacing
+// flag and no events, its host asks for neither.
+TEST(PluginInterface, TheRecordDispatcherAndHostQueriesOfTheStandAlone) {
+  plugintest::TestEngine engine;
+  engine.callback_ = host;
+  auto p = makeProcessor(false, &engine);
+  AEffect* e = p->getAeffect();
+  EXPECT_EQ(e->flags, effFlagsCanMono);
+  EXPECT_EQ(e->object, static_cast<void*>(p.get()));
+  call(e, effMainsChanged, 0, 1);
+  EXPECT_NE(p->rack(), nullptr) << "resume opens";
+  call(e, effMainsChanged, 0, 0);
+  EXPECT_NE(p->rack(), nullptr) << "suspend keeps the rack";
+  call(e, effClose);
+  EXPECT_EQ(p->rack(), nullptr);
+  call(e, effGetParamName, 0, 0, nullptr);  // no buffer: nothing written
+  for (int32_t opcode = effProcessEvents; opcode <= 90; ++opcode)
+    EXPECT_TRUE(opcode == effGetVstVersion || call(e, opcode, 0, 0, nullptr) == 0) << opcode;
+  EXPECT_EQ(p->getMasterVersion(), 1) << "a host answering 0";
+  gHost.answer = 2400;
+  EXPECT_FALSE(p->isInputConnected(0)) << "the host answered non-zero";
+  EXPECT_EQ(makeProcessor()->getMasterVersion(), 1) << "no host";
 }
 
 }  // namespace

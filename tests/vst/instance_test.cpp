@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <array>
 #include <barrier>
+#include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -9,13 +13,16 @@
 #include <tuple>
 #include <vector>
 
+#include "plugin/sample_rate.h"
 #include "plugin/vlvr_processor.h"
 #include "support/allocation_counter.h"
+#include "support/signals.h"
 #include "vst/vst_host.h"
 
 namespace {
 
 using vsttest::VstInstance;
+using Stereo = std::array<std::vector<float>, 2>;
 
 // The bank file read back: the name of `program`, or "" when the file does not read whole.
 std::string storedName(const std::string& bank, int program) {
@@ -32,6 +39,36 @@ ino_t inode(const std::string& path) {
 void rename(VstInstance& instance, int program, const std::string& name) {
   instance.dispatch(vstabi::kSetProgram, 0, program);
   instance.dispatch(vstabi::kSetProgramName, 0, 0, const_cast<char*>(name.c_str()));
+}
+
+// A program bank whose programs sound different from each other (the built-in ones are alike).
+bool writeVariedBank(const std::string& path) {
+  plugin::vlvrProcessor processor;
+  processor.initialize();
+  for (int p = 0; p < 128; ++p) {
+    processor.setParameterPlain(13, static_cast<float>(20 + 7 * p % 100));  // preamp gain
+    processor.setParameterPlain(8, static_cast<float>(p % 2));              // overdrive on
+    processor.setParameterPlain(20, static_cast<float>(p % 4));             // amp model
+    processor.setParameterPlain(19, static_cast<float>(p / 4 % 4));         // cabinet
+    processor.storeProgram(p, ("Varied " + std::to_string(p + 1)).c_str());
+  }
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  return processor.saveProgramBankFile(path);
+}
+
+// The processor's own output for `input` in one call, with a program of `bank`.
+Stereo reference(const std::string& bank, std::vector<float> input, int rate, int program) {
+  plugin::setProcessSampleRate(float(rate));
+  plugin::vlvrProcessor processor;
+  processor.initialize();
+  EXPECT_TRUE(processor.loadProgramBankFile(bank));
+  processor.open();
+  processor.setProgram(program);
+  Stereo out = {std::vector<float>(input.size()), std::vector<float>(input.size())};
+  float* ins[2] = {input.data(), input.data()};
+  float* outs[2] = {out[0].data(), out[1].data()};
+  processor.processReplacing(ins, outs, int32_t(input.size()));
+  return out;
 }
 
 class PluginInstance : public ::testing::Test {
@@ -79,8 +116,9 @@ TEST_F(PluginInstance, TheRecordAnswersHostsAndRefusesWhatIsOutOfRange) {
   EXPECT_EQ(amp->getParameter(22), 0.0f);
 }
 
-// Hosts send events on their audio thread: handling them allocates nothing.
-TEST_F(PluginInstance, LearnedPresetKeysAndProgramChangesSelectProgramsWithoutAllocating) {
+// Hosts send events on their audio thread: handling them allocates nothing. With no editor open the
+// instance selects programs itself, stepping with the preset keys of the settings folder's map.
+TEST_F(PluginInstance, PresetKeysAndProgramChangesSelectProgramsWithoutAllocating) {
   // 256 unmapped controllers, then the preset keys learned as controllers 80 (up) and 81 (down).
   std::vector<uint32_t> words(256, 255);
   words.push_back(0xB0u << 8 | 80);
@@ -90,20 +128,14 @@ TEST_F(PluginInstance, LearnedPresetKeysAndProgramChangesSelectProgramsWithoutAl
       .write(reinterpret_cast<const char*>(words.data()), std::streamsize(words.size() * 4));
   auto amp = make();
   struct Step {
-    std::vector<std::vector<uint8_t>> messages;
+    std::vector<uint8_t> message;
     int32_t program;
   };
-  for (const Step& s : {Step{{{0xB0, 80, 127}}, 1}, Step{{{0xB0, 80, 0}}, 1},  // the release
-                        Step{{{0xB0, 80, 127}, {0xB0, 80, 0}}, 2}, Step{{{0xB0, 81, 127}}, 1},
-                        Step{{{0xB0, 81, 127}}, 0}, Step{{{0xB0, 81, 127}}, 127},  // round
-                        Step{{{0xC0, 42}}, 42}, Step{{{0xB0, 80, 100}}, 43}}) {
-    amp->sendMidi(s.messages);
+  for (const Step& s : {Step{{0xB0, 80, 127}, 1}, Step{{0xB0, 80, 0}, 1}, Step{{0xB0, 81, 127}, 0},
+                        Step{{0xC0, 42}, 42}}) {
+    amp->sendMidi({s.message});
     EXPECT_EQ(amp->dispatch(vstabi::kGetProgram), s.program);
   }
-  // The file's map replaced the default one: controller 1 moves nothing now.
-  const float wah = amp->getParameter(3);
-  amp->sendMidi({{0xB0, 1, uint8_t(wah == 0.0f ? 127 : 0)}});
-  EXPECT_EQ(amp->getParameter(3), wah);
 
   // Program 9's name is too long to be formatted without allocating.
   rename(*amp, 9, "A long program name");
@@ -159,6 +191,51 @@ TEST_F(PluginInstance, TheBankIsReadAtTheStartAndWrittenWholeAtCloseWhenItChange
     EXPECT_TRUE(name == names[0] || name == names[1]) << '"' << name << '"';
     for (const auto& entry : std::filesystem::directory_iterator(settings_.folder()))
       EXPECT_EQ(entry.path().filename(), "ValvoramaLive settings.dat");
+  }
+}
+
+// Two instances made and destroyed on threads of their own, run block by block in turn: each plays
+// exactly what the processor plays with its program; suspended and resumed, it goes on playing.
+TEST_F(PluginInstance, InstancesInHostBlocksPlayAsTheProcessor) {
+  ASSERT_TRUE(writeVariedBank(settings_.bank()));
+  struct Case {
+    int rate, block, programs[2];
+  };
+  for (const Case c :
+       {Case{44100, 256, {0, 9}}, Case{44100, 1000, {6, 1}}, Case{48000, 256, {3, 2}}}) {
+    SCOPED_TRACE(testing::Message() << c.rate << " Hz, blocks of " << c.block);
+    std::vector<float> note = testsupport::pluckedNote(110.0, 1.0, 0.8f, c.rate);
+    std::unique_ptr<VstInstance> amps[2];
+    const auto make = [&](int i) {
+      amps[i] = std::make_unique<VstInstance>(library_);
+      if (!amps[i]->effect()) return;
+      amps[i]->start(float(c.rate), c.block);
+      amps[i]->dispatch(vstabi::kSetProgram, 0, c.programs[i]);
+    };
+    { std::jthread first(make, 0), second(make, 1); }
+    ASSERT_TRUE(amps[0]->effect() && amps[1]->effect());
+
+    Stereo outs[2];
+    for (Stereo& out : outs)
+      out = {std::vector<float>(note.size()), std::vector<float>(note.size())};
+    for (size_t at = 0; at < note.size(); at += size_t(c.block)) {
+      const auto n = int32_t(std::min(size_t(c.block), note.size() - at));
+      for (int i = 0; i < 2; ++i)
+        amps[i]->processReplacing(&note[at], &outs[i][0][at], &outs[i][1][at], n);
+    }
+    EXPECT_NE(outs[0], outs[1]);
+    for (int i = 0; i < 2; ++i) {
+      EXPECT_TRUE(outs[i] == reference(settings_.bank(), note, c.rate, c.programs[i]))
+          << "program " << c.programs[i];
+      amps[i]->dispatch(vstabi::kMainsChanged, 0, 0);
+      amps[i]->dispatch(vstabi::kMainsChanged, 0, 1);
+      amps[i]->processReplacing(note.data(), outs[i][0].data(), outs[i][1].data(), c.block);
+      EXPECT_TRUE(std::any_of(outs[i][0].begin(), outs[i][0].begin() + c.block,
+                              [](float x) { return std::fabs(x) > 1e-3f; }))
+          << "program " << c.programs[i];
+    }
+    const auto destroy = [&](int i) { amps[i].reset(); };
+    std::jthread first(destroy, 0), second(destroy, 1);
   }
 }
 
