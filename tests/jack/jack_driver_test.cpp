@@ -1,10 +1,15 @@
-// The JACK driver library on its own, loaded as the host loads it, on the fixture's server.
+// The JACK driver on the fixture's server: the library on its own, loaded as the host loads
+// it; found by valvorama devices through the build's registry files; and behind the host's
+// "Asio" technology, what a JACK client hears from the amp and a lost server.
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
+#include <cmath>
 #include <future>
 #include <memory>
 #include <optional>
@@ -12,11 +17,18 @@
 #include <utility>
 #include <vector>
 
+#include "host/eva_host_audio.h"
+#include "host/mp_audio_asio.h"
 #include "jack/jack_driver_class_id.h"
 #include "jack_probe_client.h"
+#include "live/child_process.h"
 #include "platform/asio_driver.h"
+#include "plugin/sample_rate.h"
+#include "plugin/vlvr_processor.h"
 #include "support/allocation_counter.h"
+#include "support/every_stage.h"
 #include "support/jack/jack_fixture.h"
+#include "support/signals.h"
 
 namespace {
 
@@ -24,8 +36,9 @@ using namespace std::chrono_literals;
 using jacktest::JackProbeClient;
 using jacktest::waitUntil;
 using platform::AsioDriver;
+using State = host::evaHostAudio::State;
 
-constexpr auto kLimit = 10s;
+constexpr auto kLimit = 20s;
 
 std::string errorOf(AsioDriver& driver) {
   char text[124] = {};
@@ -59,7 +72,7 @@ const platform::AsioCallbacks kCallbacks{&onSwitch, nullptr, &onMessage, nullptr
 
 using JackDriver = testsupport::JackServerTest;
 
-// What the switch moves in and out is compared with an offline render in asio_jack_test.
+// What the switch moves in and out is compared with an offline render in the host test below.
 TEST_F(JackDriver, DescribesTheServerRunsTheSwitchAndFollowsTheServersChanges) {
   // The library opened as the driver list opens it, and one driver of it, initialised.
   std::unique_ptr<void, int (*)(void*)> library(dlopen(JACK_DRIVER_PATH, RTLD_NOW | RTLD_LOCAL),
@@ -164,6 +177,100 @@ TEST_F(JackDriver, DescribesTheServerRunsTheSwitchAndFollowsTheServersChanges) {
     lost->release();
   });
   ASSERT_EQ(released.wait_for(kLimit), std::future_status::ready) << "release hangs";
+}
+
+TEST_F(JackDriver, IsFoundByValvoramaDevicesThroughTheBuildsRegistry) {
+  livetest::Folder folder;
+  const auto tool = livetest::run(folder, {VALVORAMA_BINARY, "devices", "--config", folder.path()});
+  ASSERT_EQ(tool.status, 0) << tool.err;
+  EXPECT_NE(tool.out.find("\"JACK (Valvorama Live)\"\n      channels: system:capture_1"),
+            std::string::npos)
+      << tool.out;
+}
+
+void engageEveryStage(plugin::vlvrProcessor& processor) {
+  processor.initialize();
+  processor.open();
+  for (auto [row, value] : testsupport::kEveryStageSettings)
+    processor.setParameterPlain(row, float(value));
+}
+
+// The build's registry file of the JACK driver is the only one read.
+class AsioJack : public testsupport::JackServerTest {
+ protected:
+  AsioJack() { setenv(platform::AsioRegistry::kFilesVariable, JACK_DRIVER_REGISTRY, 1); }
+  ~AsioJack() override {
+    unsetenv(platform::AsioRegistry::kFilesVariable);
+    plugin::setProcessSampleRate(44100.0f);
+  }
+};
+
+TEST_F(AsioJack, TheAmpSoundsThroughJackAsItRendersOfflineAndOutlivesTheServer) {
+  const int32_t period = server_->period();
+  plugin::vlvrProcessor amp, offline;
+  engageEveryStage(amp);
+  engageEveryStage(offline);
+  host::evaHostAudio audio(amp, "");
+  host::HardwareSettings& settings = audio.settings();  // the default channels: 0 in, 0 and 1 out
+  settings.audioTechnology = "Asio";
+  settings.curInDeviceName = settings.curOuDeviceName = "JACK (Valvorama Live)";
+  settings.selectedFrequencies = "48000";
+  settings.selectedBufSize = "1024";
+  audio.create();
+  ASSERT_EQ(audio.start(), State::kRunning);
+  EXPECT_EQ(audio.bufferFrames(), period) << "the server's period, not the 1024 asked for";
+  {  // the probe goes before the server: a client opened after its death deletes it
+    const std::vector<float> note = testsupport::pluckedNote(110.0, 1.0, 0.5f, 48000);
+    const size_t frames = note.size() + 16 * size_t(period);
+    JackProbeClient probe("probe", 1, 2, frames);
+    ASSERT_TRUE(probe.ok());
+    ASSERT_EQ(jack_connect(probe.client(), probe.portName(true, 0).c_str(), "Valvorama Live:in_1"),
+              0);
+    for (int i = 0; i < 2; ++i) {
+      const std::string amp = "Valvorama Live:out_" + std::to_string(i + 1);
+      ASSERT_EQ(jack_connect(probe.client(), amp.c_str(), probe.portName(false, i).c_str()), 0);
+    }
+    // The amp's position in the probe's first cycle is the silence it had heard before the
+    // note; what the probe records in a cycle the amp played in the one before.
+    probe.play(note, [&audio] { return audio.audio()->getSamplePosition(); });
+    ASSERT_TRUE(probe.waitRecorded(kLimit));
+    const int64_t silence = probe.startMark(), offset = period;
+    ASSERT_EQ(silence % period, 0);
+
+    // The same program over the same silence and note, block by block, clipped as the device
+    // layer clips.
+    offline.setDspSampleRate(48000);
+    offline.applyAllParameters();
+    const size_t compared = frames - size_t(offset);
+    std::vector<float> input(size_t(silence) + compared, 0.0f);
+    std::copy(note.begin(), note.end(), input.begin() + silence);
+    std::vector<float> left(input.size()), right(input.size());
+    for (size_t at = 0; at < input.size(); at += size_t(period)) {
+      float* ins[2] = {&input[at], nullptr};
+      float* outs[2] = {&left[at], &right[at]};
+      offline.processReplacing(ins, outs, std::min<int32_t>(period, int32_t(input.size() - at)));
+    }
+    double peak = 0.0;
+    for (size_t i = 0; i < compared; ++i) {
+      const size_t heard = size_t(offset) + i, rendered = size_t(silence) + i;
+      ASSERT_NEAR(probe.recording(0)[heard], std::clamp(left[rendered], -1.0f, 1.0f), 1e-6) << i;
+      ASSERT_NEAR(probe.recording(1)[heard], std::clamp(right[rendered], -1.0f, 1.0f), 1e-6) << i;
+      peak = std::max(peak, double(std::fabs(left[rendered])));
+    }
+    EXPECT_GT(peak, 0.05) << "the note is heard";
+  }
+  // The host outlives the server, and opening without one neither starts one nor hides why.
+  server_->kill();
+  auto stopped = std::async(std::launch::async, [&audio] { audio.stop(); });
+  ASSERT_EQ(stopped.wait_for(kLimit), std::future_status::ready) << "stop hangs";
+  unsetenv("JACK_NO_START_SERVER");
+  EXPECT_EQ(audio.start(), State::kOpenFailed);
+  const auto* asio = dynamic_cast<const host::MPAudioAsio*>(audio.audio()->driver());
+  ASSERT_NE(asio, nullptr);
+  EXPECT_STREQ(asio->errorMessage(), "No JACK server is running (start jackd or PipeWire)");
+  jack_client_t* client = jack_client_open("probe", JackNoStartServer, nullptr);
+  EXPECT_EQ(client, nullptr) << "a server was started";
+  if (client) jack_client_close(client);
 }
 
 }  // namespace

@@ -51,10 +51,8 @@ bool JackProbeClient::waitRecorded(std::chrono::milliseconds limit) const {
 int JackProbeClient::onProcess(jack_nframes_t frames, void* self) {
   auto& probe = *static_cast<JackProbeClient*>(self);
   const bool playing = probe.playing_.load(std::memory_order_acquire);
-  const auto now = static_cast<int64_t>(jack_last_frame_time(probe.client_));
-  if (playing && probe.played_ == 0) {
-    if (probe.atStart_) probe.startMark_.store(probe.atStart_(), std::memory_order_release);
-    probe.playFrame_.store(now, std::memory_order_release);
+  if (playing && probe.played_ == 0 && probe.atStart_) {
+    probe.startMark_.store(probe.atStart_(), std::memory_order_release);
   }
   const size_t from = playing ? std::min(probe.played_, probe.signal_.size()) : 0;
   const size_t count = playing ? std::min<size_t>(frames, probe.signal_.size() - from) : 0;
@@ -63,10 +61,9 @@ int JackProbeClient::onProcess(jack_nframes_t frames, void* self) {
     std::memset(out, 0, sizeof(float) * frames);
     if (count > 0) std::memcpy(out, probe.signal_.data() + from, sizeof(float) * count);
   }
-  if (playing) probe.played_ += frames;
-
-  if (probe.recording_.load(std::memory_order_acquire) && !probe.recordings_.empty()) {
-    if (probe.recorded_ == 0) probe.recordFrame_.store(now, std::memory_order_release);
+  if (!playing) return 0;
+  probe.played_ += frames;
+  if (!probe.recordings_.empty()) {
     const size_t total = probe.recordings_[0].size();
     const size_t take = std::min<size_t>(frames, total - probe.recorded_);
     for (size_t i = 0; i < probe.inputs_.size(); ++i) {

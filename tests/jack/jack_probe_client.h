@@ -13,7 +13,8 @@ namespace jacktest {
 
 // A client of the test on the fixture's server: plays a signal out of its output ports and
 // records its input ports, both from the cycle after it is told to. Everything the process
-// callback touches is allocated before the client is activated.
+// callback touches is allocated before the client is activated. What it hears from a client it
+// also feeds was played in the cycle before: JACK runs the feeding side of a loop first.
 class JackProbeClient {
  public:
   JackProbeClient(const std::string& name, int outputs, int inputs, size_t recordFrames);
@@ -25,17 +26,13 @@ class JackProbeClient {
   jack_client_t* client() const { return client_; }
   std::string portName(bool output, int index) const;
 
-  // `signal` out of every output from the next cycle on, then silence. `atStart` runs on the
-  // JACK thread in the first cycle that plays; its answer is kept as startMark().
+  // `signal` out of every output from the next cycle on, then silence, recorded from the same
+  // cycle. `atStart` runs on the JACK thread in that cycle; its answer is kept as startMark().
   void play(const std::vector<float>& signal, std::function<int64_t()> atStart = {});
-  void record() { recording_.store(true, std::memory_order_release); }
   bool waitRecorded(std::chrono::milliseconds limit) const;
 
   const std::vector<float>& recording(int input) const { return recordings_[size_t(input)]; }
   int64_t startMark() const { return startMark_.load(std::memory_order_acquire); }
-  // The server's frame time at the start of the first cycle that played / recorded.
-  int64_t playFrame() const { return playFrame_.load(std::memory_order_acquire); }
-  int64_t recordFrame() const { return recordFrame_.load(std::memory_order_acquire); }
 
  private:
   static int onProcess(jack_nframes_t frames, void* self);
@@ -46,8 +43,8 @@ class JackProbeClient {
   std::function<int64_t()> atStart_;
   std::vector<std::vector<float>> recordings_;
   size_t played_ = 0, recorded_ = 0;  // JACK thread
-  std::atomic<bool> playing_{false}, recording_{false}, recordedAll_{false};
-  std::atomic<int64_t> startMark_{-1}, playFrame_{-1}, recordFrame_{-1};
+  std::atomic<bool> playing_{false}, recordedAll_{false};
+  std::atomic<int64_t> startMark_{-1};
 };
 
 // Polls `done` every few milliseconds until it holds or `limit` has passed.
