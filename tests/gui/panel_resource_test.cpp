@@ -16,7 +16,6 @@ using testsupport::Bytes;
 // (the font size takes 8).
 enum Offset : size_t {
   kVersionAt = 0,
-  kWidthAt = 4,
   kCountAt = 12,
   kNumberAt = 16,
   kKindAt = 20,
@@ -24,7 +23,6 @@ enum Offset : size_t {
   kFramesAt = 44,
   kLedCountAt = 48,
   kFontAt = 56,
-  kAlignAt = 68,
   kTextLengthAt = 72,
 };
 
@@ -67,7 +65,6 @@ TEST(PanelResource, MalformedBytesAreRefused) {
     uint32_t value, limit;
   } cases[] = {
       {"version", kVersionAt, 2, 1},
-      {"panel width", kWidthAt, 0, 16384},
       {"a control count beyond the bytes", kCountAt, 0x10000000, kNone},
       {"negative control number", kNumberAt, 0xffffffff, 1000},
       {"two controls numbered alike", kNumberAt, 17, kNone},
@@ -76,7 +73,6 @@ TEST(PanelResource, MalformedBytesAreRefused) {
       {"no frames", kFramesAt, 0, 4096},
       {"too many LEDs", kLedCountAt, 257, 256},
       {"a font size that is not a number", kFontAt + 4, uint32_t(nan >> 32), kNone},
-      {"alignment", kAlignAt, 3, 2},
       {"text longer than the bytes", kTextLengthAt, 0xfffffff0, kNone},
   };
   for (const auto& c : cases) {
