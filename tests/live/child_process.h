@@ -86,8 +86,7 @@ class ChildProcess {
   std::optional<int> status_;
 };
 
-// Waits until the file holds `text`; false when a limit generous for a loaded machine passes
-// first.
+// Waits until the file holds `text`; false after a limit generous for a loaded machine.
 inline bool waitForText(const std::string& path, const std::string& text) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
   while (readText(path).find(text) == std::string::npos) {
@@ -104,8 +103,7 @@ struct Outcome {
   std::string out, err;
 };
 
-// How many of `steps` (each the start of a trace line, VALVORAMA_LIVE_TRACE) the program's
-// stderr shows one after the other.
+// How many of `steps` (starts of VALVORAMA_LIVE_TRACE lines) `err` shows one after the other.
 inline size_t stepsInOrder(const std::string& err, const std::vector<std::string>& steps) {
   size_t at = 0;
   std::istringstream in(err);
@@ -115,8 +113,7 @@ inline size_t stepsInOrder(const std::string& err, const std::vector<std::string
   return at;
 }
 
-// Runs a program to its end (within a limit generous for a loaded machine), its output in the
-// folder.
+// Runs a program to its end (within a generous limit), its output in the folder.
 inline Outcome run(const Folder& folder, std::vector<std::string> arguments,
                    const std::vector<std::string>& env = {}) {
   ChildProcess child(arguments, env, folder.path("out.txt"), folder.path("err.txt"));

@@ -36,9 +36,7 @@ struct TracedLive : livetest::ChildProcess {
     if (livetest::waitForText(err, mark)) return testing::AssertionSuccess();
     return testing::AssertionFailure() << readText(err);
   }
-  // Stopping has a tight bound, and its steps keep their order: the bank is written while
-  // everything still exists, the device stops and goes before the processor deletes its rack,
-  // the engine goes with the processor.
+  // Stopping is quick and keeps its order: the bank is written while everything still exists.
   void stopBy(int stopSignal) {
     signal(stopSignal);
     EXPECT_EQ(waitExit(2s), 0);
@@ -61,12 +59,7 @@ TEST(LiveHost, CommandLine) {
   } cases[] = {
       {{kLive}, 2, "run 'valvorama-live --headless'"},  // no display (DISPLAY is emptied)
       {{kLive, "--bogus"}, 2, "unknown argument --bogus"},
-      {{kLive, "--headless", "--config"}, 2, "--config needs a folder"},
-      {{kLive, "--version"}, 0, "valvorama-live 0.1.0"},
-      {{kLive, "--headless", "--screenshot", "a.png"}, 2, "--screenshot needs the window"},
-      {{kLive, "--after", "3"}, 2, "--after goes with --screenshot"},
       {{kLive, "--screenshot", "a.png", "--after", "soon"}, 2, "--after takes seconds"},
-      {{kLive, "--learn", "wah"}, 2, "--learn is for --headless"},
       {{kLive, "--headless", "--learn", "tempo"}, 2, "--learn cannot learn"},
   };
   for (const auto& c : cases) {
@@ -145,8 +138,6 @@ TEST_F(LiveLoopback, PlaysUntilTheDeviceGoesAwayAndStillStopsInOrder) {
 
   TracedLive live(folder, config);
   ASSERT_TRUE(live.reaches("trace: audio flowing"));
-  const std::string out = readText(folder.path("out.txt"));
-  EXPECT_NE(out.find("\", 48000 Hz, 256 frames, latency "), npos) << out;
   server_->kill();
   EXPECT_TRUE(live.reaches("the device went away or stopped answering"));
   live.stopBy(SIGTERM);
@@ -175,21 +166,12 @@ TEST(HardwareCommand, EditsCheckEverythingBeforeWriting) {
   const std::string written = readText(file);
   EXPECT_NE(written.find("AudioTechnology:\"DirectX\"\r\n"), npos) << written;
 
-  // The values' own rules are the settings' tests; here: one line, and nothing written.
-  const struct {
-    std::vector<std::string> edits;
-    const char* says;
-  } refused[] = {
-      {{"SelectedFrequencies=48000", "Nonsense=1"}, "unknown key 'Nonsense'"},
-      {{"CurInChannelIndex=1", "CurOuChannelLeftIndex=-7"}, "CurOuChannelLeftIndex: "},
-  };
-  for (const auto& c : refused) {
-    r = hardware(c.edits);
-    EXPECT_EQ(r.status, 2) << c.says;
-    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
-    EXPECT_NE(r.err.find(c.says), npos) << r.err;
-    EXPECT_EQ(readText(file), written) << c.says;
-  }
+  // One bad edit refuses them all: one line, and nothing written.
+  r = hardware({"SelectedFrequencies=48000", "Nonsense=1"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+  EXPECT_NE(r.err.find("unknown key 'Nonsense'"), npos) << r.err;
+  EXPECT_EQ(readText(file), written);
 
   // A file that cannot be read is not replaced by fresh values.
   fs::remove(file);

@@ -27,10 +27,8 @@ using livetest::waitForText;
 constexpr const char* kLive = VALVORAMA_LIVE_BINARY;
 constexpr auto kLimit = 20s;  // start-up and answers on a loaded machine
 
-// The foot controller: a JACK client whose MIDI output sends each message in the next cycle.
-// Its own input listens after the amp: it hears a probe only once the server's graph holds both
-// connections, so nothing the test sends afterwards is lost on a connection still being made.
-// The name carries our process id: libjack names a client's socket by the client's name alone.
+// The foot controller. Its input listens after the amp: a probe heard there means both connections
+// are made. Its name carries our process id: libjack names a client's socket by the name alone.
 class Pedals {
  public:
   Pedals() {
@@ -106,8 +104,7 @@ TEST_F(LiveMidi, PedalsLearnedWithoutAScreenStepProgramsAndMoveKnobs) {
   livetest::Folder folder;
   const std::string config = folder.path("config");
   const std::string out = folder.path("out.txt"), err = folder.path("err.txt");
-  // Settings naming the amp's JACK MIDI port and no audio device: MIDI runs without one, and
-  // the test leaves the shared machine's cores to the server.
+  // The amp's JACK MIDI port and no audio device: MIDI runs without one, and costs no cores.
   const auto set = livetest::run(
       folder, {VALVORAMA_BINARY, "hardware", "--config", config, "CurMidiInName=JACK MIDI"});
   ASSERT_EQ(set.status, 0) << set.err;

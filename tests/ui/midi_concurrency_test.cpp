@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <latch>
 #include <thread>
 #include <vector>
 
@@ -21,15 +22,9 @@ TEST(MidiControlConcurrency, MidiThreadAgainstTheAudioThreadAndTheIdleTick) {
 
   std::atomic<bool> midiDone{false};
   std::atomic<bool> audioDone{false};
-  // All three threads start their loops together, so that they overlap.
-  std::atomic<int> waiting{3};
-  const auto startTogether = [&] {
-    waiting.fetch_sub(1);
-    while (waiting.load() > 0)
-      std::this_thread::yield();
-  };
+  std::latch start(3);  // the three loops start together, so that they overlap
   std::thread audio([&] {
-    startTogether();
+    start.arrive_and_wait();
     std::vector<float> in(256, 0.01f), out0(256), out1(256);
     float* inputs[2] = {in.data(), in.data()};
     float* outputs[2] = {out0.data(), out1.data()};
@@ -37,17 +32,15 @@ TEST(MidiControlConcurrency, MidiThreadAgainstTheAudioThreadAndTheIdleTick) {
       rig.processor->processReplacing(inputs, outputs, 256);
   });
   std::thread midi([&] {
-    startTogether();
+    start.arrive_and_wait();
     for (int i = 0; i < 3000; ++i) {
-      const uint8_t cc[3] = {0xB0, uint8_t(11 + i % 30), uint8_t(i % 128)};
-      rig.midi.onMidiMessage(cc);
-      const uint8_t pedal[3] = {0xB0, 64, uint8_t(i % 100 == 0 ? 127 : 0)};
-      rig.midi.onMidiMessage(pedal);
+      rig.send(0xB0, uint8_t(11 + i % 30), uint8_t(i % 128));
+      rig.send(0xB0, 64, i % 100 == 0 ? 127 : 0);
     }
     midiDone.store(true, std::memory_order_relaxed);
   });
 
-  startTogether();
+  start.arrive_and_wait();
   int32_t mapped = 0;
   for (int pass = 0; pass < 1000 || !midiDone.load(std::memory_order_relaxed); ++pass) {
     rig.midi.idle();

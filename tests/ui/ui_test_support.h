@@ -1,9 +1,6 @@
 #pragma once
 
-#include <stdlib.h>
-
 #include <cstdint>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <utility>
@@ -18,17 +15,12 @@
 
 namespace uitest {
 
-// The LCD as a list of what it showed.
-class RecordingLcd : public ui::LcdDisplay {
- public:
+// The LCD's last number and text.
+struct RecordingLcd : ui::LcdDisplay {
   void showText(const std::string& number, const std::string& text) override {
-    shown.emplace_back(number, text);
+    last = {number, text};
   }
-  std::pair<std::string, std::string> last() const {
-    return shown.empty() ? std::pair{"", ""} : shown.back();
-  }
-
-  std::vector<std::pair<std::string, std::string>> shown;
+  std::pair<std::string, std::string> last;
 };
 
 // A processor as the engine leaves it, with the window-less program stepping and the MIDI
