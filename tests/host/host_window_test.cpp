@@ -5,7 +5,6 @@
 #include <stdlib.h>
 
 #include <atomic>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -94,21 +93,22 @@ class HostWindowTest : public testsupport::WindowTest {
     plugin::setProcessSampleRate(44100.0f);
   }
 
-  void writeSettings(const std::function<void(host::HardwareSettings&)>& edit) {
-    host::HardwareSettings settings(folder_.path());
-    edit(settings);
-    ASSERT_TRUE(settings.write());
-  }
-  host::HardwareSettings readSettings() const {
-    host::HardwareSettings settings(folder_.path());
-    settings.read();
-    return settings;
-  }
   evaHostWindow& createWindow() {
     window_ = std::make_unique<evaHostWindow>(engine_, processor_, folder_.path());
     EXPECT_TRUE(window_->create());
     EXPECT_TRUE(onScreen(*window_));
     return *window_;
+  }
+  // The audio settings dialog on screen, after the window's command unless `opened` already.
+  Panel& dialog(bool opened = false) {
+    if (!opened) window_->handleCommand(evaHostWindow::kAudioSetupCommand);
+    auto* panel = static_cast<Panel*>(engine_.findWindow(Panel::kIdentifier));
+    EXPECT_TRUE(panel && onScreen(*panel));
+    return *panel;
+  }
+  void press(Panel& panel, int32_t button) {
+    click(panel, panel.widget(button)->bounds());
+    ASSERT_TRUE(passUntil([&] { return !engine_.findWindow(Panel::kIdentifier); }));
   }
 
   plugintest::TempDir folder_;
@@ -117,15 +117,17 @@ class HostWindowTest : public testsupport::WindowTest {
   std::unique_ptr<evaHostWindow> window_;
 };
 
-// Item 5 of program menu 6 is program 2 x 32 + 4 = 68 ("Program 69"); `sepr` and the host
-// controls take the menu path too: to the main window while it is open, else selecting.
-TEST_F(HostWindowTest, MenusProgramChoicesRenamingAndTheEndOfTheLoop) {
-  hosttest::FakeTechnology fake;  // a technology, so no dialog opens by itself
-  writeSettings([](host::HardwareSettings& s) { s.audioTechnology = "DirectX"; });
+// The first start opens the audio dialog by itself. Item 5 of program menu 6 is program
+// 2 x 32 + 4 = 68 ("Program 69"); `sepr` and the host controls take the menu path too: to the
+// main window while it is open, else selecting.
+TEST_F(HostWindowTest, FirstStartMenusProgramChoicesRenamingAndTheEndOfTheLoop) {
   processor_.setProgram(67);
   processor_.setProgramName("Crunch Lead");
   processor_.setProgram(2);
   evaHostWindow& window = createWindow();
+  Panel& first = dialog(true);
+  EXPECT_FALSE(first.widget(Panel::kInputDevice)->enabled()) << "no technology chosen yet";
+  press(first, Panel::kCancel);
   EXPECT_EQ(window.height(), FakeEditor::kHeight + gui::epiMenuBar::kHeight);
   ASSERT_TRUE(editor_.window && editor_.window->isOpen());
   const Commands& commands = editor_.window->commands;
@@ -163,38 +165,29 @@ TEST_F(HostWindowTest, MenusProgramChoicesRenamingAndTheEndOfTheLoop) {
   EXPECT_EQ(commands, (Commands{40605, 40502, 40402, 40302}));
   EXPECT_EQ(processor_.getProgram(), 0) << "the main window selects";
 
-  // Renaming: Escape keeps the name, Return renames program and menu item and shows it on the
-  // LCD without choosing the program again (which would recall the player's stored values).
+  // Renaming renames program and menu item and shows the name on the LCD without choosing the
+  // program again (which would recall the player's stored values).
   processor_.setProgram(40);
-  for (const bool confirm : {false, true}) {
-    window.openProgramNameDialog();
-    gui::epiWindow* dialog = engine_.findWindow(evaHostWindow::kNameDialog);
-    ASSERT_TRUE(dialog && onScreen(*dialog));
-    input_->focus(dialog->nativeHandle());
-    input_->typeText(" Solo");
-    input_->typeKey(confirm ? XK_Return : XK_Escape);
-    ASSERT_TRUE(passUntil([&] { return !engine_.findWindow(evaHostWindow::kNameDialog); }));
-    settle();
-    const char* expected = confirm ? "Program 41 Solo" : "Program 41";
-    EXPECT_STREQ(processor_.programName(40), expected);
-    EXPECT_EQ(bar.menu(5)->item(9)->text, expected);
-    EXPECT_EQ(commands.size(), 4u);
-    const auto& shown = editor_.window->messages;
-    ASSERT_EQ(shown.size(), confirm ? 1u : 0u);
-    if (confirm) {
-      EXPECT_EQ(shown[0].text, "PROGRAM 41 SOLO");
-    }
-  }
+  window.openProgramNameDialog();
+  gui::epiWindow* nameDialog = engine_.findWindow(evaHostWindow::kNameDialog);
+  ASSERT_TRUE(nameDialog && onScreen(*nameDialog));
+  input_->focus(nameDialog->nativeHandle());
+  input_->typeText(" Solo");
+  input_->typeKey(XK_Return);
+  ASSERT_TRUE(passUntil([&] { return !engine_.findWindow(evaHostWindow::kNameDialog); }));
+  settle();
+  EXPECT_STREQ(processor_.programName(40), "Program 41 Solo");
+  EXPECT_EQ(bar.menu(5)->item(9)->text, "Program 41 Solo");
+  EXPECT_EQ(commands.size(), 4u);
+  ASSERT_EQ(editor_.window->messages.size(), 1u);
+  EXPECT_EQ(editor_.window->messages[0].text, "PROGRAM 41 SOLO");
   // Keys typed while the host window has the focus reach the main window (LCD naming).
   input_->focus(window.nativeHandle());
   input_->typeText("a");
   ASSERT_TRUE(passUntil([&] { return !editor_.window->keys.empty(); }));
   EXPECT_EQ(editor_.window->keys.front(), 'a');
 
-  // Quit and the window manager's close end the loop only: the host's main tears down.
-  engine_.setRunning(true);
-  window.handleCommand(evaHostWindow::kQuitCommand);
-  EXPECT_FALSE(engine_.running());
+  // The window manager's close ends the loop only: the host's main tears down.
   engine_.setRunning(true);
   window.closeRequested();
   EXPECT_FALSE(engine_.running());
@@ -234,16 +227,6 @@ class AudioSettingsDialog : public HostWindowTest {
     ::unsetenv(platform::AsioRegistry::kFilesVariable);
   }
 
-  Panel& openDialog() {
-    window_->handleCommand(evaHostWindow::kAudioSetupCommand);
-    return shownDialog();
-  }
-  Panel& shownDialog() {
-    auto* panel = static_cast<Panel*>(engine_.findWindow(Panel::kIdentifier));
-    EXPECT_NE(panel, nullptr);
-    EXPECT_TRUE(onScreen(*panel));
-    return *panel;
-  }
   // Opens a list with a click and clicks its entry `text`.
   void choose(Panel& panel, int32_t control, const std::string& text) {
     epiListControl& list = panel.list(control);
@@ -260,10 +243,6 @@ class AudioSettingsDialog : public HostWindowTest {
     ASSERT_TRUE(passUntil([&] { return !list.isOpen(); }));
     ASSERT_EQ(list.selectedText(), text);
   }
-  void press(Panel& panel, int32_t button) {
-    click(panel, panel.widget(button)->bounds());
-    ASSERT_TRUE(passUntil([&] { return !engine_.findWindow(Panel::kIdentifier); }));
-  }
   bool blocksFlow() {
     const int64_t blocks = processor_.blocks.load();
     return hosttest::eventually([&] { return processor_.blocks.load() > blocks + 2; });
@@ -274,17 +253,18 @@ class AudioSettingsDialog : public HostWindowTest {
 
 // Playing through the loopback device: a technology change resets rate and size and the JACK
 // driver serves both sides; Cancel reopens the old devices; OK writes and restarts with the new
-// channels; quitting stops the device before the processor deletes its rack.
+// channels; quitting stops the device (and closes the dialog) before the processor deletes its
+// rack.
 TEST_F(AudioSettingsDialog, TechnologyChangeCancelOkAndTheStopOrder) {
-  writeSettings([](host::HardwareSettings& s) {
-    s.audioTechnology = "DirectX";
-    s.curInDeviceName = s.curOuDeviceName = kLoopback;
-    s.selectedFrequencies = "48000";
-    s.selectedBufSize = "256";
-  });
+  host::HardwareSettings settings(folder_.path());
+  settings.audioTechnology = "DirectX";
+  settings.curInDeviceName = settings.curOuDeviceName = kLoopback;
+  settings.selectedFrequencies = "48000";
+  settings.selectedBufSize = "256";
+  ASSERT_TRUE(settings.write());
   createWindow();
   EXPECT_EQ(window_->hostAudio()->status().state, State::kRunning);
-  Panel& panel = openDialog();
+  Panel& panel = dialog();
   const host::HardwareSettings& live = window_->hostAudio()->settings();
   EXPECT_EQ(window_->hostAudio()->status().state, State::kStopped) << "the dialog has the device";
 
@@ -303,42 +283,26 @@ TEST_F(AudioSettingsDialog, TechnologyChangeCancelOkAndTheStopOrder) {
   EXPECT_EQ(status.sampleRate, 48000.0f);
   EXPECT_EQ(status.blockSize, 256);
 
-  Panel& again = openDialog();
+  Panel& again = dialog();
   choose(again, Panel::kInputChannel, "Right");
   choose(again, Panel::kOutputRight, "Left");
   press(again, Panel::kOk);
-  EXPECT_EQ(readSettings().curInChannelIndex, 1);
+  ASSERT_TRUE(settings.read());
+  EXPECT_EQ(settings.curInChannelIndex, 1);
   const host::MPAudioDriver* driver = window_->hostAudio()->audio()->driver();
   ASSERT_TRUE(driver && driver->isRunning());
   EXPECT_EQ(driver->config().outputChannels[1].deviceChannel, 0);
 
   EXPECT_TRUE(blocksFlow());
+  dialog();
   window_->stopAudio();
   EXPECT_EQ(window_->hostAudio(), nullptr);
+  EXPECT_EQ(engine_.findWindow(Panel::kIdentifier), nullptr) << "it edits the audio object";
   processor_.close();
   const int64_t blocks = processor_.blocks;
   settle();
   EXPECT_EQ(processor_.blocks, blocks);
   EXPECT_EQ(processor_.blocksAfterClose, 0);
-}
-
-// The first start: no settings file, the dialog opens by itself, and choosing the JACK driver
-// plays. The dialog does not outlive the audio object it edits.
-TEST_F(AudioSettingsDialog, ChoosingATechnologyAtTheFirstStartStartsAudio) {
-  createWindow();
-  Panel& panel = shownDialog();
-  EXPECT_FALSE(panel.widget(Panel::kInputDevice)->enabled());
-  choose(panel, Panel::kTechnology, "Asio");
-  press(panel, Panel::kOk);
-  EXPECT_EQ(window_->hostAudio()->status().outputDevice, kJackDriver);
-  const host::HardwareSettings written = readSettings();
-  EXPECT_EQ(written.audioTechnology, "Asio");
-  EXPECT_EQ(written.selectedBufSize, std::to_string(jack_.period()));
-  EXPECT_TRUE(blocksFlow());
-
-  openDialog();
-  window_->stopAudio();
-  EXPECT_EQ(engine_.findWindow(Panel::kIdentifier), nullptr);
 }
 
 }  // namespace

@@ -1,17 +1,14 @@
 // A driver for tests: its own thread calls the buffer switch at the sample rate's pace, and
-// what the host wrote to output channel c comes back on input channel c one switch later.
-// Read at init from the environment:
-//   LOOPBACK_SAMPLE_TYPE     sample type of every channel (default 19, 32-bit float)
+// what the host wrote to output channel c comes back on input channel c one switch later, in
+// 24-bit samples. Read at init from the environment:
 //   LOOPBACK_PREFERRED_SIZE  the driver's buffer size (default 256)
 //   LOOPBACK_RATE            the one sample rate accepted (default 44100 and 48000)
 //   LOOPBACK_RESET_AFTER     send a reset request after this many switches (default never)
-//   LOOPBACK_INIT_ERROR      make init fail with this error message
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 #include <thread>
 #include <vector>
 
@@ -24,15 +21,11 @@ using namespace platform;
 constexpr AsioClassId kLoopbackClass = {
     0x4C6F6F70, 0x6261, 0x636B, {0x00, 0x00, 0x56, 0x61, 0x6C, 0x76, 0x6F, 0x72}};
 constexpr int32_t kChannels = 2;
+constexpr size_t kSampleBytes = 3;
 
 int32_t environmentNumber(const char* name, int32_t fallback) {
   const char* text = std::getenv(name);
   return text && *text ? static_cast<int32_t>(std::atol(text)) : fallback;
-}
-
-// The little-endian types the tests stream.
-size_t bytesPerSample(int32_t type) {
-  return type == kInt16Lsb ? 2 : type == kInt24Lsb ? 3 : 4;
 }
 
 class LoopbackDriver final : public AsioDriver {
@@ -43,17 +36,14 @@ class LoopbackDriver final : public AsioDriver {
   }
 
   bool init(void*) override {
-    sampleType_ = environmentNumber("LOOPBACK_SAMPLE_TYPE", kFloat32Lsb);
     size_ = environmentNumber("LOOPBACK_PREFERRED_SIZE", 256);
     resetAfter_ = environmentNumber("LOOPBACK_RESET_AFTER", 0);
     onlyRate_ = environmentNumber("LOOPBACK_RATE", 0);
-    const char* error = std::getenv("LOOPBACK_INIT_ERROR");
-    error_ = error ? error : "";
-    return !error;
+    return true;
   }
   void getDriverName(char* name) override { std::snprintf(name, 32, "Loopback"); }
   int32_t getDriverVersion() override { return 1; }
-  void getErrorMessage(char* text) override { std::snprintf(text, 124, "%s", error_.c_str()); }
+  void getErrorMessage(char* text) override { text[0] = '\0'; }
 
   AsioResult start() override {
     if (!callbacks_ || running_) return kAsioInvalidMode;
@@ -98,7 +88,7 @@ class LoopbackDriver final : public AsioDriver {
     if (info->channel < 0 || info->channel >= kChannels) return kAsioInvalidParameter;
     info->isActive = callbacks_ != nullptr;
     info->channelGroup = 0;
-    info->type = sampleType_;
+    info->type = kInt24Lsb;
     std::snprintf(info->name, sizeof info->name, "Loop %s %d", info->isInput ? "In" : "Out",
                   info->channel + 1);
     return kAsioOk;
@@ -107,7 +97,7 @@ class LoopbackDriver final : public AsioDriver {
   AsioResult createBuffers(AsioBufferInfo* infos, int32_t count, int32_t size,
                            const AsioCallbacks* callbacks) override {
     if (callbacks_ || size != size_ || count < 0 || !callbacks) return kAsioInvalidMode;
-    const size_t bytes = static_cast<size_t>(size) * bytesPerSample(sampleType_);
+    const size_t bytes = static_cast<size_t>(size) * kSampleBytes;
     storage_.assign(static_cast<size_t>(count), std::vector<uint8_t>(2 * bytes));
     for (int32_t i = 0; i < count; ++i) {
       if (infos[i].channelNumber < 0 || infos[i].channelNumber >= kChannels) {
@@ -118,7 +108,6 @@ class LoopbackDriver final : public AsioDriver {
       infos[i].buffers[1] = storage_[static_cast<size_t>(i)].data() + bytes;
     }
     infos_.assign(infos, infos + count);
-    bufferBytes_ = bytes;
     callbacks_ = callbacks;
     return kAsioOk;
   }
@@ -139,7 +128,7 @@ class LoopbackDriver final : public AsioDriver {
       if (!input.isInput) continue;
       for (const AsioBufferInfo& output : infos_) {
         if (!output.isInput && output.channelNumber == input.channelNumber)
-          std::memcpy(input.buffers[half], output.buffers[1 - half], bufferBytes_);
+          std::memcpy(input.buffers[half], output.buffers[1 - half], size_ * kSampleBytes);
       }
     }
   }
@@ -168,16 +157,13 @@ class LoopbackDriver final : public AsioDriver {
     }
   }
 
-  int32_t sampleType_ = kFloat32Lsb;
   int32_t size_ = 256;
   int32_t resetAfter_ = 0;
   int32_t onlyRate_ = 0;
   double rate_ = 44100.0;
-  std::string error_;
   const AsioCallbacks* callbacks_ = nullptr;
   std::vector<AsioBufferInfo> infos_;
   std::vector<std::vector<uint8_t>> storage_;
-  size_t bufferBytes_ = 0;
   std::atomic<bool> running_{false};
   std::thread thread_;
 };
