@@ -22,16 +22,15 @@ intptr_t call(AEffect* e, int32_t opcode, int32_t index = 0, intptr_t value = 0,
   return e->dispatcher(e, opcode, index, value, ptr, 0.0f);
 }
 
-// What the host callback was last told, and its answer.
+// What the host callback was last told.
 struct HostLog {
   int32_t opcode = -1, index = -1;
   float opt = 0;
-  intptr_t answer = 0;
 } gHost;
 
 intptr_t host(AEffect*, int32_t opcode, int32_t index, intptr_t, void*, float opt) {
-  gHost = {opcode, index, opt, gHost.answer};
-  return gHost.answer;
+  gHost = {opcode, index, opt};
+  return 0;
 }
 
 TEST(Parameters, ValuesChangeFlagsProgramsAndNameCopiesWithinTheirBuffers) {
@@ -51,9 +50,6 @@ TEST(Parameters, ValuesChangeFlagsProgramsAndNameCopiesWithinTheirBuffers) {
 
   p->setParameter(kPreampGain, 0.5f);
   EXPECT_EQ(p->parameterValue(kPreampGain), 63.5f) << "neither rounded nor clamped";
-  EXPECT_EQ(p->getParameter(kPreampGain), 0.5f);
-  p->setParameter(kCabinet, 1.0f);
-  EXPECT_EQ(p->parameterValue(kCabinet), 3.0f);
   for (int bad : {22, -1}) {
     p->setParameter(bad, 0.5f);  // ignored
     EXPECT_TRUE(p->getParameter(bad) == 0.0f && p->fromNormalized(bad, 0.5f) == 0.0f) << bad;
@@ -149,10 +145,8 @@ TEST(SettingsText, ExportThenImportRestoresAllValuesAndOlderFilesRead) {
 
 // The stand-alone's record (the plug-in's is tested through its library, tests/vst): no replacing
 // flag and no events, its host asks for neither.
-TEST(PluginInterface, TheRecordDispatcherAndHostQueriesOfTheStandAlone) {
-  plugintest::TestEngine engine;
-  engine.callback_ = host;
-  auto p = makeProcessor(false, &engine);
+TEST(PluginInterface, TheRecordAndTheDispatcherOfTheStandAlone) {
+  auto p = makeProcessor();
   AEffect* e = p->getAeffect();
   EXPECT_EQ(e->flags, effFlagsCanMono);
   EXPECT_EQ(e->object, static_cast<void*>(p.get()));
@@ -165,10 +159,6 @@ TEST(PluginInterface, TheRecordDispatcherAndHostQueriesOfTheStandAlone) {
   call(e, effGetParamName, 0, 0, nullptr);  // no buffer: nothing written
   for (int32_t opcode = effProcessEvents; opcode <= 90; ++opcode)
     EXPECT_TRUE(opcode == effGetVstVersion || call(e, opcode, 0, 0, nullptr) == 0) << opcode;
-  EXPECT_EQ(p->getMasterVersion(), 1) << "a host answering 0";
-  gHost.answer = 2400;
-  EXPECT_FALSE(p->isInputConnected(0)) << "the host answered non-zero";
-  EXPECT_EQ(makeProcessor()->getMasterVersion(), 1) << "no host";
 }
 
 }  // namespace

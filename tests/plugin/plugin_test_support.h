@@ -1,20 +1,19 @@
 #pragma once
 
-#include <filesystem>
 #include <memory>
-#include <string>
 
 #include "framework/resource_file.h"
 #include "framework/scratch_folder.h"
 #include "plugin/processor_engine.h"
 #include "plugin/vlvr_processor.h"
-#include "support/file_bytes.h"
 
 namespace plugintest {
 
+using TempDir = testsupport::ScratchFolder;
+using testsupport::readBytes;
+
 // An engine stand-in with an optional resource file and host callback.
-class TestEngine : public plugin::ProcessorEngine {
- public:
+struct TestEngine : plugin::ProcessorEngine {
   const char* name() const override { return "ValvoramaLive"; }
   const framework::ResourceFile* resourceFile() const override { return resources_; }
   plugin::audioMasterCallback hostCallback() const override { return callback_; }
@@ -31,10 +30,5 @@ inline std::unique_ptr<plugin::vlvrProcessor> makeProcessor(
   if (open) p->open();
   return p;
 }
-
-// A fresh folder under the system's temporary folder, removed with its contents.
-using TempDir = testsupport::ScratchFolder;
-
-using testsupport::readBytes;
 
 }  // namespace plugintest

@@ -16,7 +16,6 @@ using plugin::evaProcessorPrograms;
 using plugintest::makeProcessor;
 using Bytes = std::vector<uint8_t>;
 
-constexpr size_t kBankBytes = 69690;
 constexpr size_t kDataStart = 58;  // magic, four small atoms, the Edta header
 
 // A processor whose programs differ from the defaults everywhere, and the bank it writes.
@@ -37,12 +36,10 @@ struct CustomBank {
 };
 
 bool samePrograms(const evaProcessorPrograms& a, const evaProcessorPrograms& b) {
-  if (a.count() != b.count()) return false;
-  for (int i = 0; i < a.count(); ++i) {
-    if (std::strcmp(a[i].name, b[i].name) != 0) return false;
-    if (std::memcmp(a[i].values, b[i].values, sizeof a[i].values) != 0) return false;
-  }
-  return true;
+  bool same = a.count() == b.count();
+  for (int i = 0; same && i < a.count(); ++i)
+    same = std::memcmp(&a[i], &b[i], sizeof a[i]) == 0;
+  return same;
 }
 
 uint32_t word(const Bytes& b, size_t at) {
@@ -52,7 +49,7 @@ uint32_t word(const Bytes& b, size_t at) {
 TEST(ProgramBank, WrittenFileHasTheLayoutAndReadsInEitherByteOrderAndWithShortRecords) {
   CustomBank bank;
   const Bytes& b = bank.bytes;
-  ASSERT_EQ(b.size(), kBankBytes);
+  ASSERT_EQ(b.size(), kDataStart + 128 * 544);
   const Bytes start = {'g', 's', 'F', 'A', 'g', 'o', 'r', 'p', 4, 0, 0, 0, 0, 0, 0, 0};
   EXPECT_TRUE(std::equal(start.begin(), start.end(), b.begin()));
   // Atoms: tag, size, value (Ecnt's a 16-bit one).
@@ -62,7 +59,6 @@ TEST(ProgramBank, WrittenFileHasTheLayoutAndReadsInEitherByteOrderAndWithShortRe
   EXPECT_EQ(atoms, (std::vector<uint32_t>{fourCC("Ever"), 1, fourCC("Ecnt"), 2, fourCC("Ercs"), 544,
                                           fourCC("Edta"), 128 * 544}));
   EXPECT_EQ(b[36] | b[37] << 8, 128);
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[kDataStart + 544])), "Sound 3");
 
   // The same bank as the other byte order writes it: every number turned round, names not.
   Bytes swapped = b;

@@ -157,22 +157,16 @@ TEST_F(PluginInstance, TheBankIsReadAtTheStartAndWrittenWholeAtCloseWhenItChange
   // Two instances closing at the same moment: the bank is one of theirs, whole, with no leftovers.
   std::filesystem::remove(settings_.bank());
   for (int round = 0; round < 8; ++round) {
-    SCOPED_TRACE(testing::Message() << "round " << round);
-    const std::string names[2] = {std::to_string(round) + " first",
-                                  std::to_string(round) + " second"};
-    std::unique_ptr<VstInstance> instances[2];
-    for (int i = 0; i < 2; ++i) {
-      instances[i] = std::make_unique<VstInstance>(library_);
-      ASSERT_NE(instances[i]->effect(), nullptr);
+    const std::string names[2] = {std::to_string(2 * round), std::to_string(2 * round + 1)};
+    std::unique_ptr<VstInstance> instances[2] = {make(), make()};
+    for (int i = 0; i < 2; ++i)
       rename(*instances[i], 0, names[i]);
-    }
     std::barrier start(2);
     const auto close = [&start](std::unique_ptr<VstInstance>& instance) {
       start.arrive_and_wait();
       instance.reset();
     };
     { std::jthread first(close, std::ref(instances[0])), second(close, std::ref(instances[1])); }
-
     const std::string name = storedName(settings_.bank(), 0);
     EXPECT_TRUE(name == names[0] || name == names[1]) << '"' << name << '"';
     for (const auto& entry : std::filesystem::directory_iterator(settings_.folder()))
