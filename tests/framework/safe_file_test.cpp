@@ -40,8 +40,7 @@ TEST(SafeFile, ReplacesTheFileWholeOrNotAtAllKeepsLinksAndReadsBounded) {
   EXPECT_FALSE(readFile(folder.path("missing")));
   EXPECT_FALSE(readFile(folder.path("")));  // a folder
 
-  // A failed write keeps the previous file: past a file size limit a write breaks off (EFBIG)
-  // half-way, which root's permissions cannot get around.
+  // A failed write keeps the old file: a file size limit breaks it off half-way, even for root.
   const auto good = *readFile(path);
   rlimit saved{};
   ::getrlimit(RLIMIT_FSIZE, &saved);
@@ -53,8 +52,7 @@ TEST(SafeFile, ReplacesTheFileWholeOrNotAtAllKeepsLinksAndReadsBounded) {
   ::signal(SIGXFSZ, handler);
   EXPECT_EQ(readFile(path), good);
   EXPECT_FALSE(writeFileAtomically(folder.path("no/such/folder/x.dat"), good));
-  // The rename fails: the target has become a folder that is not empty. The temporary is a
-  // named one, as on a file system without unnamed files.
+  // A named temporary whose rename fails: the target has become a folder that is not empty.
   ReplacementFile named(ReplacementFile::Temporary::kNamed);
   ASSERT_TRUE(named.open(folder.path("busy")));
   std::filesystem::create_directories(folder.path("busy/inner"));
@@ -62,8 +60,7 @@ TEST(SafeFile, ReplacesTheFileWholeOrNotAtAllKeepsLinksAndReadsBounded) {
   EXPECT_FALSE(writeFileAtomically(folder.path("busy"), good));
   EXPECT_EQ(folder.names(), (std::set<std::string>{"settings.dat", "busy"}));
 
-  // A link stays a link and its target takes the new bytes; a device node (a null device of our
-  // own: root only) is written through, never replaced.
+  // A link stays a link; a device node (our own null device: root only) is written through.
   ASSERT_EQ(::symlink("settings.dat", folder.path("link").c_str()), 0);
   ASSERT_TRUE(writeFileAtomically(folder.path("link"), bytesOf("new")));
   EXPECT_TRUE(std::filesystem::is_symlink(folder.path("link")));

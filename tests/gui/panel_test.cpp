@@ -56,8 +56,7 @@ TEST(PanelGlide, ShownFrameFollowsTheClock) {
 }
 
 TEST(Panel, MetersClampAndLightTheirLeds) {
-  // LED meter 59: LED i sits 6 px above LED i - 1, LED 0 at the bottom (y 58); values 0..3
-  // light LEDs 0..v. Segment meter 62: segments 5 px apart from the left; v lights v of them.
+  // LED meter 59: v lights LEDs 0..v, 6 px apart upwards; segment meter 62: v segments rightwards.
   const struct {
     int32_t control;
     int16_t value, shown;
@@ -143,8 +142,7 @@ TEST(Panel, ClicksReportOnReleaseInsideChangedAreaCoversWhatChangedInactiveDraws
   rig.panel.hide(14);
   EXPECT_EQ(rig.panel.changedArea(), (gui::Rect{10, 10, 34, 34}));
 
-  // Inactive: a glide under way ends on its target, values are taken at once, nothing is drawn
-  // or clicked; active again, the whole panel is redrawn.
+  // Inactive: glides end, values are taken at once, nothing is drawn or clicked; then all redrawn.
   rig.panel.setValue(16, 100);
   rig.panel.setActive(false);
   auto* knob = static_cast<gui::epiAlphaControl_rotary*>(rig.panel.control(16));
@@ -246,8 +244,7 @@ TEST(ControlDrag, ListCommandsRefuseWhatTheListCannotHold) {
   EXPECT_EQ(rig.frameOf(51, 11), 90);
 }
 
-// Ticks of 1/60 s on the millisecond clock, period 4 set at tick 100. A late poll fires once, and
-// the next period counts from it, not from the schedule.
+// 1/60-s ticks, period 4 from tick 100: a late poll fires once, the next period counts from it.
 TEST(Timers, FireWhenTheirPeriodHasElapsedSinceTheyLastFired) {
   testsupport::ManualClock clock;
   const auto at = [&](uint64_t ticks) { clock.set((ticks * 1000 + 59) / 60); };

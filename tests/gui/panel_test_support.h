@@ -61,8 +61,7 @@ inline Bytes pngBytes(cairo_surface_t* image) {
   return png;
 }
 
-// Strip pictures whose frames say which they are: frame f is filled with red = f & 0xff,
-// green = f >> 8 and the marker blue 0x5a, so a pixel read back names the frame drawn there.
+// Strips whose frame f has red f & 0xff, green f >> 8 and a marker blue: a pixel names its frame.
 class TestSkin {
  public:
   static constexpr uint8_t kMarker = 0x5a;
@@ -118,11 +117,7 @@ inline platform::InputEvent mouse(platform::InputEvent::Type type, int32_t x, in
   return {.type = type, .x = x, .y = y, .button = motion ? 0 : 1, .modifiers = modifiers};
 }
 
-// Pictures and a panel with one control of each kind the tests drive:
-//   16 rotary 0..128 (129 frames), 17 rotary with roMx 0..1000 and roSt (10, 1), 18 rotary with
-//   default 64, 10 rotary of 3 frames with roDi 10, 8 list knob of 128 frames, 59 LED meter of
-//   4 LEDs 6 px apart, 62 segment meter of 3 segments 5 px apart, 50 button, 11 switch, 14 lamp,
-//   7 scrolling picture, 60 text.
+// Pictures and a panel with one control of each kind the tests drive (see testPanel).
 enum TestPicture : uint32_t { kKnob = 1, kSwitch, kListStrip, kLamp, kCredits };
 
 inline TestSkin testSkin() {

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -80,8 +79,7 @@ class X11WindowTest : public testsupport::XvfbTest {
     return testsupport::pumpUntil(*display_, [&] { return recorder.last(type).has_value(); });
   }
 
-  // Our drawing and the test's reading travel on two connections, so the reading may come
-  // first: ask again until it matches.
+  // Drawing and reading travel on two connections: ask until the reading matches.
   bool shows(NativeWindow& window, int x, int y, uint32_t rgb) {
     return testsupport::pumpUntil(*display_,
                                   [&] { return screenPixel(host_, window.id(), x, y) == rgb; });
@@ -92,8 +90,7 @@ class X11WindowTest : public testsupport::XvfbTest {
   Display* host_ = nullptr;  // the test's own connection, playing a host
 };
 
-// The window's back buffer reaches the screen, survives being covered and resized, and writes
-// a picture; then its input arrives.
+// The back buffer reaches the screen, survives covering and resizing, writes a PNG; then input.
 TEST_F(X11WindowTest, BackBufferAndInputWithPositionButtonModifiersAndText) {
   auto window = display_->createTopLevel(320, 240, "test");
   ASSERT_TRUE(window);
@@ -151,63 +148,58 @@ TEST_F(X11WindowTest, BackBufferAndInputWithPositionButtonModifiersAndText) {
   const uint64_t id = window->id();
   testsupport::XTestInput& in = *input_;
   in.focus(id);
-  const auto holding = [&](uint32_t modifier, std::function<void()> act) {
-    return [&in, modifier, act] {
-      in.keyDown(modifier);
-      act();
-      in.keyUp(modifier);
-    };
-  };
-  const auto closeRequest = [&] {  // as the window manager sends it
-    XEvent message{};
-    message.xclient.type = ClientMessage;
-    message.xclient.window = id;
-    message.xclient.message_type = XInternAtom(host_, "WM_PROTOCOLS", False);
-    message.xclient.format = 32;
-    message.xclient.data.l[0] = static_cast<long>(XInternAtom(host_, "WM_DELETE_WINDOW", False));
-    XSendEvent(host_, id, False, NoEventMask, &message);
-    XSync(host_, False);
-  };
+  in.moveTo(id, 40, 50);
+  in.press(1);
+  in.keyDown(XK_Alt_L);
+  in.moveTo(id, 45, 30);
+  in.keyUp(XK_Alt_L);
+  in.release(1);
+  in.wheel(1);
+  in.typeKey(XK_a);
+  in.typeKey(XK_A);
+  in.typeKey(XK_b);
+  in.keyDown(XK_Control_L);
+  in.typeKey(XK_s);
+  in.keyUp(XK_Control_L);
+  XEvent close{};  // as the window manager sends it
+  close.xclient.type = ClientMessage;
+  close.xclient.window = id;
+  close.xclient.message_type = XInternAtom(host_, "WM_PROTOCOLS", False);
+  close.xclient.format = 32;
+  close.xclient.data.l[0] = static_cast<long>(XInternAtom(host_, "WM_DELETE_WINDOW", False));
+  XSendEvent(host_, id, False, NoEventMask, &close);
+  XSync(host_, False);
+
   using platform::kAlt, platform::kButton1, platform::kControl, platform::kShift;
-  const struct {
-    std::function<void()> act;
-    InputEvent expected;
-  } steps[] = {
-      {[&] { in.moveTo(id, 40, 50); }, {.type = Type::kMotion, .x = 40, .y = 50}},
-      {[&] { in.press(1); }, {.type = Type::kButtonPress, .x = 40, .y = 50, .button = 1}},
-      {holding(XK_Alt_L, [&] { in.moveTo(id, 45, 30); }),
-       {.type = Type::kMotion, .x = 45, .y = 30, .modifiers = kAlt | kButton1}},
-      {[&] { in.release(1); },
-       {.type = Type::kButtonRelease, .x = 45, .y = 30, .button = 1, .modifiers = kButton1}},
-      {[&] { in.wheel(1); }, {.type = Type::kWheel, .x = 45, .y = 30, .wheel = 1}},
-      {[&] { in.typeKey(XK_a); }, {.type = Type::kKeyPress, .keysym = XK_a, .text = "a"}},
-      {[&] { in.typeKey(XK_A); },
-       {.type = Type::kKeyPress, .modifiers = kShift, .keysym = XK_a, .text = "A"}},
-      {[&] { in.typeKey(XK_b); }, {.type = Type::kKeyRelease, .keysym = XK_b}},
-      {holding(XK_Control_L, [&] { in.typeKey(XK_s); }),
-       {.type = Type::kKeyPress, .modifiers = kControl, .keysym = XK_s}},
-      {closeRequest, {.type = Type::kClose}},
+  const InputEvent expected[] = {
+      {.type = Type::kMotion, .x = 40, .y = 50},
+      {.type = Type::kButtonPress, .x = 40, .y = 50, .button = 1},
+      {.type = Type::kMotion, .x = 45, .y = 30, .modifiers = kAlt | kButton1},
+      {.type = Type::kButtonRelease, .x = 45, .y = 30, .button = 1, .modifiers = kButton1},
+      {.type = Type::kWheel, .x = 45, .y = 30, .wheel = 1},
+      {.type = Type::kKeyPress, .keysym = XK_a, .text = "a"},
+      {.type = Type::kKeyPress, .modifiers = kShift, .keysym = XK_a, .text = "A"},
+      {.type = Type::kKeyRelease, .keysym = XK_b},
+      {.type = Type::kKeyPress, .modifiers = kControl, .keysym = XK_s},
+      {.type = Type::kClose},
   };
   const auto fields = [](const InputEvent& e) {
     return std::tuple(e.type, e.x, e.y, e.button, e.wheel, e.modifiers, e.keysym,
                       std::string(e.text));
   };
-  size_t seen = recorder.events.size();  // events before this one belong to earlier steps
-  for (size_t i = 0; i < std::size(steps); ++i) {
-    SCOPED_TRACE(i);
-    steps[i].act();
-    const auto arrived = [&] {
-      for (size_t e = seen; e < recorder.events.size(); ++e)
-        if (fields(recorder.events[e]) == fields(steps[i].expected)) return true;
-      return false;
-    };
-    EXPECT_TRUE(testsupport::pumpUntil(*display_, arrived));
-    seen = recorder.events.size();
-  }
+  // In this order, among others (modifier keys, releases) that are not looked at.
+  size_t matched = 0, scanned = 0;
+  EXPECT_TRUE(testsupport::pumpUntil(
+      *display_,
+      [&] {
+        for (; scanned < recorder.events.size() && matched < std::size(expected); ++scanned)
+          matched += fields(recorder.events[scanned]) == fields(expected[matched]);
+        return matched == std::size(expected);
+      }))
+      << "missing: expected event " << matched;
 }
 
-// The plug-in editor's case: our windows inside a host's, which destroys its window; one of ours
-// has heard of it before going, the other goes first.
+// The plug-in editor's case: the host destroys the parent; one child hears of it, one goes first.
 TEST_F(X11WindowTest, ChildOfAForeignParentGetsInputAndSurvivesTheParent) {
   const Window parent =
       XCreateSimpleWindow(host_, DefaultRootWindow(host_), 100, 100, 400, 300, 0, 0, 0);
@@ -241,8 +233,7 @@ TEST_F(X11WindowTest, ChildOfAForeignParentGetsInputAndSurvivesTheParent) {
   EXPECT_TRUE(display_->pump());
 }
 
-// The server goes away under an open window: the pump says so, nothing ends the process, and its
-// display, like a name that is none, no longer opens.
+// The server goes away under an open window: the pump says so and nothing ends the process.
 TEST(X11Display, ALostServerBreaksTheConnectionOnly) {
   testsupport::XvfbServer server;
   ASSERT_TRUE(server.running()) << server.error();
@@ -251,14 +242,9 @@ TEST(X11Display, ALostServerBreaksTheConnectionOnly) {
   ASSERT_TRUE(display) << error;
   auto window = display->createTopLevel(30, 10, "lost");
   ASSERT_TRUE(window);
-  Recorder recorder;
-  recorder.attach(*window);
   window->show();
-  ASSERT_TRUE(
-      testsupport::pumpUntil(*display, [&] { return recorder.last(Type::kExpose).has_value(); }));
-
+  EXPECT_TRUE(display->pump());
   server.kill();
-  EXPECT_FALSE(testsupport::pumpUntil(*display, [] { return false; }));
   EXPECT_FALSE(display->pump());
   EXPECT_FALSE(display->wait(10));
   window->presentAll();

@@ -1,5 +1,4 @@
-// The skin in the application's resource file: every control the window addresses present with
-// the frames it needs.
+// The skin in the application's resource file, as the window addresses it.
 
 #include <gtest/gtest.h>
 
@@ -54,8 +53,8 @@ TEST(SkinResources, PanelsLoadAndHoldEveryControlTheWindowAddressesWithoutOverla
     expected.push_back({kFrontPanel, button, ControlKind::kButton, 2, 2});
   for (int text : {60, 61, 63, 65})
     expected.push_back({kFrontPanel, text, ControlKind::kText, 1, 1});
-  // The descriptor rows' controls: list knobs must reach position 120 (lists 1 and 2) or 2
-  // (list 3); 0..127 knobs show the control values 0..128 one frame each; on/off rows switch.
+  // Parameter controls: list knobs reach position 120 (or 2), 0..127 knobs show 0..128, on/off
+  // switch.
   for (const auto& row : plugin::kParameterDescriptors) {
     if (row.listNumber != 0) {
       expected.push_back({kFrontPanel, row.controlId, ControlKind::kListKnob,
@@ -88,8 +87,7 @@ TEST(SkinResources, PanelsLoadAndHoldEveryControlTheWindowAddressesWithoutOverla
   EXPECT_EQ(std::pair(panels[1].width, panels[1].height),
             std::pair(panels[0].width, panels[0].height));
 
-  // Both load, and their controls sit inside; on the front panel nothing the pointer can press
-  // or turn overlaps another such control.
+  // Both load with their controls inside; no two front controls the pointer works overlap.
   for (uint32_t id : {kFrontPanel, kAboutPanel}) {
     SCOPED_TRACE("panel " + std::to_string(id));
     gui::epiAlphaPanel built;
