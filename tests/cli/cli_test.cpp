@@ -103,9 +103,10 @@ class Cli : public ::testing::Test {
   livetest::Folder folder_;
 };
 
-TEST_F(Cli, RenderWritesAlignedStereoOfInputPlusTailAndSetFollowsTheVolumeLaw) {
+TEST_F(Cli, RenderWritesAlignedStereoOfInputPlusTailSetFollowsTheVolumeLawAndTuneReadsTheNote) {
   std::vector<float> di(10000, 0.0f);
-  const auto note = pluckedNote(110.0, 1.0, 0.5f);
+  const auto note =
+      pluckedNote(110.0 * std::pow(2.0, 10.0 / 1200.0), 1.0, 0.5f);  // A, 10 cents sharp
   di.insert(di.end(), note.begin(), note.end());
   writeWav("di.wav", di);
   ASSERT_EQ(run("render --set \"speaker mode=1\" di.wav out.wav").status, 0);
@@ -134,8 +135,15 @@ TEST_F(Cli, RenderWritesAlignedStereoOfInputPlusTailAndSetFollowsTheVolumeLaw) {
   };
   EXPECT_NEAR(10 * std::log10(energy("high.wav") / energy("low.wav")), 127.0 / 128.0 * 24.0, 1.0);
 
-  ASSERT_EQ(run("render --demo --tail 0 demo.wav").status, 0);
-  EXPECT_GT(readWav("demo.wav").frames, 9 * kRate);
+  // Lines come only on changes, so the last is the reading at the end of the note.
+  const std::string tuned = run("tune di.wav").out;
+  char name[8] = {};
+  int cents = 99;
+  EXPECT_EQ(
+      std::sscanf(&tuned[tuned.rfind('\n', tuned.size() - 2) + 1], "%*f %7s %d", name, &cents), 2)
+      << tuned;
+  EXPECT_EQ(std::string(name), "A") << tuned;
+  EXPECT_NEAR(cents, 10, 2) << tuned;
 }
 
 TEST_F(Cli, MistakesExitWithStatus2AndTouchNoFile) {
@@ -148,7 +156,6 @@ TEST_F(Cli, MistakesExitWithStatus2AndTouchNoFile) {
   huge.replace(24, 4, reinterpret_cast<const char*>(&rate), 4);
   std::ofstream(path("huge.wav"), std::ios::binary) << huge;
   ASSERT_EQ(run("bank write bank.dat").status, 0);
-  std::ofstream(path("passwd.txt")) << "root:x:0:0:root:/root:/bin/bash\n";
   std::ofstream(path("empty.txt")) << "";
   std::ofstream(path("loud.txt")) << "Volume:200\r\n";
   fs::create_directory(path("ValvoramaLive"));
@@ -164,26 +171,12 @@ TEST_F(Cli, MistakesExitWithStatus2AndTouchNoFile) {
         // Sample rates the amp is not built for.
         "render low.wav out.wav", "render huge.wav out.wav",
         // Files that are no program, and a value out of its range.
-        "bank import bank.dat 3 passwd.txt", "bank import bank.dat 3 empty.txt",
-        "bank import bank.dat 3 loud.txt",
+        "bank import bank.dat 3 empty.txt", "bank import bank.dat 3 loud.txt",
         // Writing over what is read, also the settings read by default.
         "render di.wav link.wav", "bank import bank.dat 3 bank.dat",
         "render di.wav \"ValvoramaLive/ValvoramaLive settings.dat\""}) {
     expectRefused(mistake);
   }
-}
-
-TEST_F(Cli, TunePrintsTheNoteOfAFile) {
-  writeWav("d.wav", pluckedNote(146.83 * std::pow(2.0, 10.0 / 1200.0), 2.0, 0.5f));
-  const Result r = run("tune d.wav");
-  ASSERT_EQ(r.status, 0) << r.err;
-  // Lines come only on changes, so the last is the reading at the end of the note.
-  const std::string last = r.out.substr(r.out.rfind('\n', r.out.size() - 2) + 1);
-  char note[8] = {};
-  int cents = 99;
-  EXPECT_EQ(std::sscanf(last.c_str(), "%*f %7s %d", note, &cents), 2) << r.out;
-  EXPECT_EQ(std::string(note), "D") << r.out;
-  EXPECT_NEAR(cents, 10, 2) << r.out;
 }
 
 TEST_F(Cli, BankImportsRunConcurrentlyAndTheListingIsEscaped) {

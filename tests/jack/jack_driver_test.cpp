@@ -102,13 +102,10 @@ TEST_F(JackDriver, DescribesTheServerRunsTheSwitchAndFollowsTheServersChanges) {
 
   // The fixture's server has the dummy card's ports and two loopback ports per direction. The
   // probe goes before the server: a client opened after its death deletes it.
-  std::optional<JackProbeClient> probe;
-  probe.emplace("probe", 0, 0, 0);
+  std::optional<JackProbeClient> probe(std::in_place, "probe", 0, 0, 0);
   ASSERT_TRUE(probe->ok());
   jack_client_t* client = probe->client();
-  platform::AsioChannelInfo beyondLast;
-  beyondLast.channel = 4;
-  beyondLast.isInput = 1;
+  platform::AsioChannelInfo beyondLast{4, 1};
   EXPECT_EQ(driver->getChannelInfo(&beyondLast), platform::kAsioInvalidParameter);
   EXPECT_NE(driver->setSampleRate(44100.0), platform::kAsioOk);
   EXPECT_EQ(errorOf(*driver), "The JACK server runs at 48000 Hz, not 44100 Hz");

@@ -10,8 +10,7 @@ namespace jacktest {
 JackProbeClient::JackProbeClient(const std::string& name, int outputs, int inputs,
                                  size_t recordFrames)
     : recordings_(static_cast<size_t>(inputs), std::vector<float>(recordFrames)) {
-  jack_status_t status{};
-  client_ = jack_client_open(name.c_str(), JackNoStartServer, &status);
+  client_ = jack_client_open(name.c_str(), JackNoStartServer, nullptr);
   if (client_ == nullptr) return;
   bool portsMade = true;
   for (auto [ports, count, prefix, flag] :
