@@ -1,5 +1,4 @@
-// The "Asio" back end: the registry files and driver list, sample conversion, and the loopback
-// test driver: a real driver thread calling the buffer switch.
+// The "Asio" back end: registry files, driver list, sample conversion, the loopback test driver.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -74,7 +73,6 @@ TEST(AsioRegistry, ReadsKeysValuesAndDefaultValuesIgnoringLetterCase) {
   EXPECT_EQ(registry.openKey("software\\asio")->subkeyCount(), 1u);
   EXPECT_EQ(valueAt(registry, "", "ignored"), nullptr);
 
-  // A later file adds keys and replaces values.
   registry.read("[software\\asio\\first]\ndescription=New\n[software\\asio\\third]\n");
   EXPECT_EQ(*valueAt(registry, "software\\asio\\first", "description"), "New");
   EXPECT_EQ(registry.openKey("software\\asio")->subkeyCount(), 2u);
@@ -177,8 +175,7 @@ class AsioConcurrency : public ::testing::Test {
   AsioTestRegistry registry_;
 };
 
-// The generic drivers are not listed. Only the open device answers while one is open; one
-// instance at a time; failures leave none.
+// Generic drivers are not listed; one instance at a time, and only it answers while open.
 TEST_F(AsioConcurrency, CapabilitiesComeFromTheDriverAndOneInstanceIsOpen) {
   registry_.addDriver("mme", "ASIO Multimedia Driver");
   registry_.addDriver("loop", "Loopback");
@@ -196,7 +193,6 @@ TEST_F(AsioConcurrency, CapabilitiesComeFromTheDriverAndOneInstanceIsOpen) {
   EXPECT_FALSE(first.open(0, 0, 256, 0, 1, 0, 1, 22050)) << "a rate the driver refuses";
   EXPECT_FALSE(first.open(0, 0, 256, 0, 1, 0, 5, 48000)) << "a channel the driver lacks";
   EXPECT_FALSE(first.open(2, 2, 256, 0, 1, 0, 1, 48000)) << "no such device";
-  // 1024 asked, 256 preferred by the driver.
   ASSERT_TRUE(first.open(kFirstDevice, kFirstDevice, 1024, 0, 1, 0, 1, 48000));
   EXPECT_EQ(first.getBufferSize(), 256);
   EXPECT_FALSE(first.getCapabilities(1, false, out));

@@ -1,11 +1,13 @@
-// The device layer over a fake back end (channel fan-out, mixing, opening, technologies) and
-// the host's audio object that runs the processor on it.
+// The device layer over a fake back end, the host's audio object over it, its settings file.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <limits>
+#include <string>
 #include <vector>
 
+#include "framework/scratch_folder.h"
 #include "host/eva_host_audio.h"
 #include "host/mp_audio.h"
 #include "host_test_support.h"
@@ -16,6 +18,7 @@
 
 namespace {
 
+using host::HardwareSettings;
 using host::kFirstDevice;
 using host::kNoDevice;
 using hosttest::FakeAudioDriver;
@@ -27,14 +30,12 @@ class BlockRecorder : public host::MPAudio {
  public:
   void process(float* const* inputs, int32_t inputCount, float* const* outputs, int32_t outputCount,
                int32_t frames) override {
-    received.assign(inputs, inputs + inputCount);
     receivedInputs.clear();
     for (int32_t c = 0; c < inputCount; ++c)
       receivedInputs.emplace_back(inputs[c], inputs[c] + frames);
     for (int32_t c = 0; c < outputCount && c < int32_t(outputValues.size()); ++c)
       std::copy(outputValues[c].begin(), outputValues[c].begin() + frames, outputs[c]);
   }
-  std::vector<float*> received;
   std::vector<std::vector<float>> receivedInputs, outputValues;
 };
 
@@ -61,7 +62,6 @@ TEST(DeviceLayer, InputsFanOutAndOutputsAreMixedAndClippedToExactlyFullScale) {
       {2.0f, -3.0f, 1.0f, -1.0f, 0.5f, kNaN, kInf, -kInf},
       {0.6f, -0.6f, 0.25f, 0.0f, kNaN, 0.0f, kInf, -kInf},
   };
-  // The device's buffers in the order of first use: channel 1, then 0.
   const std::vector<float> shared = {0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f, 0.7f, 0.8f};
   const std::vector<float> alone = {-1.0f, 0.0f, 1.0f, 0.5f, 0.1f, 0.2f, 0.3f, 0.4f};
   driver.runBlockWith({shared, alone});
@@ -69,7 +69,6 @@ TEST(DeviceLayer, InputsFanOutAndOutputsAreMixedAndClippedToExactlyFullScale) {
   EXPECT_EQ(owner.receivedInputs[2], shared);
   EXPECT_EQ(owner.receivedInputs[1], std::vector<float>(8, 0.0f)) << "an unused slot is silent";
   EXPECT_EQ(owner.receivedInputs[3], alone);
-  EXPECT_NE(owner.received[0], owner.received[2]) << "each logical channel has its own buffer";
   EXPECT_EQ(driver.deviceOutput(0),
             (std::vector<float>{1.0f, -1.0f, 0.5f, 1.0f, 0.0f, 0.0f, 1.0f, -1.0f}));
   EXPECT_EQ(driver.deviceOutput(1),
@@ -83,8 +82,7 @@ TEST(DeviceLayer, InputsFanOutAndOutputsAreMixedAndClippedToExactlyFullScale) {
   EXPECT_EQ(driver.getSamplePosition(), 16);
 }
 
-// Devices are found by their exact name, else the first; a driver opens once until closed;
-// refused requests leave it closed; choosing a technology again closes the running driver.
+// Exact names, else the first device; refusals leave a driver closed; a technology change closes.
 TEST(DeviceLayer, OpeningByNameRefusalsAndTechnologyChange) {
   const struct {
     const char *input, *output;
@@ -136,9 +134,9 @@ TEST(DeviceLayer, OpeningByNameRefusalsAndTechnologyChange) {
 // Records what the host hands over and answers with fixed outputs.
 class ProbeProcessor : public plugin::evaProcessor {
  public:
-  explicit ProbeProcessor(int32_t inputs) { setNumInputs(inputs); }
+  ProbeProcessor() { setNumInputs(2); }
   void processReplacing(float** inputs, float** outputs, int32_t frames) override {
-    in0 = inputs[0], in1 = inputs[1], out0 = outputs[0], out1 = outputs[1];
+    in0 = inputs[0], in1 = inputs[1];
     this->frames = frames;
     for (int32_t i = 0; i < frames; ++i) {
       outputs[0][i] = 3.0f * inputs[0][i];
@@ -148,11 +146,10 @@ class ProbeProcessor : public plugin::evaProcessor {
   void setDspSampleRate(int32_t rate) override { dspRate = rate; }
   void applyAllParameters() override { ++applied; }
 
-  float *in0 = nullptr, *in1 = nullptr, *out0 = nullptr, *out1 = nullptr;
+  float *in0 = nullptr, *in1 = nullptr;
   int32_t frames = 0, dspRate = 0, applied = 0;
 };
 
-// The process-wide rate is shared by every test of the program.
 class HostAudio : public ::testing::Test {
  protected:
   void TearDown() override { plugin::setProcessSampleRate(44100.0f); }
@@ -160,7 +157,7 @@ class HostAudio : public ::testing::Test {
 };
 
 // A MIDI input too: where there is no MIDI system (build machines) the host runs without it.
-void useDevices(host::HardwareSettings& s) {
+void useDevices(HardwareSettings& s) {
   s.curMidiInName = "Default";
   s.audioTechnology = "DirectX";
   s.selectedFrequencies = "48000";
@@ -169,12 +166,11 @@ void useDevices(host::HardwareSettings& s) {
   s.selectedBufSize = "64";
 }
 
-// Without a usable technology, rate or device nothing opens, yet the processor gets its
-// parameters; then the named devices open and the processor runs on them.
+// Without a usable technology, rate or device nothing opens, yet the parameters are applied.
 TEST_F(HostAudio, StartOpensTheNamedDevicesAndFeedsTheProcessor) {
-  ProbeProcessor processor(2);
+  ProbeProcessor processor;
   host::evaHostAudio audio(processor, "");
-  host::HardwareSettings& settings = audio.settings();
+  HardwareSettings& settings = audio.settings();
   useDevices(settings);
   const struct {
     const char *technology, *rate;
@@ -213,26 +209,14 @@ TEST_F(HostAudio, StartOpensTheNamedDevicesAndFeedsTheProcessor) {
   EXPECT_EQ(processor.frames, 256);
   EXPECT_EQ(std::vector<float>(processor.in0, processor.in0 + 256), ramp);
   EXPECT_EQ(processor.in1, processor.in0) << "one device input stands in for both";
-  EXPECT_NE(processor.out0, processor.out1);
   EXPECT_EQ(driver->deviceOutput(0)[100], 3.0f * 100.0f / 512.0f);
   EXPECT_EQ(driver->deviceOutput(1), std::vector<float>(256, -0.5f));
   EXPECT_NEAR(audio.status().latencyMs, 2 * 256 * 1000.0 / 48000.0, 1e-9);
   audio.stop();
   EXPECT_FALSE(driver->isOpen());
-
-  ProbeProcessor mono(1);
-  host::evaHostAudio monoAudio(mono, "");
-  useDevices(monoAudio.settings());
-  monoAudio.create();
-  ASSERT_EQ(monoAudio.start(), State::kRunning);
-  FakeTechnology::last()->block();
-  EXPECT_NE(mono.in0, nullptr);
-  EXPECT_EQ(mono.in1, nullptr) << "a mono processor gets no second input";
 }
 
-// Parameter changes from the control thread while the device's thread runs blocks; then the
-// whole block path (fan-out, the host's hand-over, the processor and its rack, mix and clip)
-// allocates nothing.
+// Parameter changes while the device's thread runs blocks; the whole block path allocates nothing.
 TEST_F(HostAudio, ConcurrencyParameterChangesWhileBlocksRunAndBlocksAllocateNothing) {
   plugin::vlvrProcessor processor;
   processor.initialize();
@@ -260,6 +244,61 @@ TEST_F(HostAudio, ConcurrencyParameterChangesWhileBlocksRunAndBlocksAllocateNoth
   for (int b = 0; b < 50; ++b)
     driver.block();
   EXPECT_EQ(counter.count(), 0u);
+}
+
+TEST(HardwareSettings, DefaultsWriteReadBackAndRefusedValues) {
+  testsupport::ScratchFolder folder;
+  std::ofstream(folder.path(HardwareSettings::kFileName)) << "AudioTechnology:\"Asio\"\r\n";
+  HardwareSettings settings(folder.path(""));
+  ASSERT_TRUE(settings.read());
+
+  HardwareSettings missing(folder.path("never made"));
+  EXPECT_FALSE(missing.read());
+  EXPECT_EQ(missing.audioTechnology, "");
+  EXPECT_EQ(missing.sampleRate(), 0.0f) << "no rate until one is chosen";
+  EXPECT_FALSE(missing.write()) << "the folder is made by its owner";
+
+  // Written in table order, the keys the file lacked at their defaults, and read back.
+  settings.curInDeviceName = "USB Audio: hw:1,0";
+  settings.selectedFrequencies = "48000";
+  ASSERT_TRUE(settings.write());
+  const auto bytes = testsupport::readBytes(settings.path());
+  const std::string text(bytes.begin(), bytes.end());
+  EXPECT_TRUE(text.starts_with("CurInDeviceName:\"USB Audio: hw:1,0\"\r\nCurOuDeviceName:"));
+  EXPECT_TRUE(
+      text.ends_with("\"Right\"\r\nCurInChannelIndex:0\r\nCurOuChannelLeftIndex:0\r\n"
+                     "CurOuChannelRightIndex:1\r\n"))
+      << text;
+  HardwareSettings back(folder.path(""));
+  ASSERT_TRUE(back.read());
+  EXPECT_EQ(back.curInDeviceName, settings.curInDeviceName);
+  EXPECT_EQ(back.selectedFrequencies, "48000");
+
+  // Setting by key refuses what the file or the devices cannot take.
+  const struct {
+    const char* key;
+    std::string value;
+    bool accepted;
+  } cases[] = {
+      {"AudioTechnology", "directx", false},
+      {"SelectedBufSize", "0", true},  // the back end's own size
+      {"SelectedBufSize", "65537", false},
+      {"SelectedFrequencies", "44100.5", false},
+      {"CurOuChannelRightIndex", "-1", true},
+      {"CurOuChannelLeftIndex", "99999999999", false},
+      {"CurOuDeviceName", "say \"hi\"", false},
+      {"CurInChannelName", std::string(512, 'x'), false},
+      {"Volume", "3", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.key << "=" << c.value);
+    HardwareSettings fresh;
+    std::string before, after;
+    const bool known = fresh.get(c.key, before);
+    EXPECT_EQ(fresh.set(c.key, c.value).empty(), c.accepted);
+    EXPECT_EQ(fresh.get(c.key, after), known);
+    EXPECT_EQ(after, c.accepted ? c.value : before);
+  }
 }
 
 }  // namespace

@@ -32,8 +32,7 @@ float counterSample(int64_t frame) {
   return (static_cast<float>(frame % kCounterPeriod) + 0.25f) / 32767.0f;
 }
 
-// The owner of the blocks: plays the test signal and keeps what came in, in storage made
-// beforehand, on the streaming thread. Read only after stop().
+// Plays the test signal and keeps what came in, in storage made beforehand; read after stop().
 class Recorder : public MPAudio {
  public:
   explicit Recorder(int64_t capacity) : in0(capacity), in1(capacity) {}
@@ -105,10 +104,8 @@ TEST(DirectSoundWithoutCard, SystemDevicesFailCleanly) {
 // The streaming test that the ThreadSanitizer run picks by name.
 using DirectSoundConcurrency = testsupport::JackServerTest;
 
-// Through the loopback device, full duplex with the inputs crossed: one thread (not the
-// caller's) runs the blocks and nothing on the way allocates; the counter that left on the
-// device's left channel comes back sample-exact on logical input 2, and -1.0 comes back as
-// exactly -1.0 (it left as -32767). A server that dies mid-stream ends streaming on its own.
+// Full duplex through the loopback device, inputs crossed: the left channel's counter comes back
+// sample-exact on input 2, -1.0 (sent as -32767) as exactly -1.0; a dying server ends streaming.
 TEST_F(DirectSoundConcurrency,
        StreamsBringTheSignalBackOnTheConfiguredChannelsAndEndWithTheServer) {
   MPAudioDirectSound listing;
@@ -132,8 +129,8 @@ TEST_F(DirectSoundConcurrency,
     ASSERT_TRUE(recorder.allocations.has_value());
     EXPECT_EQ(*recorder.allocations, 0u);
 
-    // The ring's first half is silent: the first block hears nothing. Then the counter comes in
-    // order, but for what a busy machine costs: a period the server dropped or ran twice.
+    // The ring's first half is silent; then the counter comes in order but for a busy machine's
+    // dropped or repeated period.
     const auto silent = [](float v) { return v == 0.0f; };
     const std::vector<float>& counter = recorder.in1;
     EXPECT_TRUE(std::all_of(counter.begin(), counter.begin() + kBlock, silent));

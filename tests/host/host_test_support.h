@@ -25,8 +25,7 @@ bool eventually(Condition done, std::chrono::milliseconds limit = std::chrono::s
   return true;
 }
 
-// A back end without a device: devices "Capture A/B" and "Playback A/B", blocks the test runs by
-// hand (or a thread that runs `threadBlocks`), and the device-side buffers open to the test.
+// A back end without a device: "Capture A/B", "Playback A/B", blocks run by hand or a thread.
 class FakeAudioDriver : public host::MPAudioDriver {
  public:
   ~FakeAudioDriver() override { close(); }
@@ -77,8 +76,7 @@ class FakeAudioDriver : public host::MPAudioDriver {
   std::thread thread_;
 };
 
-// Makes a technology's row ("DirectX" unless told) create a FakeAudioDriver while alive;
-// `last()` is the newest one.
+// Makes a technology ("DirectX" unless told) create FakeAudioDrivers while alive.
 class FakeTechnology {
  public:
   explicit FakeTechnology(int32_t index = 0)

@@ -1,6 +1,5 @@
-// The host window and its "Audio hardware settings" dialog on a private X server with real
-// input; the dialog with the JACK fixture's devices: the ALSA loopback device under "DirectX"
-// and the JACK driver under "Asio".
+// The host window and its audio settings dialog on a private X server, the dialog with the JACK
+// fixture's devices: the ALSA loopback device under "DirectX", the JACK driver under "Asio".
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -37,8 +36,7 @@ using Commands = std::vector<int32_t>;
 using Panel = host::evaAudioSettingsPanel;
 using State = host::evaHostAudio::State;
 
-// The editor without the real main window: a window "main" inside the parent that records the
-// commands it is given.
+// The editor without the real main window: a recording window "main" inside the parent.
 class FakeEditor : public plugin::AEffEditor {
  public:
   static constexpr int16_t kWidth = 400, kHeight = 200;
@@ -117,9 +115,8 @@ class HostWindowTest : public testsupport::WindowTest {
   std::unique_ptr<evaHostWindow> window_;
 };
 
-// The first start opens the audio dialog by itself. Item 5 of program menu 6 is program
-// 2 x 32 + 4 = 68 ("Program 69"); `sepr` and the host controls take the menu path too: to the
-// main window while it is open, else selecting.
+// Item 5 of program menu 6 is program 68; menus, `sepr` and the host controls go to the main
+// window while it is open, else select.
 TEST_F(HostWindowTest, FirstStartMenusProgramChoicesRenamingAndTheEndOfTheLoop) {
   processor_.setProgram(67);
   processor_.setProgramName("Crunch Lead");
@@ -165,8 +162,7 @@ TEST_F(HostWindowTest, FirstStartMenusProgramChoicesRenamingAndTheEndOfTheLoop) 
   EXPECT_EQ(commands, (Commands{40605, 40502, 40402, 40302}));
   EXPECT_EQ(processor_.getProgram(), 0) << "the main window selects";
 
-  // Renaming renames program and menu item and shows the name on the LCD without choosing the
-  // program again (which would recall the player's stored values).
+  // Renaming shows the name on the LCD without choosing the program again (no recall).
   processor_.setProgram(40);
   window.openProgramNameDialog();
   gui::epiWindow* nameDialog = engine_.findWindow(evaHostWindow::kNameDialog);
@@ -251,10 +247,8 @@ class AudioSettingsDialog : public HostWindowTest {
   testsupport::JackServer jack_;
 };
 
-// Playing through the loopback device: a technology change resets rate and size and the JACK
-// driver serves both sides; Cancel reopens the old devices; OK writes and restarts with the new
-// channels; quitting stops the device (and closes the dialog) before the processor deletes its
-// rack.
+// A technology change resets the rate and JACK serves both sides; Cancel reopens the old devices;
+// OK writes and restarts; quitting closes the dialog and stops the device before the rack goes.
 TEST_F(AudioSettingsDialog, TechnologyChangeCancelOkAndTheStopOrder) {
   host::HardwareSettings settings(folder_.path());
   settings.audioTechnology = "DirectX";

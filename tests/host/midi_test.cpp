@@ -1,5 +1,4 @@
-// MIDI: the parser, the host's device objects over a fake MIDI system, and JACK MIDI on the
-// test's server.
+// MIDI: the parser, the host's devices over a fake MIDI system, JACK MIDI on the test's server.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -49,8 +48,7 @@ class RecordingHandler : public plugin::MidiHandler {
   std::vector<Bytes> messages_;
 };
 
-// A MIDI system without a device: named ports, an input the test plays into by hand, an output
-// that takes all it is sent. The port "Broken" does not open.
+// A MIDI system without a device: named ports, an input played by hand; "Broken" does not open.
 struct FakeMidi {
   std::vector<std::string> inputs = {"Pedal A", "Pedal B"};
   std::string openedInput, openedOutput;  // empty while none is open
@@ -221,8 +219,7 @@ class JackMidi : public testsupport::JackServerTest {
   RecordingHandler handler_;
 };
 
-// The amp's output played into its input: each event of a send is one JACK event, parsed; then a
-// stop takes the port along, and closing returns when the server dies mid-stream.
+// The amp's output into its input, parsed; a stop takes the port along; close survives the server.
 TEST_F(JackMidi, TheOutputReachesTheHostsInputAndClosingSurvivesTheServer) {
   startHost();
   host::MPMidiWinMultimedia out;
@@ -262,10 +259,8 @@ TEST_F(JackMidi, TheOutputReachesTheHostsInputAndClosingSurvivesTheServer) {
   EXPECT_FALSE(audio_.midi()->isOpen());
 }
 
-// The user-interface thread swaps the handler, stops and starts MIDI while messages arrive on
-// the JACK thread; each new input is connected where the last one was. The sequencer runs in a
-// process of its own: ThreadSanitizer cannot see how libjack hands buffers between two clients
-// of one process.
+// Handler swaps, stops and starts while messages arrive; a new input reconnects. The sequencer
+// is a process of its own: ThreadSanitizer cannot see libjack's hand-over between two clients.
 TEST_F(JackMidi, Concurrency) {
   const std::string sequencerTool = "/usr/bin/jack_midiseq";
   if (access(sequencerTool.c_str(), X_OK) != 0) GTEST_SKIP() << "no " << sequencerTool;

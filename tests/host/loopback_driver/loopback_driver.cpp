@@ -1,6 +1,5 @@
-// A driver for tests: its own thread calls the buffer switch at the sample rate's pace, and
-// what the host wrote to output channel c comes back on input channel c one switch later, in
-// 24-bit samples. Read at init from the environment:
+// A driver for tests, "Loopback": its own thread calls the buffer switch of its 24-bit buffers
+// at the sample rate's pace. Read at init from the environment:
 //   LOOPBACK_PREFERRED_SIZE  the driver's buffer size (default 256)
 //   LOOPBACK_RATE            the one sample rate accepted (default 44100 and 48000)
 //   LOOPBACK_RESET_AFTER     send a reset request after this many switches (default never)
@@ -107,14 +106,12 @@ class LoopbackDriver final : public AsioDriver {
       infos[i].buffers[0] = storage_[static_cast<size_t>(i)].data();
       infos[i].buffers[1] = storage_[static_cast<size_t>(i)].data() + bytes;
     }
-    infos_.assign(infos, infos + count);
     callbacks_ = callbacks;
     return kAsioOk;
   }
   AsioResult disposeBuffers() override {
     stop();
     callbacks_ = nullptr;
-    infos_.clear();
     storage_.clear();
     return kAsioOk;
   }
@@ -122,17 +119,6 @@ class LoopbackDriver final : public AsioDriver {
   AsioResult outputReady() override { return kAsioOk; }
 
  private:
-  // What output channel c got in the previous switch is the input of channel c in this one.
-  void loopBack(int32_t half) {
-    for (const AsioBufferInfo& input : infos_) {
-      if (!input.isInput) continue;
-      for (const AsioBufferInfo& output : infos_) {
-        if (!output.isInput && output.channelNumber == input.channelNumber)
-          std::memcpy(input.buffers[half], output.buffers[1 - half], size_ * kSampleBytes);
-      }
-    }
-  }
-
   void run() {
     using Clock = std::chrono::steady_clock;
     const auto period = std::chrono::nanoseconds(static_cast<int64_t>(1e9 * size_ / rate_));
@@ -146,7 +132,6 @@ class LoopbackDriver final : public AsioDriver {
       next += period;
       std::this_thread::sleep_until(next);
       if (Clock::now() > next + period) next = Clock::now();  // fell behind: no burst
-      loopBack(half);
       // With time info both switch callbacks take turns.
       if (timeInfo && count % 2 == 0)
         callbacks_->bufferSwitchTimeInfo(nullptr, half, 1);
@@ -162,7 +147,6 @@ class LoopbackDriver final : public AsioDriver {
   int32_t onlyRate_ = 0;
   double rate_ = 44100.0;
   const AsioCallbacks* callbacks_ = nullptr;
-  std::vector<AsioBufferInfo> infos_;
   std::vector<std::vector<uint8_t>> storage_;
   std::atomic<bool> running_{false};
   std::thread thread_;
