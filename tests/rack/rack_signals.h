@@ -6,7 +6,6 @@
 #include <atomic>
 #include <cmath>
 #include <complex>
-#include <cstdio>
 #include <limits>
 #include <map>
 #include <memory>

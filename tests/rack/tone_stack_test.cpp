@@ -79,14 +79,11 @@ Complex dft(const std::vector<float>& h, double w) {
 
 TEST(ToneStack, ResponseMatchesTheAnalogNetworkAtBilinearFrequencies) {
   // {rate, low, mid, high}
-  const double settings[][4] = {
-      {44100, 0.5, 0.5, 0.5}, {44100, 0, 0, 0},       {44100, 1, 1, 1},
-      {44100, 1, 0, 0},       {44100, 0, 1, 1},       {44100, 0, 0.5, 1},
-      {44100, 1, 0.5, 0},     {44100, 0.2, 0.8, 0.3}, {44100, 0.9, 0.1, 0.7},
-      {44100, 0.5, 1.0, 0.5}, {44100, 0.5, 0.0, 0.5}, {44100, 0, 0, 1},
-      {96000, 0.5, 0.5, 0.5}, {22050, 1, 0, 1}};
+  const double settings[][4] = {{44100, 0.5, 0.5, 0.5}, {44100, 0, 0, 0},   {44100, 1, 1, 1},
+                                {44100, 1, 0, 0},       {44100, 0, 1, 1},   {44100, 0.2, 0.8, 0.3},
+                                {44100, 0.9, 0.1, 0.7}, {44100, 0, 0.5, 1}, {96000, 0.5, 0.5, 0.5},
+                                {22050, 1, 0, 1}};
   const int kLength = 1 << 15;
-  double worstDb = 0.0;
   for (int model : {0, 1, 3, 4}) {
     for (auto [rate, low, mid, high] : settings) {
       SCOPED_TRACE(testing::Message() << "model " << model << " rate " << rate << " knobs " << low
@@ -109,13 +106,10 @@ TEST(ToneStack, ResponseMatchesTheAnalogNetworkAtBilinearFrequencies) {
           EXPECT_LT(std::abs(digital), 1e-5) << hz;
           continue;
         }
-        const double deviation = std::fabs(racktest::db(digital) - racktest::db(analog));
-        worstDb = std::max(worstDb, deviation);
-        EXPECT_LT(deviation, 0.5) << hz;
+        EXPECT_NEAR(racktest::db(digital), racktest::db(analog), 0.01) << hz;
       }
     }
   }
-  std::printf("[ tone stack ] worst deviation from the analog network: %.3g dB\n", worstDb);
 }
 
 // Samples go through in pairs and a call of odd length ends with a single step: any cut gives
