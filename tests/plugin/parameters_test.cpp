@@ -17,31 +17,10 @@ constexpr int kVolume = 18;      // rack id 20
 constexpr int kPreampGain = 13;  // rack id 13
 constexpr int kCabinet = 19;     // 0..3
 
-intptr_t call(AEffect* e, int32_t opcode, int32_t index = 0, intptr_t value = 0,
-              void* ptr = nullptr) {
-  return e->dispatcher(e, opcode, index, value, ptr, 0.0f);
-}
-
-// What the host callback was last told.
-struct HostLog {
-  int32_t opcode = -1, index = -1;
-  float opt = 0;
-} gHost;
-
-intptr_t host(AEffect*, int32_t opcode, int32_t index, intptr_t, void*, float opt) {
-  gHost = {opcode, index, opt};
-  return 0;
-}
-
 TEST(Parameters, ValuesChangeFlagsProgramsAndNameCopiesWithinTheirBuffers) {
-  plugintest::TestEngine engine;
-  engine.callback_ = host;
-  auto p = makeProcessor(true, &engine);
-  // Only a host's or a file's change is flagged: the front panel's own move is not, the host
-  // hears of it.
+  auto p = makeProcessor(true);
+  // Only a host's or a file's change is flagged: the front panel's own move is not.
   p->setParameterAutomated(kVolume, 100.0f);
-  EXPECT_EQ(std::pair(gHost.opcode, gHost.index), std::pair(int32_t{audioMasterAutomate}, kVolume));
-  EXPECT_FLOAT_EQ(gHost.opt, 100.0f / 127.0f);
   EXPECT_EQ(p->rack()->parameter(20), 100) << "the rack follows the panel";
   EXPECT_FALSE(p->parameters()[kVolume].isChanged() || p->anyParameterChanged());
   p->setParameter(kVolume, 1.0f);
@@ -136,29 +115,9 @@ TEST(SettingsText, ExportThenImportRestoresAllValuesAndOlderFilesRead) {
   EXPECT_EQ(q->parameterValue(19), 2.0f) << "falls back to the shared name";
   EXPECT_EQ(q->parameterValue(18), 50.0f) << "keys match without case";
   EXPECT_EQ(q->parameterValue(0), 0.0f) << "a missing key reads as 0";
-
-  auto r = makeProcessor();
-  EXPECT_FALSE(r->loadSettings(dir.path("missing.txt")));
-  EXPECT_FALSE(r->anyParameterChanged());
-  EXPECT_FALSE(r->saveSettings(dir.path("no such folder/x.txt")));
-}
-
-// The stand-alone's record (the plug-in's is tested through its library, tests/vst): no replacing
-// flag and no events, its host asks for neither.
-TEST(PluginInterface, TheRecordAndTheDispatcherOfTheStandAlone) {
-  auto p = makeProcessor();
-  AEffect* e = p->getAeffect();
-  EXPECT_EQ(e->flags, effFlagsCanMono);
-  EXPECT_EQ(e->object, static_cast<void*>(p.get()));
-  call(e, effMainsChanged, 0, 1);
-  EXPECT_NE(p->rack(), nullptr) << "resume opens";
-  call(e, effMainsChanged, 0, 0);
-  EXPECT_NE(p->rack(), nullptr) << "suspend keeps the rack";
-  call(e, effClose);
-  EXPECT_EQ(p->rack(), nullptr);
-  call(e, effGetParamName, 0, 0, nullptr);  // no buffer: nothing written
-  for (int32_t opcode = effProcessEvents; opcode <= 90; ++opcode)
-    EXPECT_TRUE(opcode == effGetVstVersion || call(e, opcode, 0, 0, nullptr) == 0) << opcode;
+  EXPECT_FALSE(q->loadSettings(dir.path("missing.txt")));
+  EXPECT_EQ(q->parameterValue(18), 50.0f);
+  EXPECT_FALSE(q->saveSettings(dir.path("no such folder/x.txt")));
 }
 
 }  // namespace

@@ -48,15 +48,10 @@ enum Flags : int32_t { kFlagHasEditor = 1, kFlagCanMono = 8, kFlagCanReplacing =
 // Plug-in opcodes (host -> dispatcher).
 constexpr int32_t kOpen = 0, kClose = 1, kSetProgram = 2, kGetProgram = 3, kSetProgramName = 4,
                   kGetProgramName = 5, kGetParamName = 8, kSetSampleRate = 10, kSetBlockSize = 11,
-                  kMainsChanged = 12, kEditGetRect = 13, kEditOpen = 14, kEditClose = 15,
-                  kEditIdle = 19, kProcessEvents = 25, kCanBeAutomated = 26, kCanDo = 51,
-                  kLastOpcode = 76;
+                  kMainsChanged = 12, kEditOpen = 14, kEditClose = 15, kEditIdle = 19,
+                  kProcessEvents = 25, kCanBeAutomated = 26, kCanDo = 51, kLastOpcode = 76;
 
 enum HostOpcode : int32_t { kHostAutomate = 0, kHostVersion = 1 };
-
-struct Rect {
-  int16_t top, left, bottom, right;
-};
 
 constexpr int32_t kMidiEventType = 1;
 
