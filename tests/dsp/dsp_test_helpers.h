@@ -1,7 +1,6 @@
 #pragma once
 
-// Shared by every DSP suite: the test framework, the standard headers they all use, the effect
-// probes and signal generators, and helpers of their own.
+// Shared by every DSP suite: the framework, standard headers, effect probes and signal helpers.
 #include <gtest/gtest.h>
 
 #include <algorithm>

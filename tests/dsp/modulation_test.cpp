@@ -16,14 +16,6 @@ namespace {
 using dsp::Lfo;
 using dsptest::makeEffect;
 
-// Rising zero crossings of x - offset per second.
-double crossingRate(const std::vector<float>& x, float offset) {
-  int count = 0;
-  for (size_t i = 1; i < x.size(); ++i)
-    count += (x[i - 1] - offset < 0.0f && x[i] - offset >= 0.0f) ? 1 : 0;
-  return count * 44100.0 / static_cast<double>(x.size());
-}
-
 // What an effect plays for a ramp fed in calls of `frames`, at the first frame of each call.
 template <class Fx>
 std::vector<double> rampHeard(Fx& fx, int frames, int calls) {
@@ -201,8 +193,8 @@ TEST(TFmModulator, CarrierFollowsTheEnvelopeOnPitchAndResetSilencesIt) {
   std::vector<float> dc(441000, 0.5f), tone(441000);
   carrier->process(tone.data(), dc.data(), 441000);
   const std::vector<float> lastSecond(tone.end() - 44100, tone.end());
-  EXPECT_NEAR(crossingRate(lastSecond, 0.0f), 40.0 * std::pow(2.0, 4.25), 2.0);
-  EXPECT_NEAR(*std::max_element(lastSecond.begin(), lastSecond.end()), 0.5f, 1e-3f);
+  const double pitch = 40.0 * std::pow(2.0, 4.25);
+  EXPECT_NEAR(2.0 * std::abs(testsupport::dtft(lastSecond, pitch)) / 44100, 0.5, 0.01);
 
   std::vector<float> silence(2000, 0.0f);
   carrier->reset();

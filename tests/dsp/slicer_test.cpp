@@ -8,8 +8,7 @@ enum Controller { kPattern = 75, kDepth = 76, kEnvelope = 77, kTrigger = 114 };
 
 // By default a fast envelope and fully closed gaps make the pattern plain in the gain curve.
 struct Rig : testsupport::EffectRig<dsp::TSlicer> {
-  explicit Rig(int pattern, int depth = 127, int channels = 1)
-      : EffectRig(channels, 44100, dsp::kFlagObeyTempo) {
+  explicit Rig(int pattern, int depth = 127) : EffectRig(1, 44100, dsp::kFlagObeyTempo) {
     cc(kPattern, pattern);
     cc(kDepth, depth);
     cc(kEnvelope, 0);

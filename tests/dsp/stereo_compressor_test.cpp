@@ -8,14 +8,6 @@ enum Controller { kDrive = 116, kStereoEhn = 118 };
 
 using Rig = testsupport::EffectRig<dsp::StereoCompressor>;
 
-// A stereo signal whose every frame is (v, sign x v).
-std::vector<float> stereo(const std::vector<float>& mono, float sign) {
-  std::vector<float> v;
-  for (float x : mono)
-    v.insert(v.end(), {x, sign * x});
-  return v;
-}
-
 TEST(StereoCompressor, QuietSignalsSeeTheThresholds) {
   for (auto [drive, ehn] : {std::pair{64, 64}, {0, 64}, {127, 127}, {32, 0}}) {
     SCOPED_TRACE("drive " + std::to_string(drive) + " ehn " + std::to_string(ehn));
@@ -65,8 +57,11 @@ TEST(StereoCompressor, GainNeverFallsBelowOnePercent) {
 TEST(StereoCompressor, MetersFallUnderLoadAndRecoverAfterwards) {
   Rig rig(2);
   rig.settle();
-  // A mid-only tone works the mid core alone and turns the output down.
-  const std::vector<float> out = rig.feed(stereo(dsptest::sine(kRate / 4, 220, 0.5f), 1.0f));
+  // A mid-only tone (L = R) works the mid core alone and turns the output down.
+  std::vector<float> in;
+  for (float x : dsptest::sine(kRate / 4, 220, 0.5f))
+    in.insert(in.end(), {x, x});
+  const std::vector<float> out = rig.feed(in);
   const float loaded = rig.fx.getMeter(0);
   EXPECT_LT(loaded, 0.8f);
   EXPECT_FLOAT_EQ(rig.fx.getMeter(1), 1.0f);

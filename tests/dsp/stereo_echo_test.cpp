@@ -184,24 +184,4 @@ TEST(StereoEcho, ResetClearsTheRingOnlyWhenNotClean) {
   EXPECT_NEAR(echoAfterReset(), kWet, 1e-5);
 }
 
-TEST(StereoEcho, LongerDelayDoesNotReplayWhatWasHeard) {
-  // Mono mode 0, FeedBack 0: Speed doubles the delay (7840 to 15680 frames) when impulse A is
-  // older than the delay and B younger: only B returns, and A too on a stale ring.
-  for (bool clean : {true, false}) {
-    SCOPED_TRACE(clean ? "clean ring" : "stale ring");
-    Rig rig(1, {{kFeedBack, 0}, {kLevel, 127}});
-    rig.settle();
-    if (clean) rig.fx.reset();
-    rig.impulse(1.0f);
-    rig.silence(7999);
-    rig.impulse(0.5f);
-    rig.silence(999);
-    rig.cc(kSpeed, 64);
-    rig.silence(18000);
-    Events heard = {{0, kDry}, {7840, kWet}, {8000, 0.5f * kDry}, {23680, 0.5f * kWet}};
-    if (!clean) heard.insert(heard.begin() + 3, {15680, kWet});
-    rig.expectEvents(0, heard);
-  }
-}
-
 }  // namespace
