@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "host/mp_audio.h"
 #include "host_test_support.h"
 #include "support/allocation_counter.h"
 #include "support/jack/jack_fixture.h"
@@ -45,7 +46,6 @@ class Recorder : public MPAudio {
       allocations_.emplace();
     }
     oneThread = oneThread && thread == std::this_thread::get_id();
-    frames_.store(frames, std::memory_order_relaxed);
     for (int32_t i = 0; i < frames; ++i) {
       if (outputCount > 0) outputs[0][i] = counterSample(position_ + i);
       if (outputCount > 1) outputs[1][i] = -1.0f;
@@ -63,8 +63,7 @@ class Recorder : public MPAudio {
   }
 
   int32_t blocks() const { return blocks_.load(std::memory_order_relaxed); }
-  int32_t frames() const { return frames_.load(std::memory_order_relaxed); }
-  bool full() const { return blocks() * int64_t{frames()} > static_cast<int64_t>(in0.size()); }
+  bool full() const { return blocks() * int64_t{kBlock} > static_cast<int64_t>(in0.size()); }
 
   std::vector<float> in0, in1;
   int64_t recorded = 0;
@@ -73,7 +72,7 @@ class Recorder : public MPAudio {
   std::optional<size_t> allocations;
 
  private:
-  std::atomic<int32_t> blocks_{0}, frames_{0};
+  std::atomic<int32_t> blocks_{0};
   int64_t position_ = 0;
   std::optional<testsupport::AllocationCounter> allocations_;
 };
