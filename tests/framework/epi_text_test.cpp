@@ -20,14 +20,12 @@ std::string getString(const epiTextSettings& settings, const char* key) {
   return settings.getString(key, out, sizeof out, "<default>") ? out : std::string("!") + out;
 }
 
-TEST(EpiText, CaseAndNumbers) {
+TEST(EpiTextSettings, WorkedExamples) {
   EXPECT_TRUE(epiText("AudioTechnology").equalsNoCase("audioTECHNOLOGY"));
   EXPECT_FALSE(epiText("@[").equalsNoCase("`{"));  // the case bit, but not letters
   EXPECT_EQ(epiText(" \t-42x").toLong(), -42);
   EXPECT_EQ(epiText("-99999999999").toLong(), INT32_MIN);
-}
 
-TEST(EpiTextSettings, WorkedExamples) {
   int32_t value = -1;
   EXPECT_TRUE(settingsOf("key:\"12\"").getLong("key", &value, 5));
   EXPECT_EQ(value, 0);

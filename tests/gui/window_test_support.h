@@ -33,16 +33,12 @@ class RecordingWindow : public gui::epiWindow {
   void controlChanged(int32_t panel, int32_t control) override {
     changes.push_back({panel, control});
   }
-  void idle() override {
-    if (onIdle) onIdle();
-  }
   void closeWindow() override { ++closings; }
 
   std::vector<gui::epiMessage> messages;
   std::vector<int32_t> commands;
   std::vector<int32_t> keys;
   std::vector<std::pair<int32_t, int32_t>> changes;
-  std::function<void()> onIdle;
   int closings = 0;
 };
 
