@@ -118,8 +118,7 @@ TEST(ProgramBank, ForeignOrDamagedFilesLeaveTheDefaultsAndAFailedWriteTheOldFile
   rlimit old{};
   ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
   const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit limited = old;
-  limited.rlim_cur = 30000;
+  const rlimit limited{30000, old.rlim_max};
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
   const bool saved = bank.p->saveProgramBankFile(bank.path);
   setrlimit(RLIMIT_FSIZE, &old);

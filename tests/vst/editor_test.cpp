@@ -187,7 +187,6 @@ TEST_F(Editor, EditorShowsAnimatesAutomatesMeetsMidiAndOutlivesTheHostsWindow) {
   amp_.dispatch(vstabi::kEditClose);
   EXPECT_EQ(openSockets(), sockets);
 
-  amp_.setParameter(kGainRow, 0.5f);  // the editor opening again keeps the host's value
   std::jthread audio([this](std::stop_token stop) {
     vsttest::MidiEventList up({{0xB0, 1, 127}}), down({{0xB0, 1, 0}});
     for (int n = 0; !stop.stop_requested(); ++n) {
@@ -203,7 +202,6 @@ TEST_F(Editor, EditorShowsAnimatesAutomatesMeetsMidiAndOutlivesTheHostsWindow) {
   }
   audio.request_stop();
   audio.join();
-  EXPECT_EQ(amp_.getParameter(kGainRow), 0.5f);
   // Closed again, the instance's own handling has the messages.
   for (const uint8_t value : {uint8_t{0}, uint8_t{127}}) {
     amp_.sendMidi({{0xB0, 1, value}});

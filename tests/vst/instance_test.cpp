@@ -52,12 +52,9 @@ Stereo reference(std::vector<float> input, int rate, float model) {
 
 class PluginInstance : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(settings_.ready());
-    ASSERT_TRUE(library_.loaded()) << library_.error();
-  }
-  std::unique_ptr<VstInstance> make(const char* entry = "VSTPluginMain") {
-    auto instance = std::make_unique<VstInstance>(library_, entry);
+  void SetUp() override { ASSERT_TRUE(settings_.ready() && library_.loaded()) << library_.error(); }
+  std::unique_ptr<VstInstance> make() {
+    auto instance = std::make_unique<VstInstance>(library_);
     if (instance->effect()) instance->start(44100.0f, 256);
     return instance;
   }
@@ -65,7 +62,6 @@ class PluginInstance : public ::testing::Test {
   vsttest::VstLibrary library_;
 };
 
-// Older hosts look up `main`; no host callback, no instance.
 TEST_F(PluginInstance, TheRecordAnswersHostsAndRefusesWhatIsOutOfRange) {
   auto amp = make();
   ASSERT_TRUE(amp->effect());
@@ -75,8 +71,7 @@ TEST_F(PluginInstance, TheRecordAnswersHostsAndRefusesWhatIsOutOfRange) {
             std::tuple(vstabi::fourCC("VstP"), 128, 22, 2, 2, 0, 1.0f, vstabi::fourCC("Vlvr"), 1));
   EXPECT_EQ(e.flags, vstabi::kFlagHasEditor | vstabi::kFlagCanMono | vstabi::kFlagCanReplacing);
   EXPECT_NE(e.process, nullptr);
-  EXPECT_EQ(make("main")->effect()->uniqueID, vstabi::fourCC("Vlvr"));
-  EXPECT_EQ(library_.entryPoint("VSTPluginMain")(nullptr), nullptr);
+  EXPECT_EQ(library_.entryPoint("VSTPluginMain")(nullptr), nullptr) << "no host callback";
 
   EXPECT_EQ(amp->dispatch(vstabi::kLastOpcode + 1), 0);
   for (int32_t i : {-1, 0, 21, 22})
@@ -128,8 +123,6 @@ TEST_F(PluginInstance, PresetKeysAndProgramChangesSelectProgramsWithoutAllocatin
 }
 
 TEST_F(PluginInstance, TheBankIsReadAtTheStartAndWrittenWholeAtCloseWhenItChanged) {
-  make();  // with no bank yet, closing writes the built-in one
-  EXPECT_EQ(storedName(settings_.bank(), 0), "Program 1");
   rename(*make(), 7, "Crunch");
   rename(*make(), 8, "Clean");  // on the bank the one before wrote
   EXPECT_EQ(storedName(settings_.bank(), 7), "Crunch");
@@ -172,8 +165,7 @@ TEST_F(PluginInstance, InstancesInHostBlocksPlayAsTheProcessor) {
     int rate, block;
     float models[2];
   };
-  for (const Case c : {Case{44100, 256, {0.0f, 0.7f}}, Case{44100, 1000, {0.4f, 0.7f}},
-                       Case{48000, 256, {0.7f, 0.4f}}}) {
+  for (const Case c : {Case{44100, 256, {0.0f, 0.7f}}, Case{48000, 1000, {0.7f, 0.4f}}}) {
     SCOPED_TRACE(testing::Message() << c.rate << " Hz, blocks of " << c.block);
     std::vector<float> note = testsupport::pluckedNote(110.0, 1.0, 0.8f, c.rate);
     std::unique_ptr<VstInstance> amps[2];

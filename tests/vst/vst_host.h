@@ -14,12 +14,11 @@
 
 namespace vsttest {
 
-// The plug-in opened as a host opens it: the build's, or the file VALVORAMA_VST_PLUGIN names.
+// The plug-in the build made, opened as a host opens it.
 class VstLibrary {
  public:
   VstLibrary() {
-    const char* chosen = std::getenv("VALVORAMA_VST_PLUGIN");
-    handle_ = dlopen(chosen && *chosen ? chosen : VALVORAMA_VST_PLUGIN, RTLD_NOW | RTLD_LOCAL);
+    handle_ = dlopen(VALVORAMA_VST_PLUGIN, RTLD_NOW | RTLD_LOCAL);
     if (!handle_) error_ = dlerror();
   }
   ~VstLibrary() {
@@ -62,16 +61,13 @@ struct Automation {
   float value;
 };
 
-// One plug-in instance; its host callback records automation (from any thread), answers the
-// host's version, 2400, and 0 to everything else.
+// One plug-in instance; its host callback records automation (from any thread) and answers 0 to
+// everything.
 class VstInstance {
  public:
-  explicit VstInstance(const VstLibrary& library, const char* entryName = "VSTPluginMain") {
-    const vstabi::EntryPoint entry = library.entryPoint(entryName);
-    if (!entry) return;
-    creating = this;
-    effect_ = entry(&VstInstance::hostCallback);
-    creating = nullptr;
+  explicit VstInstance(const VstLibrary& library) {
+    const vstabi::EntryPoint entry = library.entryPoint("VSTPluginMain");
+    effect_ = entry ? entry(&VstInstance::hostCallback) : nullptr;
     if (effect_) effect_->user = this;
   }
   ~VstInstance() { close(); }
@@ -115,18 +111,14 @@ class VstInstance {
   }
 
  private:
-  // The entry point may call back before it has returned the record.
-  static inline thread_local VstInstance* creating = nullptr;
-
   static intptr_t hostCallback(vstabi::Effect* effect, int32_t opcode, int32_t index, intptr_t,
                                void*, float opt) {
-    VstInstance* instance =
-        effect && effect->user ? static_cast<VstInstance*>(effect->user) : creating;
+    auto* instance = effect ? static_cast<VstInstance*>(effect->user) : nullptr;
     if (instance && opcode == vstabi::kHostAutomate) {
       std::lock_guard lock(instance->mutex_);
       instance->automations_.push_back({index, opt});
     }
-    return opcode == vstabi::kHostVersion ? 2400 : 0;
+    return 0;
   }
 
   vstabi::Effect* effect_ = nullptr;
