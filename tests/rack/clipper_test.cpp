@@ -76,10 +76,8 @@ TEST(Clipper, CurvesSampleBySampleAndTheHardRationalAndNeutralTypes) {
   EXPECT_EQ(frame[1], -0.3f);
 
   c7.setFormat(1);
-  for (int type : {0, 9, 10}) {
-    c7.configure(type, 0.1f, -0.1f, 0.05f, -0.05f);
-    EXPECT_EQ(shape(c7, 3.0f), 3.0f) << "type " << type;
-  }
+  c7.configure(0, 0.1f, -0.1f, 0.05f, -0.05f);  // type 0 passes everything
+  EXPECT_EQ(shape(c7, 3.0f), 3.0f);
 }
 
 }  // namespace

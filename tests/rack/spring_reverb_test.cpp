@@ -1,6 +1,5 @@
 #include "rack/spring_reverb.h"
 
-#include "rack/ciir.h"
 #include "rack_signals.h"
 
 namespace {
@@ -15,7 +14,7 @@ int firstNonZero(const std::vector<float>& v) {
 
 // Echoes of the filtered impulse at the multiples of the comb delays, each pass round a comb
 // losing its share of 60 dB per 2.6 s.
-TEST(SpringReverb, EchoesDecayResetFormatTheToneFilterAndExactZeros) {
+TEST(SpringReverb, EchoesDecayResetExactZerosAndFormat) {
   const int n = 6000;
   rack::SpringReverb reverb, blockwise;  // usable at 44100 Hz without setFormat
   blockwise.setFormat(1, kRate);
@@ -23,9 +22,8 @@ TEST(SpringReverb, EchoesDecayResetFormatTheToneFilterAndExactZeros) {
   EXPECT_EQ(racktest::run(blockwise, racktest::impulse(n)), y);
   ASSERT_EQ(firstNonZero(y), 1309);
 
-  // Between the first two arrivals the output is the filtered impulse alone: use it as the shape
-  // of every echo and peel the echoes off in time order. Copies of that shape at the multiples
-  // of the delays must explain the whole output.
+  // Before the second arrival the output is the filtered impulse alone: peel copies of that shape
+  // off at the multiples of the delays, in time order; they must explain the whole output.
   const std::vector<float> shape(y.begin() + 1309, y.begin() + 1455);
   const int delays[4] = {1309, 1455, 1812, 1927};
   std::map<int, double> amplitude;  // arrival time -> echo amplitude
@@ -59,21 +57,10 @@ TEST(SpringReverb, EchoesDecayResetFormatTheToneFilterAndExactZeros) {
     reverb.process(block.data(), silence.data(), 128);
   EXPECT_EQ(firstNonZero(block), -1);
 
-  for (auto [rate, first] : {std::pair{22050, 654}, {48000, 1425}, {0, 1425}}) {  // 0 is ignored
-    reverb.setFormat(1, rate);
-    reverb.reset();
-    EXPECT_EQ(firstNonZero(racktest::run(reverb, racktest::impulse(3000))), first) << rate;
-  }
-
-  rack::CIIR filter;  // the reverb's tone filter: +8 dB at 700 Hz, flat far from it
-  filter.setSampleRate(kRate);
-  filter.setPeaking(700.0f, 0.3f, 8.0f);
-  EXPECT_NEAR(racktest::db(filter.response(22000.0)), 0.0, 1e-3);
-  std::vector<float> tone = racktest::sine(700.0, kRate * 6 / 5), toned = tone;
-  filter.process(toned.data(), int(toned.size()));
-  const int settle = kRate / 5;  // then exactly one second, a whole number of periods
-  EXPECT_NEAR(20.0 * std::log10(racktest::rms(toned, settle) / racktest::rms(tone, settle)), 8.0,
-              0.01);
+  reverb.setFormat(1, 48000);
+  reverb.setFormat(1, 0);  // ignored
+  reverb.reset();
+  EXPECT_EQ(firstNonZero(racktest::run(reverb, racktest::impulse(3000))), 1425);
 }
 
 }  // namespace

@@ -130,8 +130,7 @@ TEST(ToneStack, OddCallsMatchWholeBlocksAndModelChangesClearTheState) {
   for (size_t i = 0; i < noise.size(); ++i)
     ASSERT_NEAR(got[i], expected[i], 1e-6f) << "sample " << i;
 
-  // Another model starts from rest; the same model again, or an unknown one, keeps the knobs
-  // and the ringing state. Bad settings are contained.
+  // Another model starts from rest; the same model again or an unknown one keeps the ringing.
   const std::vector<float> silence(256);
   rack::ToneStack kept, reference, clamped, limits;
   for (rack::ToneStack* ts : {&kept, &reference}) {

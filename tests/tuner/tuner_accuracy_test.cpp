@@ -26,9 +26,8 @@ int pitchedAfter(const TunerRig& rig, double seconds) {
                            [&](const auto& e) { return e.seconds > seconds && e.pitched(); }));
 }
 
-// Strings from the bass's low E (period over a third of the frame) to fretted notes (lags of 55
-// to 113 samples), -40..+40 cents, plucked mid-string (neck pickup) and near the bridge (bridge
-// pickup, partials 2 to 5 above the fundamental), 2 s over a -80 dB floor; prints the matrix.
+// Bass low E (period over a third of the frame) to fretted notes, -40..+40 cents, plucked
+// mid-string and near the bridge (partials 2 to 5 above the fundamental), over a -80 dB floor.
 TEST(TunerAccuracy, PluckedStringsFrom41To800HzAndNoFalseNoteFromNoise) {
   const std::pair<const char*, double> strings[] = {
       {"bass E1", 41.2}, {"bass A1", 55.0}, {"drop C", 65.41}, {"drop D", 73.42}, {"E2", 82.41},
