@@ -88,7 +88,6 @@ TEST_F(PluginInstance, TheRecordAnswersHostsAndRefusesWhatIsOutOfRange) {
   EXPECT_EQ(amp->dispatchText(vstabi::kGetProgramName), longName.substr(0, 23));
   EXPECT_EQ(amp->dispatchText(vstabi::kGetParamName, 22), "");
   amp->dispatch(vstabi::kGetParamName, 0, 0, nullptr);  // no buffer: nothing written
-  EXPECT_EQ(amp->getParameter(22), 0.0f);
 }
 
 // Hosts send events on their audio thread: handling them allocates nothing. With no editor open the
@@ -102,14 +101,11 @@ TEST_F(PluginInstance, PresetKeysAndProgramChangesSelectProgramsWithoutAllocatin
   std::ofstream(settings_.folder() + "/valvoramaMappings.dat", std::ios::binary)
       .write(reinterpret_cast<const char*>(words.data()), std::streamsize(words.size() * 4));
   auto amp = make();
-  struct Step {
-    std::vector<uint8_t> message;
-    int32_t program;
-  };
-  for (const Step& s : {Step{{0xB0, 80, 127}, 1}, Step{{0xB0, 80, 0}, 1}, Step{{0xB0, 81, 127}, 0},
-                        Step{{0xC0, 42}, 42}}) {
-    amp->sendMidi({s.message});
-    EXPECT_EQ(amp->dispatch(vstabi::kGetProgram), s.program);
+  using Step = std::pair<std::vector<uint8_t>, int32_t>;  // a message, the program after it
+  for (const auto& [message, program] : {Step{{0xB0, 80, 127}, 1}, Step{{0xB0, 80, 0}, 1},
+                                         Step{{0xB0, 81, 127}, 0}, Step{{0xC0, 42}, 42}}) {
+    amp->sendMidi({message});
+    EXPECT_EQ(amp->dispatch(vstabi::kGetProgram), program);
   }
 
   // Program 9's name is too long to be formatted without allocating.
