@@ -82,7 +82,7 @@ TEST(CabinetStage, ReflectionsRatesOptionsResetTheProductSoundsAndThePeakDesign)
   const double gain = 20.0 * std::log10(racktest::rms(run(stage, x), 4096) / plainRms);
   EXPECT_TRUE(gain > 3.0 && gain < 4.5) << gain;
 
-  run(stage, noise);
+  run(stage, noise);  // reset() clears the filters and the reflection ring
   stage.reset();
   stage.setModel(5, 0, 0, 0);
   EXPECT_EQ(racktest::peak(run(stage, std::vector<float>(2048))), 0.0f);

@@ -18,12 +18,12 @@ std::vector<float> gainsFor(rack::NoiseGate& gate, float level) {
 
 TEST(NoiseGate, HoldReleaseToExactZeroAndAttack) {
   rack::NoiseGate gate;
-  gate.setFormat(1, 44100);
+  gate.setFormat(1, 48000);
   std::vector<float> note = racktest::sine(220.0, 20 * kBlock);
   gate.process(note.data(), int(note.size()));
   EXPECT_NEAR(gate.getGain(), 1.0f, 1e-6f);
-  // 68 quiet blocks are 4352 samples, inside the 4410-sample hold; the 69th closes.
-  for (int b = 1; b <= 68; ++b)
+  // 74 quiet blocks are 4736 samples, inside the 4800-sample hold; the 75th, ending on it, closes.
+  for (int b = 1; b <= 74; ++b)
     ASSERT_NEAR(gainsFor(gate, kQuiet).back(), 1.0f, 1e-4f) << "quiet block " << b;
   const float open = gate.getGain();
   std::vector<float> gains = gainsFor(gate, kQuiet);
@@ -32,7 +32,7 @@ TEST(NoiseGate, HoldReleaseToExactZeroAndAttack) {
     ASSERT_LT(gains[i], gains[i - 1]);
   for (int b = 0; b < 137; ++b)  // 8832 samples closing in all: 40 dB per 0.2 s
     gains = gainsFor(gate, kQuiet);
-  EXPECT_NEAR(20.0 * std::log10(gains.back() / open), -40.0 * 8832 / 8820, 0.1);
+  EXPECT_NEAR(20.0 * std::log10(gains.back() / open), -40.0 * 8832 / 9600, 0.1);
 
   // Released long enough, the gain ends at exactly 0 rather than in denormals.
   for (int b = 0; b < 44100 * 3 / kBlock; ++b)
@@ -41,6 +41,7 @@ TEST(NoiseGate, HoldReleaseToExactZeroAndAttack) {
   EXPECT_EQ(gains.back(), 0.0f);
 
   // After a reset the 1 ms attack brings the gain within 40 dB of full in 44.1 samples.
+  gate.setFormat(1, 44100);
   gate.reset();
   gains = gainsFor(gate, 0.5f);
   EXPECT_LT(gains[43], 0.99f);
