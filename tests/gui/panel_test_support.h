@@ -100,17 +100,6 @@ class TestSkin {
   std::map<std::pair<uint32_t, uint32_t>, Bytes> entries_;
 };
 
-// Everything a panel reported, in order: 'p' a press, 'c' a change, with the control number.
-using Log = std::vector<std::pair<char, int32_t>>;
-class Reports : public gui::epiAlphaPanel::Listener {
- public:
-  void controlPressed(gui::epiAlphaPanel&, int32_t number) override {
-    log.push_back({'p', number});
-  }
-  void valueChanged(gui::epiAlphaPanel&, int32_t number) override { log.push_back({'c', number}); }
-  Log log;
-};
-
 inline platform::InputEvent mouse(platform::InputEvent::Type type, int32_t x, int32_t y,
                                   uint32_t modifiers = 0) {
   const bool motion = type == platform::InputEvent::Type::kMotion;
@@ -168,13 +157,17 @@ inline gui::PanelResource testPanel() {
   return panel;
 }
 
-// The test panel on a manual clock, built and active.
-struct TestRig {
+// The test panel on a manual clock, built and active. It logs what the panel reports, in order:
+// 'p' a press, 'c' a change, with the control number.
+using Log = std::vector<std::pair<char, int32_t>>;
+struct TestRig : gui::epiAlphaPanel::Listener {
   TestRig() : panel(clock) {
     testSkin().fill(file);
     panel.build(testPanel(), pictures);
-    panel.setListener(&reports);
+    panel.setListener(this);
   }
+  void controlPressed(gui::epiAlphaPanel&, int32_t n) override { log.push_back({'p', n}); }
+  void valueChanged(gui::epiAlphaPanel&, int32_t n) override { log.push_back({'c', n}); }
   // Takes a value at once, as the panel does while inactive.
   void setAtOnce(int32_t number, int16_t value) {
     panel.setActive(false);
@@ -193,7 +186,7 @@ struct TestRig {
   framework::ResourceFile file;
   gui::PictureCache pictures{file};
   gui::epiAlphaPanel panel;
-  Reports reports;
+  Log log;
 };
 
 }  // namespace testsupport

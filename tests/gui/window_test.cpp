@@ -32,56 +32,6 @@ constexpr uint32_t kTuner = fourCC("tunn");
 
 class WindowTest : public testsupport::WindowTest {};
 
-TEST_F(WindowTest, MessagesReachTheirWindowInTheNextPassAndAnEditorOutlivesItsHostsWindow) {
-  RecordingWindow main(engine_, kMain), host(engine_, kHost);
-  ASSERT_TRUE(main.openTopLevel(50, 50, "main"));
-  ASSERT_TRUE(host.openTopLevel(50, 50, "host"));
-  engine_.post({.target = kMain, .code = fourCC("save"), .value = 1, .text = "SAVED"});
-  engine_.post({.target = kHost, .code = fourCC("sepr"), .value = 67});
-  EXPECT_TRUE(main.messages.empty()) << "posted messages wait for the loop";
-  engine_.processEvents();
-  ASSERT_EQ(main.messages.size(), 1u);
-  EXPECT_EQ(main.messages[0].text, "SAVED");
-  ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_EQ(host.messages[0].value, 67);
-
-  EXPECT_TRUE(engine_.send({.target = kHost, .code = fourCC("sepr"), .value = 3}));
-  EXPECT_EQ(host.messages.size(), 2u) << "sent at once";
-  EXPECT_FALSE(engine_.send({.target = fourCC("gone"), .code = fourCC("sepr")}));
-
-  host.close();
-  EXPECT_EQ(host.closings, 1);
-  EXPECT_EQ(engine_.findWindow(kHost), nullptr);
-  engine_.post({.target = kHost, .code = fourCC("sepr")});
-  engine_.processEvents();
-  EXPECT_EQ(host.messages.size(), 2u) << "a closed window gets nothing";
-
-  engine_.closeAllWindows();
-  EXPECT_EQ(main.closings, 1);
-  EXPECT_TRUE(engine_.windows().empty());
-
-  // A plug-in editor: opened in the host's window, named by a message, it outlives that window.
-  Display* hostDisplay = input_->display();
-  const Window parent =
-      XCreateSimpleWindow(hostDisplay, DefaultRootWindow(hostDisplay), 0, 0, 200, 150, 0, 0, 0);
-  XMapWindow(hostDisplay, parent);
-  XSync(hostDisplay, False);
-
-  RecordingWindow link(engine_, fourCC("link"));
-  EXPECT_TRUE(link.handleMessage({.code = gui::kMessageWindowHandle, .handle = parent}));
-  EXPECT_EQ(link.nativeHandle(), parent);
-
-  RecordingWindow editor(engine_, kMain);
-  ASSERT_TRUE(editor.openInside(link.nativeHandle(), 0, 0, 200, 150));
-
-  XDestroyWindow(hostDisplay, parent);
-  XSync(hostDisplay, False);
-  ASSERT_TRUE(passUntil([&] { return !editor.isOpen(); }));
-  EXPECT_EQ(editor.closings, 1);
-  EXPECT_EQ(engine_.findWindow(kMain), nullptr);
-  engine_.processEvents();
-}
-
 TEST(WindowWithoutDisplay, FailsCleanlyWithAMessage) {
   const char* saved = std::getenv("DISPLAY");
   const std::string display = saved ? saved : "";
@@ -130,15 +80,11 @@ TEST(Menu, CommandsByGroupAndItemAndItemsAddedWhileOpen) {
     const char* text;
     int32_t command;
   } cases[] = {
-      {0, 1, "About", 40001},
-      {3, 7, "Learn Wah CC...", 40307},
-      {7, 32, "Program 128", 40732},
-  };
+      {0, 1, "About", 40001}, {3, 7, "Learn Wah CC...", 40307}, {7, 32, "Program 128", 40732}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
-    const epiMenu* menu = bar.menu(c.group);
-    EXPECT_EQ(menu->item(c.item)->text, c.text);
-    EXPECT_EQ(menu->commandOf(c.item), c.command);
+    EXPECT_EQ(bar.menu(c.group)->item(c.item)->text, c.text);
+    EXPECT_EQ(bar.menu(c.group)->commandOf(c.item), c.command);
     EXPECT_EQ(epiMenu::groupOf(c.command), c.group);
     EXPECT_EQ(epiMenu::itemOf(c.command), c.item);
   }
@@ -172,8 +118,25 @@ TEST(Menu, CommandsByGroupAndItemAndItemsAddedWhileOpen) {
   EXPECT_GT(bar.itemArea(3, 8).y, bar.itemArea(3, 7).y);
 }
 
+// A dialog of the audio settings' kind: a list and a button.
+class ListDialog : public gui::epiDialog {
+ public:
+  explicit ListDialog(gui::epiEngineClass& engine) : epiDialog(engine, fourCC("ause")) {
+    auto& list = add(std::make_unique<gui::epiListControl>(4, Rect{10, 34, 120, 22}));
+    list.setEntries({"128", "256", "512", "1024"});
+    list.select(2);
+    add(std::make_unique<gui::epiPushButton>(6, Rect{150, 34, 60, 26}, "OK"));
+  }
+  gui::epiListControl& list() { return *widgetAs<gui::epiListControl>(4); }
+  std::vector<std::pair<char, int32_t>> reports;
+
+ protected:
+  void widgetPressed(int32_t number) override { reports.push_back({'p', number}); }
+  void widgetChanged(int32_t number) override { reports.push_back({'c', number}); }
+};
+
 // A panel, the host's menus and a title that reaches past the corner where dialogs open.
-TEST_F(WindowTest, DragsKeysMenusAndDialogsOnTheMainWindow) {
+TEST_F(WindowTest, DragsKeysMenusDialogsMessagesAndAnEditorInAHostsWindow) {
   framework::ResourceFile file;
   testsupport::testSkin().fill(file);
   gui::PictureCache pictures{file};
@@ -293,26 +256,10 @@ TEST_F(WindowTest, DragsKeysMenusAndDialogsOnTheMainWindow) {
       passUntil([&] { return engine_.findWindow(gui::epiMessageBox::kIdentifier) == nullptr; }));
   click(main, uncovered);
   EXPECT_TRUE(passUntil([&] { return bar.tracking(); }));
-}
+  click(main, 400, 300);
+  ASSERT_TRUE(passUntil([&] { return !bar.tracking(); }));
 
-// A dialog of the audio settings' kind: a list and a button.
-class ListDialog : public gui::epiDialog {
- public:
-  explicit ListDialog(gui::epiEngineClass& engine) : epiDialog(engine, fourCC("ause")) {
-    auto& list = add(std::make_unique<gui::epiListControl>(4, Rect{10, 34, 120, 22}));
-    list.setEntries({"128", "256", "512", "1024"});
-    list.select(2);
-    add(std::make_unique<gui::epiPushButton>(6, Rect{150, 34, 60, 26}, "OK"));
-  }
-  gui::epiListControl& list() { return *widgetAs<gui::epiListControl>(4); }
-  std::vector<std::pair<char, int32_t>> reports;
-
- protected:
-  void widgetPressed(int32_t number) override { reports.push_back({'p', number}); }
-  void widgetChanged(int32_t number) override { reports.push_back({'c', number}); }
-};
-
-TEST_F(WindowTest, ListControlOpensChoosesAndReportsAChange) {
+  SCOPED_TRACE("a list in a dialog");
   ListDialog dialog(engine_);
   gui::epiListControl& list = dialog.list();
   EXPECT_TRUE(list.selectText("1024")) << "the stored name selects its entry";
@@ -321,24 +268,72 @@ TEST_F(WindowTest, ListControlOpensChoosesAndReportsAChange) {
   ASSERT_TRUE(dialog.openModal(240, 200, "Audio hardware settings"));
   ASSERT_TRUE(onScreen(dialog));
 
-  const Rect box = list.bounds();
+  const Rect area = list.bounds();
   const auto chooseFirst = [&] {
-    click(dialog, box);
+    click(dialog, area);
     ASSERT_TRUE(passUntil([&] { return list.isOpen(); }));
     const Rect open = list.overlay();
-    click(dialog, Rect{open.x, open.y + 1, open.width, box.height});
+    click(dialog, Rect{open.x, open.y + 1, open.width, area.height});
     ASSERT_TRUE(passUntil([&] { return !list.isOpen(); }));
   };
   chooseFirst();
   EXPECT_EQ(list.selectedText(), "128");
   chooseFirst();
   list.setEnabled(false);
-  click(dialog, box);
+  click(dialog, area);
   click(dialog, dialog.widget(6)->bounds());  // its report comes after the list's click
   ASSERT_TRUE(passUntil([&] { return dialog.reports.size() == 2; }));
   EXPECT_EQ(dialog.reports, (std::vector<std::pair<char, int32_t>>{{'c', 4}, {'p', 6}}))
       << "choosing the selected entry again is no change";
   EXPECT_FALSE(list.isOpen()) << "a disabled list does not open";
+
+  SCOPED_TRACE("messages reach their window in the next pass");
+  main.messages.clear();
+  RecordingWindow host(engine_, kHost);
+  ASSERT_TRUE(host.openTopLevel(50, 50, "host"));
+  engine_.post({.target = kMain, .code = fourCC("save"), .value = 1, .text = "SAVED"});
+  engine_.post({.target = kHost, .code = fourCC("sepr"), .value = 67});
+  EXPECT_TRUE(main.messages.empty()) << "posted messages wait for the loop";
+  engine_.processEvents();
+  ASSERT_EQ(main.messages.size(), 1u);
+  EXPECT_EQ(main.messages[0].text, "SAVED");
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0].value, 67);
+
+  EXPECT_TRUE(engine_.send({.target = kHost, .code = fourCC("sepr"), .value = 3}));
+  EXPECT_EQ(host.messages.size(), 2u) << "sent at once";
+  EXPECT_FALSE(engine_.send({.target = fourCC("gone"), .code = fourCC("sepr")}));
+
+  host.close();
+  EXPECT_EQ(host.closings, 1);
+  EXPECT_EQ(engine_.findWindow(kHost), nullptr);
+  engine_.post({.target = kHost, .code = fourCC("sepr")});
+  engine_.processEvents();
+  EXPECT_EQ(host.messages.size(), 2u) << "a closed window gets nothing";
+
+  engine_.closeAllWindows();
+  EXPECT_EQ(main.closings, 1);
+
+  // A plug-in editor: opened in the host's window, named by a message, it outlives that window.
+  Display* hostDisplay = input_->display();
+  const Window parent =
+      XCreateSimpleWindow(hostDisplay, DefaultRootWindow(hostDisplay), 0, 0, 200, 150, 0, 0, 0);
+  XMapWindow(hostDisplay, parent);
+  XSync(hostDisplay, False);
+
+  RecordingWindow link(engine_, fourCC("link"));
+  EXPECT_TRUE(link.handleMessage({.code = gui::kMessageWindowHandle, .handle = parent}));
+  EXPECT_EQ(link.nativeHandle(), parent);
+
+  RecordingWindow editor(engine_, kMain);
+  ASSERT_TRUE(editor.openInside(link.nativeHandle(), 0, 0, 200, 150));
+
+  XDestroyWindow(hostDisplay, parent);
+  XSync(hostDisplay, False);
+  ASSERT_TRUE(passUntil([&] { return !editor.isOpen(); }));
+  EXPECT_EQ(editor.closings, 1);
+  EXPECT_EQ(engine_.findWindow(kMain), nullptr);
+  engine_.processEvents();
 }
 
 // Text that is not UTF-8 is drawn, has a width and leaves the context usable.

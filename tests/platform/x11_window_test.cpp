@@ -108,9 +108,6 @@ TEST_F(X11WindowTest, BackBufferAndInputWithPositionButtonModifiersAndText) {
   // Another window covers ours and goes: only the back buffer can repaint it.
   const Window cover =
       XCreateSimpleWindow(host_, DefaultRootWindow(host_), 0, 0, 200, 200, 0, 0, 0x00ff00);
-  XSetWindowAttributes override{};
-  override.override_redirect = True;
-  XChangeWindowAttributes(host_, cover, CWOverrideRedirect, &override);
   XMapRaised(host_, cover);
   XSync(host_, False);
   XDestroyWindow(host_, cover);
@@ -132,9 +129,7 @@ TEST_F(X11WindowTest, BackBufferAndInputWithPositionButtonModifiersAndText) {
   EXPECT_EQ(backSize(), std::pair(150, 90));
   EXPECT_EQ(pixelAt(window->backBuffer(), 10, 10), 0xffff0000u);
 
-  const std::string path =
-      (std::filesystem::temp_directory_path() / ("valvo-shot-" + std::to_string(getpid()) + ".png"))
-          .string();
+  const std::string path = testing::TempDir() + "valvo-shot-" + std::to_string(getpid()) + ".png";
   ASSERT_TRUE(window->writePng(path));
   cairo_surface_t* png = cairo_image_surface_create_from_png(path.c_str());
   std::filesystem::remove(path);
