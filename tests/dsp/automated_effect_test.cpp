@@ -71,12 +71,17 @@ TEST(AutomatedEffect, ControllersReachTheirParametersScaledBy128) {
   EXPECT_EQ(fx.setCalls.back(), std::make_pair(22u, 0.5f));
   EXPECT_EQ(fx.heard.back(), std::make_pair(64, 50.0f));
   EXPECT_EQ(fx.processEvent(EffectEvent::controller(99, 1)), kNotHandled);
+  EffectEvent noteOn = EffectEvent::controller(20, 100);
+  noteOn.status = 0x90;
+  EXPECT_EQ(fx.processEvent(noteOn), kNotHandled);
   // The modulation wheel is no controller of this effect unless its flag says so.
   EXPECT_EQ(fx.processEvent(EffectEvent::controller(1, 100)), kNotHandled);
   EXPECT_EQ(fx.setCalls.size(), 2u);
 
-  // A batch goes through in order.
+  // A batch goes through in order; a count below 1 does nothing.
   const EffectEvent batch[] = {EffectEvent::controller(22, 1), EffectEvent::controller(22, 2)};
+  EXPECT_EQ(fx.processEvents(batch, -1), 0u);
+  EXPECT_EQ(fx.setCalls.size(), 2u);
   EXPECT_EQ(fx.processEvents(batch, 2), 0u);
   EXPECT_EQ(fx.parameter(2).target, 2.0f / 128.0f);
 
