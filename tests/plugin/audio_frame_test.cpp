@@ -18,7 +18,6 @@
 
 namespace {
 
-using plugin::vlvrProcessor;
 using plugintest::makeProcessor;
 
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
@@ -33,7 +32,7 @@ TEST(AudioFrame, HostBuffersAreSplitToFitTheWorkingBuffers) {
   // Frames, then length, count and rest.
   for (const auto& [frames, length, count, rest] :
        {std::array{20000, 5000, 4, 0}, {8193, 4096, 2, 1}, {8192, 8192, 1, 0}, {-5, 0, 1, 0}}) {
-    const vlvrProcessor::Split got = vlvrProcessor::splitFrames(frames);
+    const auto got = plugin::vlvrProcessor::splitFrames(frames);
     EXPECT_EQ(std::tie(got.length, got.count, got.rest), std::tie(length, count, rest)) << frames;
   }
 }

@@ -12,7 +12,6 @@
 
 namespace {
 
-using plugin::evaProcessorPrograms;
 using plugintest::makeProcessor;
 using Bytes = std::vector<uint8_t>;
 
@@ -35,7 +34,7 @@ struct CustomBank {
   Bytes bytes;
 };
 
-bool samePrograms(const evaProcessorPrograms& a, const evaProcessorPrograms& b) {
+bool samePrograms(const plugin::evaProcessorPrograms& a, const plugin::evaProcessorPrograms& b) {
   bool same = a.count() == b.count();
   for (int i = 0; same && i < a.count(); ++i)
     same = std::memcmp(&a[i], &b[i], sizeof a[i]) == 0;

@@ -196,8 +196,7 @@ TEST_F(Editor, EditorShowsAnimatesAutomatesMeetsMidiAndOutlivesTheHostsWindow) {
   });
   for (int round = 0; round < 6; ++round) {
     EXPECT_EQ(open(top), 1);
-    for (int idle = 0; idle < 3; ++idle)
-      amp_.dispatch(vstabi::kEditIdle);
+    amp_.dispatch(vstabi::kEditIdle);
     amp_.dispatch(vstabi::kEditClose);
   }
   audio.request_stop();

@@ -174,13 +174,12 @@ TEST_F(PluginInstance, InstancesInHostBlocksPlayAsTheProcessor) {
     { std::jthread first(make, 0), second(make, 1); }
     ASSERT_TRUE(amps[0]->effect() && amps[1]->effect());
 
-    Stereo outs[2];
-    for (Stereo& out : outs)
-      out = {std::vector<float>(note.size()), std::vector<float>(note.size())};
+    const Stereo silence = {std::vector<float>(note.size()), std::vector<float>(note.size())};
+    Stereo outs[2] = {silence, silence};
     for (size_t at = 0; at < note.size(); at += size_t(c.block)) {
       const auto n = int32_t(std::min(size_t(c.block), note.size() - at));
       for (int i = 0; i < 2; ++i)
-        amps[i]->processReplacing(&note[at], &outs[i][0][at], &outs[i][1][at], n);
+        amps[i]->processReplacing(&note[at], &note[at], &outs[i][0][at], &outs[i][1][at], n);
     }
     EXPECT_NE(outs[0], outs[1]);
     for (int i = 0; i < 2; ++i) {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <dlfcn.h>
 #include <stdlib.h>
 
 #include <algorithm>
@@ -17,18 +16,11 @@ namespace vsttest {
 // The plug-in the build made, opened as a host opens it.
 class VstLibrary {
  public:
-  VstLibrary() {
-    handle_ = dlopen(VALVORAMA_VST_PLUGIN, RTLD_NOW | RTLD_LOCAL);
-    if (!handle_) error_ = dlerror();
-  }
-  ~VstLibrary() {
-    if (handle_) dlclose(handle_);
-  }
+  VstLibrary();
+  ~VstLibrary();
   bool loaded() const { return handle_ != nullptr; }
   const std::string& error() const { return error_; }
-  vstabi::EntryPoint entryPoint(const char* name) const {
-    return handle_ ? reinterpret_cast<vstabi::EntryPoint>(dlsym(handle_, name)) : nullptr;
-  }
+  vstabi::EntryPoint entryPoint(const char* name) const;
 
  private:
   void* handle_ = nullptr;
@@ -96,8 +88,9 @@ class VstInstance {
 
   void setParameter(int32_t index, float value) { effect_->setParameter(effect_, index, value); }
   float getParameter(int32_t index) { return effect_->getParameter(effect_, index); }
-  void processReplacing(float* in, float* outLeft, float* outRight, int32_t frames) {
-    float* inputs[2] = {in, in};
+  void processReplacing(float* inLeft, float* inRight, float* outLeft, float* outRight,
+                        int32_t frames) {
+    float* inputs[2] = {inLeft, inRight};
     float* outputs[2] = {outLeft, outRight};
     effect_->processReplacing(effect_, inputs, outputs, frames);
   }
