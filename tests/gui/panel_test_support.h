@@ -21,13 +21,9 @@ namespace testsupport {
 
 using Bytes = std::vector<uint8_t>;
 
-class ManualClock : public gui::TimerClock {
- public:
-  uint64_t now() const override { return now_; }
-  void set(uint64_t now) { now_ = now; }
-
- private:
-  uint64_t now_ = 0;
+struct ManualClock : gui::TimerClock {
+  uint64_t now() const override { return ms; }
+  uint64_t ms = 0;
 };
 
 using Image = std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)>;

@@ -124,7 +124,6 @@ class ListDialog : public gui::epiDialog {
   explicit ListDialog(gui::epiEngineClass& engine) : epiDialog(engine, fourCC("ause")) {
     auto& list = add(std::make_unique<gui::epiListControl>(4, Rect{10, 34, 120, 22}));
     list.setEntries({"128", "256", "512", "1024"});
-    list.select(2);
     add(std::make_unique<gui::epiPushButton>(6, Rect{150, 34, 60, 26}, "OK"));
   }
   gui::epiListControl& list() { return *widgetAs<gui::epiListControl>(4); }
@@ -323,7 +322,6 @@ TEST_F(WindowTest, DragsKeysMenusDialogsMessagesAndAnEditorInAHostsWindow) {
 
   RecordingWindow link(engine_, fourCC("link"));
   EXPECT_TRUE(link.handleMessage({.code = gui::kMessageWindowHandle, .handle = parent}));
-  EXPECT_EQ(link.nativeHandle(), parent);
 
   RecordingWindow editor(engine_, kMain);
   ASSERT_TRUE(editor.openInside(link.nativeHandle(), 0, 0, 200, 150));
