@@ -118,7 +118,7 @@ TEST_F(PluginInstance, PresetKeysAndProgramChangesSelectProgramsWithoutAllocatin
   EXPECT_EQ(amp->dispatch(vstabi::kGetProgram), 9);
 }
 
-TEST_F(PluginInstance, TheBankIsReadAtTheStartAndWrittenWholeAtCloseWhenItChanged) {
+TEST_F(PluginInstance, TheBankIsReadAtTheStartWrittenWholeAtCloseAndABadOneLeftAlone) {
   rename(*make(), 7, "Crunch");
   rename(*make(), 8, "Clean");  // on the bank the one before wrote
   EXPECT_EQ(storedName(settings_.bank(), 7), "Crunch");
@@ -182,9 +182,8 @@ TEST_F(PluginInstance, InstancesInHostBlocksPlayAsTheProcessor) {
         amps[i]->processReplacing(&note[at], &note[at], &outs[i][0][at], &outs[i][1][at], n);
     }
     EXPECT_NE(outs[0], outs[1]);
-    for (int i = 0; i < 2; ++i) {
+    for (int i = 0; i < 2; ++i)
       EXPECT_TRUE(outs[i] == reference(note, c.rate, c.models[i])) << "amp model " << c.models[i];
-    }
     const auto destroy = [&](int i) { amps[i].reset(); };
     std::jthread first(destroy, 0), second(destroy, 1);
   }
