@@ -101,8 +101,10 @@ TEST(MidiControl, ALearnBindsTheNextControllerAndOneLearnReplacesAnother) {
 
 TEST(MidiControl, FootSwitchesAndProgramChangesSelectProgramsOnTheIdleTick) {
   MidiRig rig;
+  rig.programs.changeProgram(-1);  // without a window too, 1 stepped down gives 128
+  EXPECT_EQ(rig.lcd.last, Shown("128", "PROGRAM 128"));
   rig.send(0xC5, 125);  // program 126 on any channel
-  EXPECT_EQ(rig.processor->getProgram(), 0);
+  EXPECT_EQ(rig.processor->getProgram(), 127);
   rig.midi.idle();
   EXPECT_EQ(rig.lcd.last, Shown("126", "PROGRAM 126"));
 
