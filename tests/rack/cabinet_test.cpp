@@ -86,6 +86,14 @@ TEST(CabinetStage, ReflectionsRatesOptionsResetTheProductSoundsAndThePeakDesign)
   stage.reset();
   stage.setModel(5, 0, 0, 0);
   EXPECT_EQ(racktest::peak(run(stage, std::vector<float>(2048))), 0.0f);
+  // Switching models keeps the ring: model 6's tail of an impulse is gone by 448 samples, yet
+  // model 1's 530-sample tap still hears the impulse.
+  stage.setModel(6, 0, 0, 0);
+  const float tail = racktest::peak(run(stage, racktest::impulse(512)), 448);
+  stage.setModel(1, 0, 0, 0);
+  const std::vector<float> after = run(stage, std::vector<float>(64));
+  EXPECT_LT(racktest::peak({after.begin(), after.begin() + 18}), 1.5f * tail);
+  EXPECT_GT(racktest::peak(after, 18), 0.004f);
 
   // No cabinet passes the input unchanged, whatever state the others left behind.
   run(stage, noise);

@@ -9,7 +9,6 @@ float fromDb(float x) {
   return std::pow(10.0f, x / 20.0f);
 }
 
-// The gain out / in at the end of `frames` of a held mono level.
 float heldGain(rack::PowerSag& sag, float level, int frames) {
   std::vector<float> in(frames, level), out(frames);
   sag.process(out.data(), in.data(), frames);

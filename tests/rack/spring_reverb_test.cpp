@@ -12,8 +12,7 @@ int firstNonZero(const std::vector<float>& v) {
   return -1;
 }
 
-// Echoes of the filtered impulse at the multiples of the comb delays, each pass round a comb
-// losing its share of 60 dB per 2.6 s.
+// Echoes at multiples of the comb delays; each comb loses 60 dB per 2.6 s, pass by pass.
 TEST(SpringReverb, EchoesDecayResetExactZerosAndFormat) {
   const int n = 6000;
   rack::SpringReverb reverb, blockwise;  // usable at 44100 Hz without setFormat
