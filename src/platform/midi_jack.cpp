@@ -17,13 +17,7 @@ namespace {
 // What a send may queue between two process cycles.
 constexpr size_t kOutputQueueBytes = 65536;
 
-// Once its server has gone, libjack's next client open anywhere in the process closes and
-// deletes every client still open, and the handles held for them dangle. So while one of ours
-// outlives its server, no client is opened: the JACK devices are absent until it is closed.
-std::atomic<int> gOrphanedClients{0};
-
 jack_client_t* openClient(const char* name) {
-  if (gOrphanedClients.load(std::memory_order_relaxed) > 0) return nullptr;
   silenceJackMessages();
   jack_status_t status{};
   return jack_client_open(name, JackNoStartServer, &status);
@@ -41,13 +35,14 @@ class JackMidiClient {
   JackMidiClient(const JackMidiClient&) = delete;
   JackMidiClient& operator=(const JackMidiClient&) = delete;
   ~JackMidiClient() {
-    if (client_ == nullptr) return;
-    if (!serverGone()) rememberPeers();
-    // Deactivating returns after the current cycle, so no callback outlives the client. A
-    // server that has gone runs no cycles, and deactivating towards it can crash libjack.
-    if (!serverGone()) jack_deactivate(client_);
+    // A client whose server has gone belongs to libjack: the next client opened anywhere in the
+    // process (ours, the audio driver's, ALSA's jack device) closes and deletes it, so closing
+    // it here as well could free it twice. That server runs no more callbacks.
+    if (client_ == nullptr || serverGone()) return;
+    rememberPeers();
+    // Deactivating returns after the current cycle, so no callback outlives the client.
+    jack_deactivate(client_);
     jack_client_close(client_);
-    if (serverGone()) gOrphanedClients.fetch_sub(1, std::memory_order_relaxed);
   }
 
   bool open(const char* clientName, const char* portName, JackPortFlags flags, Process process,
@@ -93,8 +88,7 @@ class JackMidiClient {
   }
   // Thread: any JACK thread, like a signal handler: only atomic words.
   static void onShutdown(jack_status_t, const char*, void* self) {
-    if (!static_cast<JackMidiClient*>(self)->serverGone_.exchange(true, std::memory_order_relaxed))
-      gOrphanedClients.fetch_add(1, std::memory_order_relaxed);
+    static_cast<JackMidiClient*>(self)->serverGone_.store(true, std::memory_order_relaxed);
   }
 
   Process process_ = nullptr;
