@@ -24,6 +24,7 @@ TEST(EpiTextSettings, WorkedExamples) {
   EXPECT_TRUE(epiText("AudioTechnology").equalsNoCase("audioTECHNOLOGY"));
   EXPECT_FALSE(epiText("@[").equalsNoCase("`{"));  // the case bit, but not letters
   EXPECT_EQ(epiText(" \t-42x").toLong(), -42);
+  EXPECT_EQ(epiText("99999999999").toLong(), INT32_MAX);
   EXPECT_EQ(epiText("-99999999999").toLong(), INT32_MIN);
 
   int32_t value = -1;

@@ -31,6 +31,7 @@ TEST(SettingsFolder, WhereTheFilesGo) {
   const std::tuple<const char*, const char*, const char*> cases[] = {
       {"/xdg", "", "/xdg/ValvoramaLive"},
       {nullptr, "", "/home/u/.config/ValvoramaLive"},
+      {"", "", "/home/u/.config/ValvoramaLive"},
       {"relative/dir", "", "/home/u/.config/ValvoramaLive"},
       {"/xdg", "/tmp/mine", "/tmp/mine"},
   };
