@@ -1,5 +1,6 @@
 // MIDI: the parser, the host's devices over a fake MIDI system, JACK MIDI on the test's server.
 #include <gtest/gtest.h>
+#include <jack/jack.h>
 
 #include <array>
 #include <chrono>
@@ -237,6 +238,18 @@ TEST_F(JackMidi, TheOutputReachesTheHostsInputAndClosingSurvivesTheServer) {
   EXPECT_TRUE(std::none_of(inputs.begin(), inputs.end(), [](const host::MidiDeviceRecord& d) {
     return d.name == platform::MidiJack::kDeviceName;
   })) << "no JACK MIDI without its server";
+  // A client opened on a new server elsewhere in the process (as the audio driver does) makes
+  // libjack delete those left from the old one: closing ours must not touch them again.
+  server_.reset();
+  server_ = std::make_unique<testsupport::JackServer>();
+  ASSERT_TRUE(server_->running()) << server_->error();
+  jack_client_t* elsewhere = jack_client_open("valvo-elsewhere", JackNoStartServer, nullptr);
+  ASSERT_NE(elsewhere, nullptr);
+  jack_client_close(elsewhere);
+  other.enumerateDevices(true);
+  EXPECT_TRUE(std::any_of(inputs.begin(), inputs.end(), [](const host::MidiDeviceRecord& d) {
+    return d.name == platform::MidiJack::kDeviceName;
+  })) << "JACK MIDI back with a server";
   auto closed = std::async(std::launch::async, [&] {
     audio_.stop();
     out.close();
