@@ -144,7 +144,7 @@ TEST(Panel, TextsAndListsRefuseWhatTheyCannotTake) {
   EXPECT_EQ(rig.frameOf(51, 11), 90);
 
   EXPECT_EQ(gui::formatNumber("100%% %+d", 3), "100% +3");
-  for (const char* refused : {"%d %d", "%s", "%n", "%999d"})
+  for (const char* refused : {"%d %d", "%s", "%n", "%999d", "%.*d"})
     EXPECT_EQ(gui::formatNumber(refused, 1), std::nullopt) << refused;
 }
 

@@ -332,7 +332,9 @@ TEST(HardwareSettings, DefaultsWriteReadBackAndRefusedValues) {
     bool accepted;
   } cases[] = {
       {"SelectedBufSize", "65537", false},
+      {"curindevicename", "hw:CARD=USB,DEV=0", true},
       {"CurOuDeviceName", "say \"hi\"", false},
+      {"CurMidiInName", "two\nlines", false},
       {"CurInChannelName", std::string(512, 'x'), false},
       {"Volume", "3", false},
   };
