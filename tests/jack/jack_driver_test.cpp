@@ -1,9 +1,10 @@
 // The JACK driver on the fixture's server: the library on its own, loaded as the host loads
-// it; found by valvorama devices through the build's registry files; and behind the host's
-// "Asio" technology, what a JACK client hears from the amp and a lost server.
+// it; found and chosen by valvorama and played through by valvorama-live --headless; and behind
+// the host's "Asio" technology, what a JACK client hears from the amp and a lost server.
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <cmath>
 #include <future>
 #include <memory>
+#include <numeric>
 #include <optional>
 #include <string>
 #include <utility>
@@ -169,13 +171,56 @@ TEST_F(JackDriver, DescribesTheServerRunsTheSwitchAndFollowsTheServersChanges) {
   ASSERT_EQ(released.wait_for(kLimit), std::future_status::ready) << "release hangs";
 }
 
-TEST_F(JackDriver, IsFoundByValvoramaDevicesThroughTheBuildsRegistry) {
+// As a player sets it up: valvorama finds the driver through the build's registry files and
+// chooses it; valvorama-live --headless plays through it with JACK MIDI, and a lost server is
+// reported and does not stand in the way of a clean stop.
+TEST_F(JackDriver, TheHeadlessAmpPlaysThroughItAsValvoramaChoseItAndOutlivesTheServer) {
   livetest::Folder folder;
-  const auto tool = livetest::run(folder, {VALVORAMA_BINARY, "devices", "--config", folder.path()});
+  const std::string config = folder.path();
+  auto tool = livetest::run(folder, {VALVORAMA_BINARY, "devices", "--config", config});
   ASSERT_EQ(tool.status, 0) << tool.err;
   EXPECT_NE(tool.out.find("\"JACK (Valvorama Live)\"\n      channels: system:capture_1"),
             std::string::npos)
       << tool.out;
+  tool = livetest::run(
+      folder, {VALVORAMA_BINARY, "hardware", "--config", config, "AudioTechnology=Asio",
+               "CurInDeviceName=JACK (Valvorama Live)", "CurOuDeviceName=JACK (Valvorama Live)",
+               "SelectedFrequencies=48000", "CurMidiInName=JACK MIDI"});
+  ASSERT_EQ(tool.status, 0) << tool.err;
+
+  const std::string out = folder.path("out.txt"), err = folder.path("err.txt");
+  livetest::ChildProcess live({VALVORAMA_LIVE_BINARY, "--headless", "--config", config}, {}, out,
+                              err);
+  ASSERT_TRUE(
+      waitUntil([&] { return livetest::readText(out).find('\n') != std::string::npos; }, kLimit))
+      << livetest::readText(err);
+  EXPECT_EQ(livetest::readText(out),
+            "audio: Asio, in \"JACK (Valvorama Live)\", out \"JACK (Valvorama Live)\", 48000 Hz, "
+            "128 frames, latency 5.3 ms\n");
+  {  // the probe goes before the server: a client opened after its death deletes it
+    const std::vector<float> note = testsupport::pluckedNote(110.0, 0.5, 0.5f, 48000);
+    JackProbeClient probe("probe", 1, 2, note.size());
+    ASSERT_TRUE(probe.ok());
+    EXPECT_NE(jack_port_by_name(probe.client(), "Valvorama Live MIDI:midi_in"), nullptr);
+    ASSERT_EQ(jack_connect(probe.client(), probe.portName(true, 0).c_str(), "Valvorama Live:in_1"),
+              0);
+    for (int i = 0; i < 2; ++i) {
+      const std::string amp = "Valvorama Live:out_" + std::to_string(i + 1);
+      ASSERT_EQ(jack_connect(probe.client(), amp.c_str(), probe.portName(false, i).c_str()), 0);
+    }
+    probe.play(note);
+    ASSERT_TRUE(probe.waitRecorded(kLimit));
+    for (int i = 0; i < 2; ++i) {
+      const auto& heard = probe.recording(i);
+      EXPECT_GT(std::inner_product(heard.begin(), heard.end(), heard.begin(), 0.0),
+                1e-4 * double(heard.size()))
+          << "output " << i;
+    }
+  }
+  server_->kill();
+  EXPECT_TRUE(livetest::waitForText(err, "the device went away or stopped answering"));
+  live.signal(SIGTERM);
+  EXPECT_EQ(live.waitExit(kLimit), 0) << livetest::readText(err);
 }
 
 void engageEveryStage(plugin::vlvrProcessor& processor) {
