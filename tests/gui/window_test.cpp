@@ -253,6 +253,10 @@ TEST_F(WindowTest, DragsKeysMenusDialogsMessagesAndAnEditorInAHostsWindow) {
   click(*box, box->widget(gui::epiMessageBox::kOk)->bounds());
   ASSERT_TRUE(
       passUntil([&] { return engine_.findWindow(gui::epiMessageBox::kIdentifier) == nullptr; }));
+  click(main, uncovered);  // with the modal windows gone, clicks reach the main window again
+  ASSERT_TRUE(passUntil([&] { return bar.tracking(); }));
+  click(main, 400, 300);
+  ASSERT_TRUE(passUntil([&] { return !bar.tracking(); }));
 
   SCOPED_TRACE("a list in a dialog");
   ListDialog dialog(engine_);
