@@ -79,6 +79,44 @@ TEST(BilinFilter, DesignsMatchTheirAnalogPrototypes) {
   expectMatchesPrototype("analog", f, [&](cd s) { return (s + 4 * w) / (s + w); });
 }
 
+// Blocks run several samples per step, the rest one by one: the cut changes rounding only.
+template <class Filter>
+void expectBlockLengthIndependent(const std::function<void(Filter&)>& design, float tolerance) {
+  for (int channels : {1, 2}) {
+    const std::vector<float> signal = testsupport::whiteNoise(5000 * channels, 1.0f, channels);
+    const auto run = [&](int length, bool inPlace) {
+      Filter f;
+      f.setFormat(channels, kRate);
+      f.reset();
+      design(f);
+      std::vector<float> out = signal;
+      const float* in = inPlace ? out.data() : signal.data();
+      for (int pos = 0, n = 0; pos < 5000; pos += n) {
+        n = std::min(length, 5000 - pos);
+        f.processBlock(out.data() + pos * channels, in + pos * channels, n);
+      }
+      return out;
+    };
+    const std::vector<float> whole = run(5000, false);
+    for (int length : {1, 7, 64, 301})
+      EXPECT_LE(maxDifference(whole, run(length, false)), tolerance)
+          << "blocks of " << length << ", " << channels << " channel(s)";
+    EXPECT_EQ(whole, run(5000, true)) << "in place, " << channels << " channel(s)";
+  }
+}
+
+TEST(Filters, OutputDoesNotDependOnHowTheSignalIsCutIntoBlocks) {
+  expectBlockLengthIndependent<dsp::BiquadFilter>(
+      [](dsp::BiquadFilter& f) { f.setLowpass(5000.0f, 0.3f); }, 1e-5f);
+  expectBlockLengthIndependent<dsp::BilinFilter>([](dsp::BilinFilter& f) { f.setHighpass(900.0f); },
+                                                 1e-5f);
+  // Poles close to 1, where rounding matters most: 20 Hz with Q 10, and a 5 Hz one-pole.
+  expectBlockLengthIndependent<dsp::BiquadFilter>(
+      [](dsp::BiquadFilter& f) { f.setLowpass(125.7f, 0.1f); }, 1e-3f);
+  expectBlockLengthIndependent<dsp::BilinFilter>([](dsp::BilinFilter& f) { f.setLowpass(31.4f); },
+                                                 1e-5f);
+}
+
 // A cascade gives what the filters give in turn, for any block length, in place or not.
 TEST(Filters, CascadeMatchesTheFiltersInTurn) {
   const auto design = [](dsp::BiquadFilter(&f)[4]) {
