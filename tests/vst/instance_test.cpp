@@ -184,6 +184,15 @@ TEST_F(PluginInstance, InstancesInHostBlocksPlayAsTheProcessor) {
     EXPECT_NE(outs[0], outs[1]);
     for (int i = 0; i < 2; ++i)
       EXPECT_TRUE(outs[i] == reference(note, c.rate, c.models[i])) << "amp model " << c.models[i];
+    // Suspended and resumed, as hosts do around a change of settings, it still plays.
+    amps[0]->dispatch(vstabi::kMainsChanged, 0, 0);
+    amps[0]->dispatch(vstabi::kMainsChanged, 0, 1);
+    Stereo again = silence;
+    for (size_t at = 0; at < note.size(); at += size_t(c.block)) {
+      const auto n = int32_t(std::min(size_t(c.block), note.size() - at));
+      amps[0]->processReplacing(&note[at], &note[at], &again[0][at], &again[1][at], n);
+    }
+    EXPECT_TRUE(std::any_of(again[0].begin(), again[0].end(), [](float v) { return v > 0.05f; }));
     const auto destroy = [&](int i) { amps[i].reset(); };
     std::jthread first(destroy, 0), second(destroy, 1);
   }
