@@ -12,11 +12,11 @@
 #include "framework/scratch_folder.h"
 #include "host/eva_host_audio.h"
 #include "host/mp_audio_asio.h"
-#include "host_test_support.h"
 #include "platform/asio_driver_list.h"
 #include "platform/asio_registry.h"
 #include "plugin/eva_processor.h"
 #include "plugin/sample_rate.h"
+#include "support/eventually.h"
 
 namespace {
 
@@ -192,7 +192,7 @@ TEST_F(AsioConcurrency, TheHostRunsAtTheDriversSizeAndReopensOnAResetRequest) {
   EXPECT_FALSE(audio.serviceReset());
 
   // After the request no block reaches the processor until the host reopens the driver.
-  ASSERT_TRUE(hosttest::eventually([&] { return audio.audio()->resetRequested(); }));
+  ASSERT_TRUE(testsupport::eventually([&] { return audio.audio()->resetRequested(); }));
   const int64_t frames = processor.frames.load();
   EXPECT_EQ(frames, 10 * 256);
   ::unsetenv("LOOPBACK_RESET_AFTER");
@@ -205,7 +205,8 @@ TEST_F(AsioConcurrency, TheHostRunsAtTheDriversSizeAndReopensOnAResetRequest) {
   EXPECT_EQ(settings.selectedBufSize, "128");
   EXPECT_EQ(settings.selectedFrequencies, "44100");
   EXPECT_EQ(plugin::processSampleRate(), 44100.0f);
-  ASSERT_TRUE(hosttest::eventually([&] { return processor.frames.load() >= frames + 10 * 128; }));
+  ASSERT_TRUE(
+      testsupport::eventually([&] { return processor.frames.load() >= frames + 10 * 128; }));
 }
 
 }  // namespace

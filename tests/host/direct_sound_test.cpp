@@ -12,14 +12,14 @@
 #include <vector>
 
 #include "host/mp_audio.h"
-#include "host_test_support.h"
 #include "support/allocation_counter.h"
+#include "support/eventually.h"
 #include "support/jack/jack_fixture.h"
 
 namespace host {
 namespace {
 
-using hosttest::eventually;
+using testsupport::eventually;
 using testsupport::JackServer;
 
 constexpr int32_t kRate = 48000;

@@ -13,10 +13,10 @@
 #include "gui/window_test_support.h"
 #include "host/eva_audio_settings_panel.h"
 #include "host/eva_host_window.h"
-#include "host_test_support.h"
 #include "platform/asio_registry.h"
 #include "plugin/plugin_test_support.h"
 #include "plugin/sample_rate.h"
+#include "support/eventually.h"
 #include "support/jack/jack_fixture.h"
 
 #include <X11/keysym.h>
@@ -221,7 +221,7 @@ class AudioSettingsDialog : public HostWindowTest {
   }
   bool blocksFlow() {
     const int64_t blocks = processor_.blocks.load();
-    return hosttest::eventually([&] { return processor_.blocks.load() > blocks + 2; });
+    return testsupport::eventually([&] { return processor_.blocks.load() > blocks + 2; });
   }
 
   testsupport::JackServer jack_;

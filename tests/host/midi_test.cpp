@@ -16,13 +16,13 @@
 #include "host/eva_host_audio.h"
 #include "host/eva_mp_midi.h"
 #include "host/mp_midi_win_multimedia.h"
-#include "host_test_support.h"
 #include "live/child_process.h"
 #include "platform/midi_backend.h"
 #include "platform/midi_jack.h"
 #include "platform/midi_parser.h"
 #include "plugin/eva_processor.h"
 #include "plugin/midi_handler.h"
+#include "support/eventually.h"
 #include "support/jack/jack_fixture.h"
 
 namespace {
@@ -225,7 +225,8 @@ TEST_F(JackMidi, TheOutputReachesTheHostsInputAndClosingSurvivesTheServer) {
   EXPECT_FALSE(out.send(noStatus));
   const std::vector<Bytes> expected = {{0xB2, 0x07, 0x64}, {0xC0, 0x05, 0x00}, {0x90, 0x3C, 0x64},
                                        {0x90, 0x3E, 0x50}, {0xFA, 0x00, 0x00}, {0xB1, 0x0B, 0x20}};
-  ASSERT_TRUE(hosttest::eventually([&] { return handler_.messages().size() >= expected.size(); }));
+  ASSERT_TRUE(
+      testsupport::eventually([&] { return handler_.messages().size() >= expected.size(); }));
   EXPECT_EQ(handler_.messages(), expected);
 
   audio_.stop();
@@ -265,7 +266,7 @@ TEST_F(JackMidi, Concurrency) {
   startHost();
   // Middle C, on for 25 ms of every 50 ms.
   const auto sequencer = runJackTool({sequencerTool, "valvo-seq", "2400", "0", "60", "1200"});
-  ASSERT_TRUE(hosttest::eventually([&] { return connect("valvo-seq:out", kAmpInput); }));
+  ASSERT_TRUE(testsupport::eventually([&] { return connect("valvo-seq:out", kAmpInput); }));
   RecordingHandler other;
   for (int round = 0; round < 4; ++round) {
     for (int swap = 0; swap < 20; ++swap) {
@@ -278,7 +279,7 @@ TEST_F(JackMidi, Concurrency) {
     ASSERT_TRUE(audio_.midi()->isOpen());
   }
   const size_t before = handler_.messages().size();
-  ASSERT_TRUE(hosttest::eventually([&] { return handler_.messages().size() > before + 2; }))
+  ASSERT_TRUE(testsupport::eventually([&] { return handler_.messages().size() > before + 2; }))
       << "reconnected";
   audio_.stop();
   sequencer->signal(SIGTERM);

@@ -28,6 +28,7 @@
 #include "plugin/sample_rate.h"
 #include "plugin/vlvr_processor.h"
 #include "support/allocation_counter.h"
+#include "support/eventually.h"
 #include "support/every_stage.h"
 #include "support/jack/jack_fixture.h"
 #include "support/signals.h"
@@ -36,8 +37,8 @@ namespace {
 
 using namespace std::chrono_literals;
 using jacktest::JackProbeClient;
-using jacktest::waitUntil;
 using platform::AsioDriver;
+using testsupport::eventually;
 using State = host::evaHostAudio::State;
 
 constexpr auto kLimit = 20s;
@@ -94,7 +95,7 @@ TEST_F(JackDriver, DescribesTheServerRunsTheSwitchAndFollowsTheServersChanges) {
   };
   const auto switchesPass = [](int count) {
     const int from = gLog.switches.load();
-    return waitUntil([&] { return gLog.switches.load() >= from + count; }, kLimit);
+    return eventually([&] { return gLog.switches.load() >= from + count; }, kLimit);
   };
 
   platform::AsioClassId other = jackdriver::kJackDriverClassId;
@@ -128,7 +129,7 @@ TEST_F(JackDriver, DescribesTheServerRunsTheSwitchAndFollowsTheServersChanges) {
                                       {"Valvorama Live:out_2", "system:playback_2"}}) {
     jack_port_t* port = jack_port_by_name(client, own);
     ASSERT_NE(port, nullptr) << own;
-    EXPECT_TRUE(waitUntil([&] { return jack_port_connected_to(port, physical) != 0; }, kLimit))
+    EXPECT_TRUE(eventually([&] { return jack_port_connected_to(port, physical) != 0; }, kLimit))
         << own << " to " << physical;
   }
 
@@ -138,7 +139,7 @@ TEST_F(JackDriver, DescribesTheServerRunsTheSwitchAndFollowsTheServersChanges) {
   for (int i = 0; i < std::min<int>(switches, gLog.halves.size()); ++i)
     ASSERT_EQ(gLog.halves[size_t(i)], i % 2) << "switch " << i;
   EXPECT_EQ(gLog.allocations.load(), 0u) << "the JACK thread allocated between switches";
-  EXPECT_FALSE(waitUntil([&] { return gLog.switches.load() > switches; }, 300ms))
+  EXPECT_FALSE(eventually([&] { return gLog.switches.load() > switches; }, 300ms))
       << "a switch after stop";
   ASSERT_EQ(driver->disposeBuffers(), platform::kAsioOk);
 
@@ -147,16 +148,16 @@ TEST_F(JackDriver, DescribesTheServerRunsTheSwitchAndFollowsTheServersChanges) {
   ASSERT_EQ(driver->start(), platform::kAsioOk);
   ASSERT_TRUE(switchesPass(2));
   ASSERT_EQ(jack_set_buffer_size(client, jack_nframes_t(2 * period)), 0);
-  ASSERT_TRUE(waitUntil([] { return gLog.resetRequests.load() >= 1; }, kLimit));
+  ASSERT_TRUE(eventually([] { return gLog.resetRequests.load() >= 1; }, kLimit));
   // No switch runs on buffers of the old size until the host makes new ones.
   const int beforeReset = gLog.switches.load();
-  EXPECT_FALSE(waitUntil([&] { return gLog.switches.load() > beforeReset; }, 300ms));
+  EXPECT_FALSE(eventually([&] { return gLog.switches.load() > beforeReset; }, 300ms));
   EXPECT_EQ(gLog.resetRequests.load(), 1) << "one request for one change";
   probe.reset();
 
   server_->kill();
-  ASSERT_TRUE(waitUntil([&driver] { return driver->start() == platform::kAsioHardwareMalfunction; },
-                        kLimit));
+  ASSERT_TRUE(eventually(
+      [&driver] { return driver->start() == platform::kAsioHardwareMalfunction; }, kLimit));
   EXPECT_EQ(errorOf(*driver), "The JACK server has shut down");
   // Any client opened now makes libjack close and delete the one whose server went.
   EXPECT_EQ(jack_client_open("other", JackNoStartServer, nullptr), nullptr);
@@ -192,7 +193,7 @@ TEST_F(JackDriver, TheHeadlessAmpPlaysThroughItAsValvoramaChoseItAndOutlivesTheS
   livetest::ChildProcess live({VALVORAMA_LIVE_BINARY, "--headless", "--config", config}, {}, out,
                               err);
   ASSERT_TRUE(
-      waitUntil([&] { return livetest::readText(out).find('\n') != std::string::npos; }, kLimit))
+      eventually([&] { return livetest::readText(out).find('\n') != std::string::npos; }, kLimit))
       << livetest::readText(err);
   EXPECT_EQ(livetest::readText(out),
             "audio: Asio, in \"JACK (Valvorama Live)\", out \"JACK (Valvorama Live)\", 48000 Hz, "

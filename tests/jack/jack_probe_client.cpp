@@ -5,6 +5,8 @@
 #include <thread>
 #include <tuple>
 
+#include "support/eventually.h"
+
 namespace jacktest {
 
 JackProbeClient::JackProbeClient(const std::string& name, int outputs, int inputs,
@@ -44,7 +46,8 @@ void JackProbeClient::play(const std::vector<float>& signal, std::function<int64
 }
 
 bool JackProbeClient::waitRecorded(std::chrono::milliseconds limit) const {
-  return waitUntil([this] { return recordedAll_.load(std::memory_order_acquire); }, limit);
+  return testsupport::eventually([this] { return recordedAll_.load(std::memory_order_acquire); },
+                                 limit);
 }
 
 int JackProbeClient::onProcess(jack_nframes_t frames, void* self) {
@@ -73,15 +76,6 @@ int JackProbeClient::onProcess(jack_nframes_t frames, void* self) {
     if (probe.recorded_ == total) probe.recordedAll_.store(true, std::memory_order_release);
   }
   return 0;
-}
-
-bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
 }
 
 }  // namespace jacktest

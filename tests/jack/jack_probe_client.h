@@ -47,7 +47,4 @@ class JackProbeClient {
   std::atomic<int64_t> startMark_{-1};
 };
 
-// Polls `done` every few milliseconds until it holds or `limit` has passed.
-bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);
-
 }  // namespace jacktest

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/eventually.h"
 #include "ui/ui_test_support.h"
 
 extern char** environ;
@@ -88,12 +89,7 @@ class ChildProcess {
 
 // Waits until the file holds `text`; false after a limit generous for a loaded machine.
 inline bool waitForText(const std::string& path, const std::string& text) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (readText(path).find(text) == std::string::npos) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
+  return testsupport::eventually([&] { return readText(path).find(text) != std::string::npos; });
 }
 
 using Folder = uitest::TempFolder;  // a folder of the test's own, removed with its contents

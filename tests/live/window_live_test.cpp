@@ -19,7 +19,7 @@
 #include "gui/epi_menu_bar.h"
 #include "host/eva_audio_settings_panel.h"
 #include "host/hardware_settings.h"
-#include "jack/jack_probe_client.h"
+#include "support/eventually.h"
 #include "support/jack/jack_fixture.h"
 #include "support/x11/xtest_input.h"
 #include "support/x11/xvfb_fixture.h"
@@ -66,7 +66,7 @@ class WindowProbe {
   // The top-level window of that title once it is on screen; 0 when none is within `limit`.
   uint64_t waitForTopLevel(const std::string& title, std::chrono::milliseconds limit) const {
     uint64_t found = 0;
-    jacktest::waitUntil(
+    testsupport::eventually(
         [&] {
           for (const uint64_t window : children(DefaultRootWindow(display_))) {
             const ErrorTrap trap(display_);
@@ -96,7 +96,7 @@ class WindowProbe {
     return shown;
   }
   bool waitForChildren(uint64_t window, size_t count, std::chrono::milliseconds limit) const {
-    return jacktest::waitUntil([&] { return children(window).size() >= count; }, limit);
+    return testsupport::eventually([&] { return children(window).size() >= count; }, limit);
   }
 
  private:
@@ -226,7 +226,7 @@ TEST_F(LiveWindow, ScreenshotThenAProgramMenuItemPageUpAndControlQQuitInOrder) {
   input_->moveTo(probe_->children(host)[1], 40, row(3));
   ASSERT_TRUE(probe_->waitForChildren(host, 3, kLimit));
   click(probe_->children(host)[2], 40, row(5));
-  ASSERT_TRUE(jacktest::waitUntil([&] { return probe_->children(host).size() == 1; }, kLimit));
+  ASSERT_TRUE(testsupport::eventually([&] { return probe_->children(host).size() == 1; }, kLimit));
   input_->focus(host);
   input_->typeKey(XK_Page_Up);
 

@@ -1,10 +1,9 @@
-// Shared by the host tests: waiting.
 #pragma once
 
 #include <chrono>
 #include <thread>
 
-namespace hosttest {
+namespace testsupport {
 
 // Polls until `done` holds; the bound only keeps a broken run from hanging.
 template <typename Condition>
@@ -17,4 +16,4 @@ bool eventually(Condition done, std::chrono::milliseconds limit = std::chrono::s
   return true;
 }
 
-}  // namespace hosttest
+}  // namespace testsupport
