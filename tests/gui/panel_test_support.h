@@ -6,7 +6,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -121,9 +120,13 @@ inline gui::PanelResource testPanel() {
   const auto control = [](int32_t number, K kind, int32_t x, int32_t y, uint32_t picture,
                           int32_t frames) {
     gui::ControlResource c;
-    std::tie(c.number, c.kind, c.x, c.y, c.picture, c.frames) =
-        std::tuple(number, kind, x, y, picture, frames);
+    c.number = number;
+    c.kind = kind;
+    c.x = x;
+    c.y = y;
     c.width = c.height = 4;
+    c.picture = picture;
+    c.frames = frames;
     return c;
   };
   gui::PanelResource panel;
