@@ -74,12 +74,11 @@ TEST(AsioDriverList, ListsCutsNamesAndOpensOneInstance) {
   ASSERT_EQ(list.getName(0, shortName, sizeof shortName), kAsioOk);
   EXPECT_STREQ(shortName, "xxxxxx...");
 
-  AsioDriver* driver = nullptr;
+  AsioDriver *driver = nullptr, *again = nullptr;
   EXPECT_EQ(list.getName(-1, name, sizeof name), AsioDriverList::kNotInList);
   EXPECT_EQ(list.open(0, nullptr), AsioDriverList::kMissingOutput);
   EXPECT_EQ(list.open(1, &driver), AsioDriverList::kCannotCreate);
   ASSERT_EQ(list.open(0, &driver), kAsioOk);
-  AsioDriver* again = nullptr;
   EXPECT_EQ(list.open(0, &again), AsioDriverList::kAlreadyOpen);
   EXPECT_EQ(list.close(0), kAsioOk);
 }

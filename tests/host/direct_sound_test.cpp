@@ -20,12 +20,10 @@ namespace host {
 namespace {
 
 using testsupport::eventually;
-using testsupport::JackServer;
 
-constexpr int32_t kRate = 48000;
-constexpr int32_t kBlock = 512;
+constexpr int32_t kRate = 48000, kBlock = 512;
 constexpr int kCounterPeriod = 32767;
-const char* const kLoop = JackServer::kLoopbackDeviceName;
+const char* const kLoop = testsupport::JackServer::kLoopbackDeviceName;
 
 // Channel 0 counts frames, k / 32767 and a quarter step the 16-bit truncation drops; 1 is -1.0.
 float counterSample(int64_t frame) {

@@ -51,10 +51,9 @@ std::string errorOf(AsioDriver& driver) {
 
 // What the callbacks saw. They are plain functions, as the host's are, so this is global.
 struct SwitchLog {
-  std::atomic<int> switches{0};
+  std::atomic<int> switches{0}, resetRequests{0};
   std::array<int32_t, 64> halves{};
   std::atomic<size_t> allocations{0};
-  std::atomic<int> resetRequests{0};
 } gLog;
 
 void onSwitch(int32_t half, int32_t) {
@@ -74,6 +73,16 @@ int32_t onMessage(int32_t selector, int32_t value, void*, double*) {
 const platform::AsioCallbacks kCallbacks{&onSwitch, nullptr, &onMessage, nullptr};
 
 using JackDriver = testsupport::JackServerTest;
+
+// The probe's output into the amp's input, the amp's two outputs into the probe's inputs.
+void connectToTheAmp(const JackProbeClient& probe) {
+  ASSERT_EQ(jack_connect(probe.client(), probe.portName(true, 0).c_str(), "Valvorama Live:in_1"),
+            0);
+  for (int i = 0; i < 2; ++i) {
+    const std::string amp = "Valvorama Live:out_" + std::to_string(i + 1);
+    ASSERT_EQ(jack_connect(probe.client(), amp.c_str(), probe.portName(false, i).c_str()), 0);
+  }
+}
 
 // What the switch moves in and out is compared with an offline render in the host test below.
 TEST_F(JackDriver, DescribesTheServerRunsTheSwitchAndFollowsTheServersChanges) {
@@ -203,12 +212,7 @@ TEST_F(JackDriver, TheHeadlessAmpPlaysThroughItAsValvoramaChoseItAndOutlivesTheS
     JackProbeClient probe("probe", 1, 2, note.size());
     ASSERT_TRUE(probe.ok());
     EXPECT_NE(jack_port_by_name(probe.client(), "Valvorama Live MIDI:midi_in"), nullptr);
-    ASSERT_EQ(jack_connect(probe.client(), probe.portName(true, 0).c_str(), "Valvorama Live:in_1"),
-              0);
-    for (int i = 0; i < 2; ++i) {
-      const std::string amp = "Valvorama Live:out_" + std::to_string(i + 1);
-      ASSERT_EQ(jack_connect(probe.client(), amp.c_str(), probe.portName(false, i).c_str()), 0);
-    }
+    ASSERT_NO_FATAL_FAILURE(connectToTheAmp(probe));
     probe.play(note);
     ASSERT_TRUE(probe.waitRecorded(kLimit));
     for (int i = 0; i < 2; ++i) {
@@ -260,12 +264,7 @@ TEST_F(AsioJack, TheAmpSoundsThroughJackAsItRendersOfflineAndOutlivesTheServer) 
     const size_t frames = note.size() + 16 * size_t(period);
     JackProbeClient probe("probe", 1, 2, frames);
     ASSERT_TRUE(probe.ok());
-    ASSERT_EQ(jack_connect(probe.client(), probe.portName(true, 0).c_str(), "Valvorama Live:in_1"),
-              0);
-    for (int i = 0; i < 2; ++i) {
-      const std::string amp = "Valvorama Live:out_" + std::to_string(i + 1);
-      ASSERT_EQ(jack_connect(probe.client(), amp.c_str(), probe.portName(false, i).c_str()), 0);
-    }
+    ASSERT_NO_FATAL_FAILURE(connectToTheAmp(probe));
     // The amp's position in the probe's first cycle is the silence it had heard before the
     // note; what the probe records in a cycle the amp played in the one before.
     probe.play(note, [&audio] { return audio.audio()->getSamplePosition(); });

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <thread>
 #include <tuple>
 
 #include "support/eventually.h"

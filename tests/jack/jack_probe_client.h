@@ -19,8 +19,6 @@ class JackProbeClient {
  public:
   JackProbeClient(const std::string& name, int outputs, int inputs, size_t recordFrames);
   ~JackProbeClient();
-  JackProbeClient(const JackProbeClient&) = delete;
-  JackProbeClient& operator=(const JackProbeClient&) = delete;
 
   bool ok() const { return client_ != nullptr; }
   jack_client_t* client() const { return client_; }

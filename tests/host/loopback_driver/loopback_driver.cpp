@@ -142,9 +142,7 @@ class LoopbackDriver final : public AsioDriver {
     }
   }
 
-  int32_t size_ = 256;
-  int32_t resetAfter_ = 0;
-  int32_t onlyRate_ = 0;
+  int32_t size_ = 256, resetAfter_ = 0, onlyRate_ = 0;
   double rate_ = 44100.0;
   const AsioCallbacks* callbacks_ = nullptr;
   std::vector<std::vector<uint8_t>> storage_;
