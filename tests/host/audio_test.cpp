@@ -71,12 +71,11 @@ class FakeAudioDriver : public host::MPAudioDriver {
   std::thread thread_;
 };
 
-// Makes a technology ("DirectX" unless told) create FakeAudioDrivers while alive.
+// Makes technology 0 ("DirectX") create FakeAudioDrivers while alive.
 class FakeTechnology {
  public:
-  explicit FakeTechnology(int32_t index = 0)
-      : index_(index), previous_(host::MPAudio::setDriverFactory(index, &make)) {}
-  ~FakeTechnology() { host::MPAudio::setDriverFactory(index_, previous_); }
+  FakeTechnology() : previous_(host::MPAudio::setDriverFactory(0, &make)) {}
+  ~FakeTechnology() { host::MPAudio::setDriverFactory(0, previous_); }
 
   static FakeAudioDriver* last() { return last_; }
 
@@ -88,7 +87,6 @@ class FakeTechnology {
   }
 
   inline static FakeAudioDriver* last_ = nullptr;
-  int32_t index_;
   host::MPAudio::DriverFactory previous_;
 };
 

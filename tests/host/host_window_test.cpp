@@ -203,7 +203,6 @@ class AudioSettingsDialog : public HostWindowTest {
     ::unsetenv(platform::AsioRegistry::kFilesVariable);
   }
 
-  // Opens a list with a click and clicks its entry `text`.
   void choose(Panel& panel, int32_t control, const std::string& text) {
     epiListControl& list = panel.list(control);
     int32_t index = 0;
@@ -218,10 +217,6 @@ class AudioSettingsDialog : public HostWindowTest {
     click(panel, {rows.x, rows.y + 1 + index * height, rows.width, height});
     ASSERT_TRUE(passUntil([&] { return !list.isOpen(); }));
     ASSERT_EQ(list.selectedText(), text);
-  }
-  bool blocksFlow() {
-    const int64_t blocks = processor_.blocks.load();
-    return testsupport::eventually([&] { return processor_.blocks.load() > blocks + 2; });
   }
 
   testsupport::JackServer jack_;
@@ -263,7 +258,8 @@ TEST_F(AudioSettingsDialog, TechnologyChangeCancelOkAndTheStopOrder) {
   ASSERT_TRUE(driver && driver->isRunning());
   EXPECT_EQ(driver->config().outputChannels[1].deviceChannel, 0);
 
-  EXPECT_TRUE(blocksFlow());
+  const int64_t flowing = processor_.blocks.load();
+  EXPECT_TRUE(testsupport::eventually([&] { return processor_.blocks.load() > flowing + 2; }));
   dialog();
   window_->stopAudio();
   EXPECT_EQ(window_->hostAudio(), nullptr);
