@@ -51,7 +51,6 @@ TEST(Parameters, ValuesChangeFlagsProgramsAndNameCopiesWithinTheirBuffers) {
   EXPECT_EQ(p->getProgram(), 5);
   EXPECT_STREQ(p->programName(5), "Crunch");
 
-  // Name copies stay inside their buffers.
   p->setProgramName(std::string(100, 'N').c_str());
   EXPECT_EQ(std::string(p->programName(5)), std::string(31, 'N'));
   char buffer[64];

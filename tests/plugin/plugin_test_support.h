@@ -12,14 +12,12 @@ namespace plugintest {
 using TempDir = testsupport::ScratchFolder;
 using testsupport::readBytes;
 
-// An engine stand-in with an optional resource file and host callback.
+// An engine stand-in with an optional resource file.
 struct TestEngine : plugin::ProcessorEngine {
   const char* name() const override { return "ValvoramaLive"; }
   const framework::ResourceFile* resourceFile() const override { return resources_; }
-  plugin::audioMasterCallback hostCallback() const override { return callback_; }
 
   const framework::ResourceFile* resources_ = nullptr;
-  plugin::audioMasterCallback callback_ = nullptr;
 };
 
 // A processor as the engine leaves it: constructed and initialised; opened on request.

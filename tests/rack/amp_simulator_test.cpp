@@ -9,7 +9,6 @@ using racktest::run;
 TEST(AmpSimulator, OutOfTableSelectionsAndPresence) {
   rack::AmpSimulator amp;
   amp.reset();
-  // Out-of-table selections change nothing.
   amp.setPreampModel(7);
   amp.setToneStackModel(2);
   EXPECT_EQ(amp.preampModel(), 0);

@@ -43,11 +43,9 @@ TEST(Clipper, CurvesSampleBySampleAndTheHardRationalAndNeutralTypes) {
   std::vector<float> sweep;
   for (float x = -3.0f; x <= 3.0f; x += 0.0037f)
     sweep.push_back(x);
-  for (float x :
-       {a, b, c, d, 2 * a - c, 2 * b - d, (a - c) * 1.5707964f + c, (b - d) * 1.5707964f + d, 0.0f,
-        std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity()}) {
-    sweep.push_back(x);
-  }
+  sweep.insert(sweep.end(), {a, b, c, d, 2 * a - c, 2 * b - d, (a - c) * 1.5707964f + c,
+                             (b - d) * 1.5707964f + d, 0.0f, std::numeric_limits<float>::infinity(),
+                             -std::numeric_limits<float>::infinity()});
   rack::Clipper c7, c8;
   for (auto [clipper, type] : {std::pair{&c7, 7}, {&c8, 8}}) {
     clipper->setFormat(1);

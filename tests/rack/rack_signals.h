@@ -38,10 +38,10 @@ inline std::vector<float> impulse(int length) {
   return v;
 }
 
-inline std::vector<float> sine(double hz, int length, int rate = kRate) {
+inline std::vector<float> sine(double hz, int length) {
   std::vector<float> v(length);
   for (int i = 0; i < length; ++i)
-    v[i] = static_cast<float>(0.5 * std::sin(2.0 * std::numbers::pi * hz * i / rate));
+    v[i] = static_cast<float>(0.5 * std::sin(2.0 * std::numbers::pi * hz * i / kRate));
   return v;
 }
 

@@ -18,8 +18,7 @@
 
 namespace tunertest {
 
-constexpr int kRate = 44100;
-constexpr int kBlock = 64;
+constexpr int kRate = 44100, kBlock = 64;
 constexpr double kPi = std::numbers::pi;
 
 inline std::vector<float> sine(double hz, int samples) {

@@ -7,7 +7,6 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
-#include <memory>
 #include <string>
 #include <thread>
 #include <unordered_set>
@@ -25,8 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kWidth = 1100, kHeight = 480;
-constexpr int kGainRow = 13;
+constexpr int kWidth = 1100, kHeight = 480, kGainRow = 13;
 constexpr uint32_t kParentColour = 0xff00ff;  // nothing on the panel is magenta
 
 // A window's pixels as 0xRRGGBB, row by row.

@@ -53,9 +53,9 @@ Stereo reference(std::vector<float> input, int rate, float model) {
 class PluginInstance : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(settings_.ready() && library_.loaded()) << library_.error(); }
-  std::unique_ptr<VstInstance> make() {
+  std::unique_ptr<VstInstance> make(int rate = 44100, int32_t block = 256) {
     auto instance = std::make_unique<VstInstance>(library_);
-    if (instance->effect()) instance->start(44100.0f, 256);
+    if (instance->effect()) instance->start(float(rate), block);
     return instance;
   }
   vsttest::PrivateSettings settings_;
@@ -95,8 +95,7 @@ TEST_F(PluginInstance, TheRecordAnswersHostsAndRefusesWhatIsOutOfRange) {
 TEST_F(PluginInstance, PresetKeysAndProgramChangesSelectProgramsWithoutAllocating) {
   // 256 unmapped controllers, then the preset keys learned as controllers 80 (up) and 81 (down).
   std::vector<uint32_t> words(256, 255);
-  words.push_back(0xB0u << 8 | 80);
-  words.push_back(0xB0u << 8 | 81);
+  words.insert(words.end(), {0xB0u << 8 | 80, 0xB0u << 8 | 81});
   std::filesystem::create_directories(settings_.folder());
   std::ofstream(settings_.folder() + "/valvoramaMappings.dat", std::ios::binary)
       .write(reinterpret_cast<const char*>(words.data()), std::streamsize(words.size() * 4));
@@ -124,7 +123,6 @@ TEST_F(PluginInstance, TheBankIsReadAtTheStartWrittenWholeAtCloseAndABadOneLeftA
   EXPECT_EQ(storedName(settings_.bank(), 7), "Crunch");
   EXPECT_EQ(storedName(settings_.bank(), 8), "Clean");
 
-  // A bank that cannot be read is left alone.
   const std::vector<uint8_t> garbage = {'n', 'o', 't', ' ', 'a', ' ', 'b', 'a', 'n', 'k'};
   testsupport::writeBytes(settings_.bank(), garbage);
   {
@@ -165,13 +163,11 @@ TEST_F(PluginInstance, InstancesInHostBlocksPlayAsTheProcessor) {
     SCOPED_TRACE(testing::Message() << c.rate << " Hz, blocks of " << c.block);
     std::vector<float> note = testsupport::pluckedNote(110.0, 1.0, 0.8f, c.rate);
     std::unique_ptr<VstInstance> amps[2];
-    const auto make = [&](int i) {
-      amps[i] = std::make_unique<VstInstance>(library_);
-      if (!amps[i]->effect()) return;
-      amps[i]->start(float(c.rate), c.block);
-      amps[i]->setParameter(kAmpModelRow, c.models[i]);
+    const auto create = [&](int i) {
+      amps[i] = make(c.rate, c.block);
+      if (amps[i]->effect()) amps[i]->setParameter(kAmpModelRow, c.models[i]);
     };
-    { std::jthread first(make, 0), second(make, 1); }
+    { std::jthread first(create, 0), second(create, 1); }
     ASSERT_TRUE(amps[0]->effect() && amps[1]->effect());
 
     const Stereo silence = {std::vector<float>(note.size()), std::vector<float>(note.size())};
