@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <fstream>
-#include <limits>
 #include <string>
 #include <vector>
 
@@ -20,7 +20,6 @@
 
 namespace {
 
-using host::kFirstDevice;
 using host::MPAudioAsio;
 using namespace platform;
 
@@ -102,9 +101,7 @@ TEST(AsioConversion, IntegerTypesRoundTripAndTheOthersAreSilent) {
       {kInt32Lsb16, 4, 32767.0},   {kInt32Lsb18, 4, 131071.0}, {kInt32Lsb20, 4, 524287.0},
       {kInt32Lsb24, 4, 8388607.0},
   };
-  const float samples[] = {1.0f,   -1.0f, 0.5f,
-                           -0.25f, 1e-3f, -1e-4f,
-                           0.0f,   -1.5f, std::numeric_limits<float>::quiet_NaN()};
+  const float samples[] = {1.0f, -1.0f, 0.5f, -0.25f, 1e-3f, -1e-4f, 0.0f, -1.5f, std::nanf("")};
   constexpr int32_t n = sizeof samples / sizeof samples[0];
   for (const auto& t : types) {
     SCOPED_TRACE(t.type);
@@ -159,7 +156,7 @@ TEST_F(AsioConcurrency, CapabilitiesComeFromTheDriverAndOneInstanceIsOpen) {
 
   EXPECT_FALSE(first.open(0, 0, 256, 0, 1, 0, 1, 22050)) << "a rate the driver refuses";
   EXPECT_FALSE(first.open(0, 0, 256, 0, 1, 0, 5, 48000)) << "a channel the driver lacks";
-  ASSERT_TRUE(first.open(kFirstDevice, kFirstDevice, 1024, 0, 1, 0, 1, 48000));
+  ASSERT_TRUE(first.open(host::kFirstDevice, host::kFirstDevice, 1024, 0, 1, 0, 1, 48000));
   EXPECT_EQ(first.getBufferSize(), 256);
   EXPECT_FALSE(first.getCapabilities(1, false, out));
   EXPECT_FALSE(second.open(0, 0, 256, 0, 1, 0, 1, 48000));
@@ -167,8 +164,7 @@ TEST_F(AsioConcurrency, CapabilitiesComeFromTheDriverAndOneInstanceIsOpen) {
   EXPECT_TRUE(second.open(0, 0, 256, 0, 1, 0, 1, 48000));
 }
 
-class CountingProcessor : public plugin::evaProcessor {
- public:
+struct CountingProcessor : plugin::evaProcessor {
   void processReplacing(float**, float**, int32_t count) override {
     frames.fetch_add(count, std::memory_order_relaxed);
   }

@@ -23,7 +23,6 @@ namespace {
 
 using host::HardwareSettings;
 using host::kFirstDevice;
-using host::kNoDevice;
 using State = host::evaHostAudio::State;
 
 // A back end without a device: "Capture A/B", "Playback A/B", blocks run by hand or a thread.
@@ -91,8 +90,7 @@ class FakeTechnology {
 };
 
 // The owner a driver reports to: copies what it receives and writes preset outputs.
-class BlockRecorder : public host::MPAudio {
- public:
+struct BlockRecorder : host::MPAudio {
   void process(float* const* inputs, int32_t inputCount, float* const* outputs, int32_t outputCount,
                int32_t frames) override {
     receivedInputs.clear();
@@ -150,7 +148,7 @@ TEST(DeviceLayer, OpeningByNameRefusalsAndTechnologyChange) {
     const char *input, *output;
     int32_t inputDevice, outputDevice;
   } cases[] = {
-      {nullptr, "Playback B", kNoDevice, 1},
+      {nullptr, "Playback B", host::kNoDevice, 1},
       {"capture b", "Playback B ", kFirstDevice, kFirstDevice},
   };
   for (const auto& c : cases) {
@@ -186,8 +184,7 @@ TEST(DeviceLayer, OpeningByNameRefusalsAndTechnologyChange) {
 }
 
 // Records what the host hands over and answers with fixed outputs.
-class ProbeProcessor : public plugin::evaProcessor {
- public:
+struct ProbeProcessor : plugin::evaProcessor {
   ProbeProcessor() { setNumInputs(2); }
   void processReplacing(float** inputs, float** outputs, int32_t frames) override {
     in0 = inputs[0], in1 = inputs[1];

@@ -24,8 +24,7 @@
 namespace {
 
 // Text drawing fills the font caches; they go at the end so the sanitizer's leak check passes.
-class FontCaches : public ::testing::Environment {
- public:
+struct FontCaches : ::testing::Environment {
   void TearDown() override { gui::releaseFontCaches(); }
 };
 const auto* const fontCaches = ::testing::AddGlobalTestEnvironment(new FontCaches);
@@ -64,8 +63,7 @@ class FakeEditor : public plugin::AEffEditor {
 };
 
 // Counts its blocks, and those that come once it is closed.
-class CountingProcessor : public plugin::vlvrProcessor {
- public:
+struct CountingProcessor : plugin::vlvrProcessor {
   void processReplacing(float** inputs, float** outputs, int32_t frames) override {
     if (!isOpen()) ++blocksAfterClose;
     ++blocks;
