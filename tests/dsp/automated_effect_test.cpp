@@ -21,8 +21,7 @@ class ProbeEffect : public dsp::TAutomatedEffect, public dsp::EffectObserver {
   struct Chunk {
     int frames;
     float glide;
-    const float* out;
-    const float* in;
+    const float *out, *in;
   };
   std::vector<Chunk> chunks;
   int changes = 0;

@@ -69,7 +69,6 @@ TEST_P(EffectConformance, SurvivesExtremesWithoutAllocatingOrDenormals) {
     long subnormals = 0;
     size_t allocations = 0;
     for (int pos = 0, call = 0; pos < totalFrames; ++call) {
-      // Mostly the rack's 64 frames, sometimes an odd length.
       const int frames = std::min(call % 8 == 7 ? oddLength(rng) : 64, totalFrames - pos);
       const bool loud = pos < noiseFrames;
       for (int i = 0; i < frames * inCh; ++i)

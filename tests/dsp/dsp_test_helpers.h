@@ -4,16 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
-#include <complex>
-#include <cstdint>
-#include <initializer_list>
 #include <memory>
-#include <numbers>
 #include <numeric>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "support/effect_probe.h"
 #include "support/signals.h"
@@ -26,9 +19,9 @@ constexpr double kTwoPi = 2.0 * std::numbers::pi;
 // An effect of type Fx with its settings arrived and its audio state cleared.
 template <class Fx>
 std::unique_ptr<Fx> makeEffect(std::initializer_list<std::pair<int, int>> settings,
-                               int channels = 1, int rate = kRate, uint32_t flags = 0) {
-  auto fx = std::make_unique<Fx>(nullptr, flags);
-  fx->setFormat(channels, rate);
+                               int channels = 1) {
+  auto fx = std::make_unique<Fx>(nullptr, 0);
+  fx->setFormat(channels, kRate);
   testsupport::settleWith(*fx, settings);
   return fx;
 }

@@ -11,8 +11,8 @@ constexpr int kHighShelfFreq = 102, kHighShelfGain = 103, kHighMidFreq = 104, kH
               kLowShelfFreq = 110, kLowShelfGain = 111, kHighPassFreq = 112, kLowPassFreq = 113;
 
 std::unique_ptr<dsp::EQm> makeEq(std::initializer_list<std::pair<int, int>> settings,
-                                 int channels = 1, int rate = kRate) {
-  return dsptest::makeEffect<dsp::EQm>(settings, channels, rate);
+                                 int channels = 1) {
+  return dsptest::makeEffect<dsp::EQm>(settings, channels);
 }
 
 // Gain in dB of a steady sine of a whole number of Hz, over the second second of the output.

@@ -12,7 +12,6 @@ TEST(Library, NoiseTableFromTheSeedIsTinyUniformNoiseAddedEvery512Samples) {
   dsp::library::setSeed(1);
   dsp::library::generateNoiseTable();
   const float* table = dsp::library::noiseTable();
-  // x = x * 1103515245 + 12345 with 32-bit wrap-around.
   uint32_t x = 1;
   for (int i = 0; i < dsp::library::kNoiseTableSize; ++i) {
     x = x * 1103515245u + 12345u;

@@ -3,24 +3,22 @@
 
 namespace {
 
-using dsp::TLeslie;
 using dsptest::kRate;
 
 constexpr int kSpeed = 111, kLoHi = 109;
 constexpr int kWindow = 441;  // 10 ms envelope windows
 
-// A running sine of `hz` on every input channel, through the effect in 64-frame blocks.
+// A running sine of `hz` at 0.1 on every input channel, through the effect in 64-frame blocks.
 struct SineRig {
-  SineRig(int channels, std::initializer_list<std::pair<int, int>> settings, double hz,
-          float amplitude)
-      : fx(dsptest::makeEffect<TLeslie>(settings, channels)), hz(hz), amplitude(amplitude) {}
+  SineRig(int channels, std::initializer_list<std::pair<int, int>> settings, double hz)
+      : fx(dsptest::makeEffect<dsp::TLeslie>(settings, channels)), hz(hz) {}
   // Both output channels (the right one empty for mono) for the next `seconds`.
   std::vector<float> run(double seconds, int channel = 0) {
     const int ic = fx->inputChannels(), oc = fx->outputChannels();
     std::vector<float> in(64 * ic), out(64 * oc), played;
     for (int n = 0; n < seconds * kRate / 64; ++n) {
       for (int i = 0; i < 64 * ic; ++i)
-        in[i] = amplitude * float(std::sin(dsptest::kTwoPi * hz * double(clock + i / ic) / kRate));
+        in[i] = 0.1f * float(std::sin(dsptest::kTwoPi * hz * double(clock + i / ic) / kRate));
       clock += 64;
       fx->process(out.data(), in.data(), 64);
       for (int i = 0; i < 64; ++i)
@@ -28,22 +26,16 @@ struct SineRig {
     }
     return played;
   }
-  std::unique_ptr<TLeslie> fx;
+  std::unique_ptr<dsp::TLeslie> fx;
   double hz;
-  float amplitude;
   long clock = 0;
 };
 
-std::vector<double> envelope(const std::vector<float>& x) {
+// Times (s) the envelope rises through its midline; re-armed below the lower quarter.
+std::vector<double> risingTimes(const std::vector<float>& x) {
   std::vector<double> e;
   for (size_t w = 0; w + kWindow <= x.size(); w += kWindow)
     e.push_back(dsptest::rms({x.begin() + w, x.begin() + w + kWindow}));
-  return e;
-}
-
-// Times (s) the envelope rises through its midline; re-armed below the lower quarter.
-std::vector<double> risingTimes(const std::vector<float>& x) {
-  const std::vector<double> e = envelope(x);
   const auto [lo, hi] = std::minmax_element(e.begin(), e.end());
   const double mid = (*lo + *hi) / 2, arm = *lo + (*hi - *lo) / 4;
   std::vector<double> t;
@@ -58,7 +50,6 @@ std::vector<double> risingTimes(const std::vector<float>& x) {
   return t;
 }
 
-// Mean rotation rate from the first to the last full cycle.
 double meanRate(const std::vector<float>& x) {
   const std::vector<double> t = risingTimes(x);
   return t.size() < 3 ? 0.0 : double(t.size() - 1) / (t.back() - t.front());
@@ -80,7 +71,7 @@ TEST(Leslie, RotorsTurnAtChoraleAndTremoloRatesAndRampUp) {
   std::vector<double> up[2];
   int r = 0;
   for (const Rotor& p : {Rotor{127, 3000.0, 0.8, 6.7}, Rotor{0, 150.0, 0.7, 5.8}}) {
-    SineRig rig(2, {{kLoHi, p.loHi}}, p.toneHz, 0.1f);
+    SineRig rig(2, {{kLoHi, p.loHi}}, p.toneHz);
     rig.run(0.5);
     EXPECT_NEAR(meanRate(rig.run(12.0)), p.slowHz, 0.03 * p.slowHz) << p.toneHz;
     rig.fx->processEvent(dsp::EffectEvent::controller(kSpeed, 127));
@@ -97,7 +88,7 @@ TEST(Leslie, RotorsTurnAtChoraleAndTremoloRatesAndRampUp) {
 TEST(Leslie, LoHiBalancesDrumAgainstHorn) {
   // Every instance starts alike and turns alike, so level ratios cancel the rotation.
   auto level = [](int loHi, double hz) {
-    SineRig rig(2, {{kLoHi, loHi}}, hz, 0.1f);
+    SineRig rig(2, {{kLoHi, loHi}}, hz);
     rig.run(0.5);
     return dsptest::rms(rig.run(2.5));
   };
@@ -109,7 +100,7 @@ TEST(Leslie, LoHiBalancesDrumAgainstHorn) {
 }
 
 TEST(Leslie, MonoIsTheLeftMicrophoneAndTheRightHearsOtherwise) {
-  SineRig left(2, {}, 3000, 0.1f), right(2, {}, 3000, 0.1f), mono(1, {}, 3000, 0.1f);
+  SineRig left(2, {}, 3000), right(2, {}, 3000), mono(1, {}, 3000);
   const std::vector<float> l = left.run(2.0);
   EXPECT_EQ(mono.run(2.0), l);
   EXPECT_GT(dsptest::maxDifference(l, right.run(2.0, 1)), 0.05f);

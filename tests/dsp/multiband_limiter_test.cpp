@@ -49,7 +49,6 @@ TEST(MultibandLimiter, BandsSumBackToTheInputBelowThreshold) {
         h.push_back(out[i]);
       EXPECT_EQ(std::find_if(h.begin(), h.end(), [](float v) { return v != 0.0f; }) - h.begin(),
                 latency);
-      // The magnitude response at sixth-octave steps from 20 Hz to 20 kHz.
       double worst = 0.0;
       for (double hz = 20.0; hz <= std::min(20000.0, 0.49 * k.rate); hz *= std::exp2(1.0 / 6)) {
         const double gain = std::abs(testsupport::dtft(h, hz, k.rate)) / std::fabs(amplitude[c]);

@@ -7,7 +7,6 @@
 namespace {
 
 using dsp::TankReverb;
-using dsp::TPlateReverb;
 
 constexpr int kN = TankReverb::kTankSize;
 constexpr int kTime = 89;
@@ -41,7 +40,7 @@ TEST(AllpassDiffuser, RecirculatesWithADirectPathOfMinusG) {
 TEST(ReverbSpaces, PassInputThroughUntilResetAndAfterInvalidateThenStartDry) {
   const std::vector<float> in = testsupport::whiteNoise(2 * 300, 0.5f, 1);
   std::vector<float> out(in.size());
-  TPlateReverb unformatted(nullptr, 0);
+  dsp::TPlateReverb unformatted(nullptr, 0);
   unformatted.reset();                              // without a format there is no tank to run on
   unformatted.process(out.data(), in.data(), 600);  // one channel until setFormat
   EXPECT_EQ(out, in);

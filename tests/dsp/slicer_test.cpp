@@ -19,7 +19,6 @@ struct Rig : testsupport::EffectRig<dsp::TSlicer> {
     EffectRig::settle(8192);
     fx.reset();
   }
-  // The gain curve, seen through a constant input of 1.
   std::vector<float> gains(int frames) { return feed(std::vector<float>(frames, 1.0f)); }
 };
 

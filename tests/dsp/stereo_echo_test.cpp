@@ -3,9 +3,6 @@
 
 namespace {
 
-using dsp::EffectEvent;
-using dsp::TStereoEcho;
-
 // Level 127: the echo's and the dry signal's share; default FeedBack 40.
 constexpr float kWet = 0.98676f, kDry = 0.01324f, kFeedback = 0.30625f;
 
@@ -14,7 +11,7 @@ enum Controller { kMode = 27, kFeedBack = 28, kSpeed = 29, kLevel = 115, kBandWi
 using Events = std::vector<std::pair<int, float>>;  // frame and value
 
 // An echo fed in the rack's blocks of 64 frames, collecting all it plays.
-struct Rig : testsupport::EffectRig<TStereoEcho> {
+struct Rig : testsupport::EffectRig<dsp::TStereoEcho> {
   explicit Rig(int channels, std::initializer_list<std::pair<int, int>> settings = {})
       : EffectRig(channels, 44100, dsp::kFlagObeyTempo) {
     for (auto [controller, value] : settings)
@@ -30,7 +27,10 @@ struct Rig : testsupport::EffectRig<TStereoEcho> {
     frame.resize(channels);
     play(frame);
   }
-  // Lets the gliding parameters arrive, then forgets what was played.
+  void impulseThenSilence(int frames) {
+    impulse(1.0f);
+    silence(frames);
+  }
   void settle() {
     EffectRig::settle(8192);
     out.clear();
@@ -70,7 +70,7 @@ TEST(StereoEcho, DelayFollowsSpeedAndTempo) {
     SCOPED_TRACE("delay " + std::to_string(c.delay) + ", channels " + std::to_string(c.channels));
     Rig rig(c.channels, {{kLevel, 127}});
     if (c.speed >= 0) rig.cc(kSpeed, c.speed);
-    if (c.tempo >= 0) rig.fx.processEvent(EffectEvent::tempo(0, uint8_t(c.tempo)));
+    if (c.tempo >= 0) rig.fx.processEvent(dsp::EffectEvent::tempo(0, uint8_t(c.tempo)));
     rig.settle();
     rig.silence(c.lead);
     rig.cc(kMode, c.mode);
@@ -89,8 +89,7 @@ TEST(StereoEcho, ModesLayTheTapsOutAndPingPongExceptMode4) {
     SCOPED_TRACE("mode " + std::to_string(mode));
     Rig rig(2, {{kMode, mode}, {kLevel, 127}});
     rig.settle();
-    rig.impulse(1.0f);
-    rig.silence(36000);
+    rig.impulseThenSilence(36000);
     rig.expectEvents(0, left);
     rig.expectEvents(1, right);
   };
@@ -111,8 +110,7 @@ TEST(StereoEcho, ModesLayTheTapsOutAndPingPongExceptMode4) {
 
 TEST(StereoEcho, LevelSharesEchoAndDry) {
   Rig rig(1, {{kMode, 2}});  // default Level 32
-  rig.impulse(1.0f);
-  rig.silence(12000);
+  rig.impulseThenSilence(12000);
   rig.expectEvents(0, {{0, 1.0f - 0.094732f}, {11760, 0.094732f}});
 
   // Level 0 with repeats still circling in the ring: only the dry input is heard.
@@ -132,8 +130,7 @@ TEST(StereoEcho, BandWidthNarrowsTheRepeatsAround830Hz) {
   const auto response = [](int bandWidth) {
     Rig rig(1, {{kMode, 2}, {kLevel, 127}, {kBandWidth, bandWidth}});
     rig.settle();
-    rig.impulse(1.0f);
-    rig.silence(3 * d - 1);
+    rig.impulseThenSilence(3 * d - 1);
     const std::vector<float> repeat(rig.out.begin() + 2 * d, rig.out.begin() + 2 * d + 4096);
     return [repeat](double hz) {
       return std::abs(testsupport::dtft(repeat, hz)) / (kWet * kFeedback);
@@ -153,8 +150,7 @@ TEST(StereoEcho, FullFeedbackStillDiesAway) {
   // Speed 0 is one sixtieth of a beat: 367 frames, 368 once rounded to 4.
   Rig rig(1, {{kMode, 2}, {kSpeed, 0}, {kFeedBack, 127}, {kLevel, 127}, {kBandWidth, 0}});
   rig.settle();
-  rig.impulse(1.0f);
-  rig.silence(368 * 400);
+  rig.impulseThenSilence(368 * 400);
   // Energy of each repeat: the band-pass never gains, so each holds less than the one before.
   std::vector<double> energy;
   for (size_t start = 368; start + 368 <= rig.out.size(); start += 368)
@@ -171,8 +167,7 @@ TEST(StereoEcho, ResetClearsTheRingOnlyWhenNotClean) {
   rig.settle();
   const auto echoAfterReset = [&rig] {
     rig.out.clear();
-    rig.impulse(1.0f);
-    rig.silence(999);
+    rig.impulseThenSilence(999);
     rig.fx.reset();
     rig.silence(8000);
     return rig.out[7840];
