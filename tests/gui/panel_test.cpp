@@ -74,13 +74,10 @@ TEST(Panel, FailsCleanlyWithoutItsPictures) {
   gui::epiAlphaPanel loaded(clock);
   ASSERT_TRUE(loaded.load(file, 10, pictures));
 
-  const auto fails = [&](auto change) {
-    auto broken = panel;
-    change(broken);
-    gui::epiAlphaPanel built(clock);
-    return !built.build(broken, pictures) && !built.control(16) && built.width() == 0;
-  };
-  EXPECT_TRUE(fails([](gui::PanelResource& p) { p.controls[3].picture = 99; }));
+  auto broken = panel;
+  broken.controls[3].picture = 99;
+  gui::epiAlphaPanel built(clock);
+  EXPECT_TRUE(!built.build(broken, pictures) && !built.control(16) && built.width() == 0);
   // A panel that is absent or malformed fails the same way, and so does a failed rebuild.
   EXPECT_FALSE(loaded.load(file, 11, pictures));
   EXPECT_FALSE(loaded.control(16));
@@ -284,18 +281,12 @@ TEST(PanelResource, MalformedBytesAreRefused) {
   }
 }
 
-Bytes pngOf(int32_t width, int32_t height) {
-  cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
-  Bytes png = testsupport::pngBytes(image);
-  cairo_surface_destroy(image);
-  return png;
-}
-
 TEST(WindowPicture, ABrokenOrMissingPictureFailsCleanly) {
   testsupport::ScratchFolder folder;
   framework::ResourceFile file;
   ASSERT_TRUE(file.open(folder.path("ValvoramaLive.xrs")));
-  ASSERT_TRUE(file.write(gui::kPictureType, gui::kMainPictureId, pngOf(40, 30)));
+  const Bytes png = testsupport::pngBytes(testsupport::drawn(40, 30, [](cairo_t*) {}).get());
+  ASSERT_TRUE(file.write(gui::kPictureType, gui::kMainPictureId, png));
   ASSERT_TRUE(file.write(gui::kPictureType, 12, Bytes{0x89, 'P', 'N', 'G', 0}));
   EXPECT_EQ(gui::pictureSize(file, gui::kMainPictureId), (gui::PictureSize{40, 30}));
   EXPECT_EQ(gui::loadPicture(file, 12), nullptr) << "bytes that are no PNG";

@@ -27,7 +27,6 @@ struct ManualClock : gui::TimerClock {
 
 using Image = std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)>;
 
-// An ARGB image after `draw` drew on it.
 inline Image drawn(int32_t width, int32_t height, const std::function<void(cairo_t*)>& draw) {
   Image image(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height),
               cairo_surface_destroy);
@@ -73,7 +72,6 @@ class TestSkin {
   }
   void addEntry(uint32_t type, uint32_t id, Bytes bytes) { entries_[{type, id}] = bytes; }
 
-  // The entries as a resource file image, read into `file`.
   bool fill(framework::ResourceFile& file) const {
     Bytes image = {'X', 'R', 'S', 'C'};
     const auto word = [&](uint32_t value) {

@@ -118,7 +118,6 @@ TEST(Menu, CommandsByGroupAndItemAndItemsAddedWhileOpen) {
   EXPECT_GT(bar.itemArea(3, 8).y, bar.itemArea(3, 7).y);
 }
 
-// A dialog of the audio settings' kind: a list and a button.
 class ListDialog : public gui::epiDialog {
  public:
   explicit ListDialog(gui::epiEngineClass& engine) : epiDialog(engine, fourCC("ause")) {
@@ -246,7 +245,6 @@ TEST_F(WindowTest, DragsKeysMenusDialogsMessagesAndAnEditorInAHostsWindow) {
     EXPECT_EQ(engine_.findWindow(kTuner), nullptr);
     EXPECT_EQ(engine_.modalWindow(), nullptr);
   }
-  // The message box, closed by its OK.
   gui::epiMessageBox* box = gui::epiMessageBox::show(engine_, "Create engine failed !");
   ASSERT_NE(box, nullptr);
   ASSERT_TRUE(onScreen(*box));

@@ -13,12 +13,4 @@ bool WindowTest::onScreen(const gui::epiWindow& window) {
   });
 }
 
-std::string WindowTest::titleOf(const gui::epiWindow& window) {
-  char* name = nullptr;
-  if (!XFetchName(input_->display(), window.nativeHandle(), &name) || !name) return {};
-  std::string title(name);
-  XFree(name);
-  return title;
-}
-
 }  // namespace testsupport

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "gui/epi_alpha_control_text.h"
 #include "gui/epi_engine_class.h"
 #include "gui/epi_message.h"
 #include "gui/epi_window.h"
@@ -18,7 +17,6 @@
 
 namespace testsupport {
 
-// A window that records what reaches it.
 class RecordingWindow : public gui::epiWindow {
  public:
   using epiWindow::epiWindow;
@@ -42,7 +40,6 @@ class RecordingWindow : public gui::epiWindow {
   int closings = 0;
 };
 
-// An engine on the private X server, and a user's mouse and keyboard.
 class WindowTest : public XvfbTest {
  protected:
   void SetUp() override {
@@ -55,7 +52,6 @@ class WindowTest : public XvfbTest {
   }
   void TearDown() override { engine_.closeAllWindows(); }
 
-  // Makes passes of the loop until `done` holds; false when it still does not after 5 s.
   bool passUntil(const std::function<bool()>& done) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     while (!done()) {
@@ -68,7 +64,6 @@ class WindowTest : public XvfbTest {
     for (int i = 0; i < 20; ++i)
       engine_.processEvents(5);
   }
-  // Pointer at (x, y) of `window`, button 1 pressed and released.
   void click(const gui::epiWindow& window, int32_t x, int32_t y) {
     input_->moveTo(window.nativeHandle(), x, y);
     input_->press(1);
@@ -79,8 +74,6 @@ class WindowTest : public XvfbTest {
   }
   // Passes until the window is on screen (XTest input reaches only what is shown).
   bool onScreen(const gui::epiWindow& window);
-  // The X window's title, as the window manager reads it.
-  std::string titleOf(const gui::epiWindow& window);
 
   gui::epiEngineClass engine_;
   std::unique_ptr<XTestInput> input_;

@@ -25,7 +25,6 @@ constexpr const char* kLive = VALVORAMA_LIVE_BINARY;
 constexpr const char* kTool = VALVORAMA_BINARY;
 constexpr size_t npos = std::string::npos;
 
-// The headless amp with tracing on, its output in the folder.
 struct TracedLive : livetest::ChildProcess {
   TracedLive(const Folder& folder, const std::string& config)
       : ChildProcess({kLive, "--headless", "--config", config}, {"VALVORAMA_LIVE_TRACE=1"},
@@ -150,8 +149,7 @@ TEST_F(LiveLoopback, PlaysUntilTheDeviceGoesAwayAndStillStopsInOrder) {
 
 TEST(HardwareCommand, EditsCheckEverythingBeforeWriting) {
   Folder folder;
-  const std::string config = folder.path("config");
-  const std::string file = config + "/VRLiveHardware.prf";
+  const std::string config = folder.path("config"), file = config + "/VRLiveHardware.prf";
   auto hardware = [&](std::vector<std::string> edits) {
     edits.insert(edits.begin(), {kTool, "hardware", "--config", config});
     return run(folder, edits);

@@ -91,8 +91,7 @@ class Pedals {
   }
 
   jack_client_t* client_ = nullptr;
-  jack_port_t* out_ = nullptr;
-  jack_port_t* in_ = nullptr;
+  jack_port_t *out_ = nullptr, *in_ = nullptr;
   std::mutex mutex_;
   std::vector<std::vector<uint8_t>> pending_;
   std::atomic<int> heard_{0};
@@ -102,8 +101,8 @@ using LiveMidi = testsupport::JackServerTest;
 
 TEST_F(LiveMidi, PedalsLearnedWithoutAScreenStepProgramsAndMoveKnobs) {
   livetest::Folder folder;
-  const std::string config = folder.path("config");
-  const std::string out = folder.path("out.txt"), err = folder.path("err.txt");
+  const std::string config = folder.path("config"), out = folder.path("out.txt"),
+                    err = folder.path("err.txt");
   // The amp's JACK MIDI port and no audio device: MIDI runs without one, and costs no cores.
   const auto set = livetest::run(
       folder, {VALVORAMA_BINARY, "hardware", "--config", config, "CurMidiInName=JACK MIDI"});

@@ -18,8 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-int liveEngines = 0;
-int liveProcessors = 0;
+int liveEngines = 0, liveProcessors = 0;
 
 class CountedProcessor : public plugin::vlvrProcessor {
  public:
@@ -45,7 +44,6 @@ class TestEngine : public ui::vlvrEngine {
   std::string program_;
 };
 
-// A fresh folder whose "settings" stands in for the user's settings folder.
 struct Folder : uitest::TempFolder {
   Folder() { framework::SettingsFolder::setOverride(path("settings")); }
   ~Folder() { framework::SettingsFolder::setOverride(""); }

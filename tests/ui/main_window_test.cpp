@@ -38,7 +38,6 @@ struct ManualClock : gui::TimerClock {
   uint64_t at = 1000;
 };
 
-// The product's engine beside the built resource file, its window on the test's clocks.
 class WindowEngine : public ui::vlvrEngine {
  public:
   explicit WindowEngine(const ui::WindowClocks& clocks) : clocks_(clocks) {}
@@ -54,8 +53,6 @@ class WindowEngine : public ui::vlvrEngine {
   ui::WindowClocks clocks_;
 };
 
-// The amp as the stand-alone host runs it, its editor opened inside a host's X window on the
-// private server, with its own settings folder, hand-moved clocks and a user's mouse and keys.
 class MainWindow : public testsupport::XvfbTest {
  protected:
   static constexpr int kFront = ui::vlvrWindow::kFrontPanel;
@@ -111,7 +108,6 @@ class MainWindow : public testsupport::XvfbTest {
   }
   rack::VRmore& rack() const { return *processor().rack(); }
 
-  // One pass of the editor's idle after the millisecond clocks moved on by `ms`.
   void idle(uint64_t ms = 0) {
     milliseconds_.at += ms;
     meter_.at += ms;
@@ -165,7 +161,6 @@ class MainWindow : public testsupport::XvfbTest {
   }
   gui::Rect bounds(int control) const { return window().panel(kFront)->control(control)->bounds(); }
 
-  // A sine through the processor on this thread, in blocks of `block` frames.
   void play(double hz, float amplitude, double seconds, int block = 512) {
     std::vector<float> in(static_cast<size_t>(block)), left(in.size()), right(in.size());
     float* inputs[2] = {in.data(), nullptr};
@@ -255,7 +250,7 @@ TEST_F(MainWindow, SkinProgramMappingsAndBankAreWrittenAtCloseAndAreWhatTheNextW
   ASSERT_TRUE(click(C::kSkinButton));
   window().handleCommand(epiMenu::commandId(4, 10));
   closeAmp();
-  EXPECT_EQ(uitest::readBytes(file(ui::vlvrPreferences::kFileName)).size(), 40u);
+  EXPECT_EQ(testsupport::readBytes(file(ui::vlvrPreferences::kFileName)).size(), 40u);
   EXPECT_TRUE(std::filesystem::exists(bank)) << "there was none";
   EXPECT_FALSE(std::filesystem::exists(mappings)) << "nothing was learned";
 
@@ -267,17 +262,17 @@ TEST_F(MainWindow, SkinProgramMappingsAndBankAreWrittenAtCloseAndAreWhatTheNextW
   sendMidi(0xB0, 11, 64);
   processor().storeProgram(20, "KEPT");
   closeAmp();
-  EXPECT_EQ(uitest::readBytes(mappings).size(), 1032u);
+  EXPECT_EQ(testsupport::readBytes(mappings).size(), 1032u);
 
   openAmp();
   EXPECT_STREQ(processor().programName(20), "KEPT");
   EXPECT_EQ(window().midiControl().controller(11), 20);
   closeAmp();
   // A bank the amp cannot read is left as it is, not replaced by the built-in programs.
-  uitest::writeBytes(bank, {'n', 'o', 't', ' ', 'o', 'u', 'r', 's'});
+  testsupport::writeBytes(bank, {'n', 'o', 't', ' ', 'o', 'u', 'r', 's'});
   openAmp();
   closeAmp();
-  EXPECT_EQ(uitest::readBytes(bank).size(), 8u);
+  EXPECT_EQ(testsupport::readBytes(bank).size(), 8u);
 }
 
 TEST_F(MainWindow, LevelLedGateLampAndTunerSwitchPositionsAndTheReadoutOfATone) {

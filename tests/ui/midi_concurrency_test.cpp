@@ -20,8 +20,7 @@ TEST(MidiControlConcurrency, MidiThreadAgainstTheAudioThreadAndTheIdleTick) {
   rig.send(0xB0, 64, 127);
   rig.midi.idle();
 
-  std::atomic<bool> midiDone{false};
-  std::atomic<bool> audioDone{false};
+  std::atomic<bool> midiDone{false}, audioDone{false};
   std::latch start(3);  // the three loops start together, so that they overlap
   std::thread audio([&] {
     start.arrive_and_wait();

@@ -24,7 +24,6 @@ bool anyChanged(const plugin::evaProcessor& processor) {
   return false;
 }
 
-// A mapping file giving controller `number` the rack id `id` for each pair, the rest 255.
 void writeMappings(const std::string& path, const std::vector<std::pair<int, int32_t>>& entries) {
   std::vector<int32_t> map(vlvrMidiControl::kMapSize, vlvrMidiControl::kNotMapped);
   for (auto [number, id] : entries)
@@ -33,7 +32,7 @@ void writeMappings(const std::string& path, const std::vector<std::pair<int, int
   for (int32_t id : map)
     uitest::appendWord(bytes, static_cast<uint32_t>(id));
   bytes.resize(bytes.size() + 8);  // no preset keys
-  uitest::writeBytes(path, bytes);
+  testsupport::writeBytes(path, bytes);
 }
 
 TEST(MidiControl, ControllersDriveTheRowsTheirMapNamesScaledToEachRowsRange) {
@@ -149,7 +148,7 @@ TEST(MidiControl, MappingsAreWrittenOnlyAfterALearnAndReadBack) {
   rig.midi.startLearn(vlvrMidiControl::kLearnPresetDown);
   rig.send(0xC0, 2);
   ASSERT_TRUE(rig.midi.saveMappings(path));
-  const std::vector<uint8_t> bytes = uitest::readBytes(path);
+  const std::vector<uint8_t> bytes = testsupport::readBytes(path);
   ASSERT_EQ(bytes.size(), 1032u);
   const auto word = [&](size_t offset) {
     return std::vector<uint8_t>(bytes.begin() + offset, bytes.begin() + offset + 4);
@@ -165,7 +164,7 @@ TEST(MidiControl, MappingsAreWrittenOnlyAfterALearnAndReadBack) {
   EXPECT_FALSE(next.midi.mappingsModified());
 
   // A short file gives the entries it holds.
-  uitest::writeBytes(path, {20, 0, 0, 0, 21, 0, 0});
+  testsupport::writeBytes(path, {20, 0, 0, 0, 21, 0, 0});
   next.midi.loadMappings(path);
   EXPECT_EQ(next.midi.controller(0), 20);
   EXPECT_EQ(next.midi.controller(1), 5);

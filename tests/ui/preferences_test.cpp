@@ -20,7 +20,6 @@ struct Atom {
   std::vector<uint32_t> words;
 };
 
-// An atoms file of 32-bit words in either byte order.
 std::vector<uint8_t> atomsFile(const std::vector<Atom>& atoms, bool bigEndian = false) {
   std::vector<uint8_t> bytes;
   appendWord(bytes, 0x41467367, bigEndian);
@@ -42,13 +41,12 @@ TEST(Preferences, ReadingRules) {
   const uint32_t tune = fourCC("tune"), skin = fourCC("skin"), last = fourCC("last");
   uitest::TempFolder folder;
   const std::string path = folder.path(vlvrPreferences::kFileName);
-  struct Case {
+  const struct {
     const char* what;
     std::vector<uint8_t> file;
     float reference;
     int32_t skin, last;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"no tune", atomsFile({{skin, {5}}, {last, {9}}}), 440.0f, 5, 9},
       {"other byte order",
        atomsFile({{tune, {floatWord(441.7f)}}, {skin, {6}}, {last, {127}}}, true), 441.7f, 6, 127},
@@ -57,8 +55,8 @@ TEST(Preferences, ReadingRules) {
       {"unusable values", atomsFile({{tune, {0x7FC00000}}, {skin, {8}}, {last, {3}}}), 440.0f, 0,
        3},
   };
-  for (const Case& c : cases) {
-    uitest::writeBytes(path, c.file);
+  for (const auto& c : cases) {
+    testsupport::writeBytes(path, c.file);
     vlvrPreferences prefs;
     EXPECT_TRUE(prefs.load(path)) << c.what;
     EXPECT_EQ(prefs.tunerReference(), c.reference) << c.what;
@@ -66,9 +64,8 @@ TEST(Preferences, ReadingRules) {
     EXPECT_EQ(prefs.lastProgram(), c.last) << c.what;
   }
 
-  // Empty, foreign and missing files.
   for (const std::vector<uint8_t>& foreign : {std::vector<uint8_t>{}, {'n', 'o', 'p', 'e', 1, 2}}) {
-    uitest::writeBytes(path, foreign);
+    testsupport::writeBytes(path, foreign);
     EXPECT_FALSE(vlvrPreferences().load(path));
   }
   EXPECT_FALSE(vlvrPreferences().load(folder.path("none.prf")));

@@ -15,7 +15,6 @@
 
 namespace uitest {
 
-// The LCD's last number and text.
 struct RecordingLcd : ui::LcdDisplay {
   void showText(const std::string& number, const std::string& text) override {
     last = {number, text};
@@ -42,13 +41,8 @@ struct MidiRig {
   ui::vlvrMidiControl midi{*processor, programs, lcd};
 };
 
-// A fresh folder for one test, removed with its contents.
 using TempFolder = testsupport::ScratchFolder;
 
-using testsupport::readBytes;
-using testsupport::writeBytes;
-
-// `value` as four bytes, little-endian or big-endian.
 inline void appendWord(std::vector<uint8_t>& bytes, uint32_t value, bool bigEndian = false) {
   for (int i = 0; i < 4; ++i)
     bytes.push_back(uint8_t(value >> (bigEndian ? 24 - 8 * i : 8 * i)));
