@@ -29,7 +29,6 @@ struct Outputs {
 };
 
 TEST(AudioFrame, HostBuffersAreSplitToFitTheWorkingBuffers) {
-  // Frames, then length, count and rest.
   for (const auto& [frames, length, count, rest] :
        {std::array{20000, 5000, 4, 0}, {8193, 4096, 2, 1}, {8192, 8192, 1, 0}, {-5, 0, 1, 0}}) {
     const auto got = plugin::vlvrProcessor::splitFrames(frames);
@@ -121,8 +120,7 @@ TEST(ProcessorConcurrency, ParametersChangeWhileAudioRuns) {
   std::thread audio([&] {
     std::vector<float> in(256, 0.1f), l(256), r(256);
     in[7] = kNaN;
-    float* ins[2] = {in.data(), in.data()};
-    float* outs[2] = {l.data(), r.data()};
+    float *ins[2] = {in.data(), in.data()}, *outs[2] = {l.data(), r.data()};
     do {
       p->processReplacing(ins, outs, 256);
       (void)p->getParameter(18);

@@ -13,9 +13,8 @@ namespace {
 using namespace plugin;
 using plugintest::makeProcessor;
 
-constexpr int kVolume = 18;      // rack id 20
-constexpr int kPreampGain = 13;  // rack id 13
-constexpr int kCabinet = 19;     // 0..3
+constexpr int kVolume = 18, kPreampGain = 13;  // rack ids 20 and 13
+constexpr int kCabinet = 19;                   // 0..3
 
 TEST(Parameters, ValuesChangeFlagsProgramsAndNameCopiesWithinTheirBuffers) {
   auto p = makeProcessor(true);

@@ -78,7 +78,6 @@ Complex dft(const std::vector<float>& h, double w) {
 }
 
 TEST(ToneStack, ResponseMatchesTheAnalogNetworkAtBilinearFrequencies) {
-  // {rate, low, mid, high}
   const double settings[][4] = {{44100, 0.5, 0.5, 0.5}, {44100, 0, 0, 0},   {44100, 1, 1, 1},
                                 {44100, 1, 0, 0},       {44100, 0, 1, 1},   {44100, 0.2, 0.8, 0.3},
                                 {44100, 0.9, 0.1, 0.7}, {44100, 0, 0.5, 1}, {96000, 0.5, 0.5, 0.5},

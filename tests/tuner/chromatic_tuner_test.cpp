@@ -11,7 +11,6 @@ TunerReading pitch(int note, int cents) {
 }
 
 TEST(ChromaticTuner, NotesCentsSharedReadingsAndTheDisplay) {
-  // {hz, reference, note, cents, letter, sharp, needle target}
   const std::tuple<float, float, int, int, int, bool, int> cases[] = {
       {440.0f, 440.0f, 0, 0, 0, false, 7},  {445.0f, 440.0f, 0, 19, 0, false, 10},
       {466.16f, 440.0f, 1, 0, 0, true, 7},  {207.65f, 440.0f, 11, 0, 6, true, 7},

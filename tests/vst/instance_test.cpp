@@ -44,8 +44,7 @@ Stereo reference(std::vector<float> input, int rate, float model) {
   processor.open();
   processor.setParameter(kAmpModelRow, model);
   Stereo out = {std::vector<float>(input.size()), std::vector<float>(input.size())};
-  float* ins[2] = {input.data(), input.data()};
-  float* outs[2] = {out[0].data(), out[1].data()};
+  float *ins[2] = {input.data(), input.data()}, *outs[2] = {out[0].data(), out[1].data()};
   processor.processReplacing(ins, outs, int32_t(input.size()));
   return out;
 }

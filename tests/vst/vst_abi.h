@@ -51,9 +51,7 @@ constexpr int32_t kOpen = 0, kClose = 1, kSetProgram = 2, kGetProgram = 3, kSetP
                   kMainsChanged = 12, kEditOpen = 14, kEditClose = 15, kEditIdle = 19,
                   kProcessEvents = 25, kCanBeAutomated = 26, kCanDo = 51, kLastOpcode = 76;
 
-constexpr int32_t kHostAutomate = 0;  // host opcode
-
-constexpr int32_t kMidiEventType = 1;
+constexpr int32_t kHostAutomate = 0, kMidiEventType = 1;  // a host opcode, an event type
 
 struct MidiEvent {
   int32_t type, byteSize, deltaFrames, flags, noteLength, noteOffset;

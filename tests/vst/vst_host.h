@@ -90,8 +90,7 @@ class VstInstance {
   float getParameter(int32_t index) { return effect_->getParameter(effect_, index); }
   void processReplacing(float* inLeft, float* inRight, float* outLeft, float* outRight,
                         int32_t frames) {
-    float* inputs[2] = {inLeft, inRight};
-    float* outputs[2] = {outLeft, outRight};
+    float *inputs[2] = {inLeft, inRight}, *outputs[2] = {outLeft, outRight};
     effect_->processReplacing(effect_, inputs, outputs, frames);
   }
   intptr_t sendMidi(const std::vector<std::vector<uint8_t>>& messages) {
