@@ -94,8 +94,7 @@ class VstInstance {
     effect_->processReplacing(effect_, inputs, outputs, frames);
   }
   intptr_t sendMidi(const std::vector<std::vector<uint8_t>>& messages) {
-    MidiEventList events(messages);
-    return dispatch(vstabi::kProcessEvents, 0, 0, events.list());
+    return dispatch(vstabi::kProcessEvents, 0, 0, MidiEventList(messages).list());
   }
   std::vector<Automation> automations() const {
     std::lock_guard lock(mutex_);
