@@ -85,8 +85,7 @@ TEST(LiveHost, WithoutHardwareSettingsItRunsSilentKeepsItsBankAndStopsOnAnyStopS
   for (const int stopSignal : {SIGINT, SIGHUP}) {
     SCOPED_TRACE(stopSignal);
     Folder folder;
-    const std::string config = folder.path("config");
-    const std::string bank = config + "/ValvoramaLive settings.dat";
+    const std::string config = folder.path("config"), bank = config + "/ValvoramaLive settings.dat";
     fs::create_directories(config);
     // With SIGINT a bank it cannot read, which it leaves as it is; with SIGHUP one from an
     // earlier run, replaced while it runs, which it must not write back unchanged.
@@ -140,8 +139,7 @@ TEST_F(LiveLoopback, PlaysUntilTheDeviceGoesAwayAndStillStopsInOrder) {
   server_->kill();
   EXPECT_TRUE(live.reaches("the device went away or stopped answering"));
   live.stopBy(SIGTERM);
-  const std::string err = readText(live.err);
-  const std::string mark = "trace: audio stopped running=0 frames=";
+  const std::string err = readText(live.err), mark = "trace: audio stopped running=0 frames=";
   ASSERT_NE(err.find(mark), npos) << err;
   EXPECT_GT(std::atoll(err.c_str() + err.find(mark) + mark.size()), 0) << err;
   EXPECT_EQ(fs::file_size(config + "/ValvoramaLive settings.dat"), 69690u);

@@ -103,7 +103,6 @@ class WindowProbe {
   Display* display_;
 };
 
-constexpr const char* kLive = VALVORAMA_LIVE_BINARY;
 constexpr auto kLimit = 20s;  // start-up and answers on a loaded machine
 
 // The menu bar's layout measures text: the font caches go before the leak check.
@@ -140,7 +139,7 @@ class LiveWindow : public testsupport::JackServerTest {
       fs::create_directories(config);
       EXPECT_TRUE(settings.write());
     }
-    std::vector<std::string> arguments = {kLive, "--config", config};
+    std::vector<std::string> arguments = {VALVORAMA_LIVE_BINARY, "--config", config};
     arguments.insert(arguments.end(), more.begin(), more.end());
     env.push_back("VALVORAMA_LIVE_TRACE=1");
     return std::make_unique<ChildProcess>(arguments, env, folder_.path("out.txt"), err_);
