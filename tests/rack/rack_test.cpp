@@ -210,9 +210,8 @@ class ProductCombinations : public ::testing::TestWithParam<std::tuple<int, int>
 TEST_P(ProductCombinations, FiniteBoundedDenormalFreeAndAllocationFree) {
   const auto [amp, cabinet] = GetParam();
   auto rack = productRack({{62, amp}, {64, cabinet >= 0}, {63, std::max(cabinet, 0)}});
-  const Settings hard = {{65, 2},   {9, 1},  {10, 127}, {13, 127}, {20, 127},
-                         {19, 127}, {54, 1}, {36, 100}, {8, 0}};
-  for (auto [id, value] : hard)
+  for (auto [id, value] : Settings{
+           {65, 2}, {9, 1}, {10, 127}, {13, 127}, {20, 127}, {19, 127}, {54, 1}, {36, 100}, {8, 0}})
     rack->setParameter(id, value);
   std::vector<float> in = guitarPhrase();
   in.resize(in.size() + kSilenceSeconds * kRate, 0.0f);

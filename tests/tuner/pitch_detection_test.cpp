@@ -11,7 +11,6 @@ using tunertest::sine;
 
 struct Detection {
   long end;  // sample at which the reporting block ends
-  bool voiced;
   float hz;
 };
 
@@ -22,7 +21,7 @@ std::vector<Detection> run(Detector& detector, const std::vector<float>& x, int 
     bool found = false, voiced = false;
     float hz = 0.0f;
     detector.detect(x.data() + pos, block, &found, &voiced, &hz);
-    if (found) out.push_back({long(pos + block), voiced, hz});
+    if (found) out.push_back({long(pos + block), hz});
   }
   return out;
 }
