@@ -45,8 +45,7 @@ TEST(TunerAccuracy, PluckedStringsFrom41To800HzAndNoFalseNoteFromNoise) {
         const auto note = pluck(hz, 2.0, p ? 0.13 : 0.18, p ? 0.10 : 0.22, seed);
         signal.insert(signal.end(), note.begin(), note.end());
         addNoise(signal, 1e-4f, seed + 100);
-        TunerRig rig;
-        rig.feed(signal);
+        const TunerRig rig(signal);
 
         int trueCents = 0, error = 0, readings = 0;
         const NoteName name = nameOf(hz, &trueCents);
@@ -73,8 +72,7 @@ TEST(TunerAccuracy, PluckedStringsFrom41To800HzAndNoFalseNoteFromNoise) {
   for (float level : {0.0f, 1e-4f, 0.3f}) {
     std::vector<float> noise(3 * kRate, 0.0f);
     addNoise(noise, level, 1);
-    TunerRig rig;
-    rig.feed(noise);
+    const TunerRig rig(noise);
     EXPECT_EQ(pitchedAfter(rig, 0.0), 0) << level;
   }
   for (double hz : {82.41, 440.0}) {
@@ -84,8 +82,7 @@ TEST(TunerAccuracy, PluckedStringsFrom41To800HzAndNoFalseNoteFromNoise) {
       std::vector<float> noise(2 * kRate, 0.0f);
       addNoise(noise, level, 10);
       signal.insert(signal.end(), noise.begin(), noise.end());
-      TunerRig rig;
-      rig.feed(signal);
+      const TunerRig rig(signal);
       EXPECT_EQ(pitchedAfter(rig, 1.02), 0);
       for (const auto& e : rig.log)
         EXPECT_TRUE(e.seconds < 1.0 || !e.pitched() || names(e.reading, nameOf(hz))) << e.seconds;

@@ -69,6 +69,9 @@ struct TunerRig {
     bool pitched() const { return reading.valid && !reading.noPitch; }
   };
 
+  TunerRig() = default;
+  explicit TunerRig(const std::vector<float>& signal) { feed(signal); }
+
   void feed(const std::vector<float>& signal) {
     for (size_t pos = 0; pos + kBlock <= signal.size(); pos += kBlock) {
       bool found = false, voiced = false;
