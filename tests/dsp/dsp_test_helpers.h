@@ -26,11 +26,17 @@ std::unique_ptr<Fx> makeEffect(std::initializer_list<std::pair<int, int>> settin
   return fx;
 }
 
-inline std::vector<float> sine(int frames, double hz, float amplitude, int rate = kRate) {
+inline std::vector<float> sine(int frames, double hz, float amplitude) {
   std::vector<float> v(frames);
   for (int i = 0; i < frames; ++i)
-    v[i] = amplitude * static_cast<float>(std::sin(kTwoPi * hz * i / rate));
+    v[i] = amplitude * static_cast<float>(std::sin(kTwoPi * hz * i / kRate));
   return v;
+}
+
+// Amplitude of a whole number of Hz over the signal's last second, where it is an exact bin.
+inline double amplitudeAt(const std::vector<float>& x, double hz) {
+  const std::vector<float> last(x.end() - kRate, x.end());
+  return 2.0 * std::abs(testsupport::dtft(last, hz)) / kRate;
 }
 
 // The digital frequency (Hz) onto which the bilinear transform, unwarped, maps w (rad/s).

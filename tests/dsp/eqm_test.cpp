@@ -4,7 +4,6 @@
 namespace {
 
 using dsptest::kRate;
-using testsupport::runInBlocks;
 
 constexpr int kHighShelfFreq = 102, kHighShelfGain = 103, kHighMidFreq = 104, kHighMidGain = 105,
               kHighMidQ = 106, kLowMidFreq = 107, kLowMidGain = 108, kLowMidQ = 109,
@@ -16,10 +15,9 @@ std::unique_ptr<dsp::EQm> makeEq(std::initializer_list<std::pair<int, int>> sett
 }
 
 // Gain in dB of a steady sine of a whole number of Hz, over the second second of the output.
-double sineGainDb(dsp::EQm& fx, double hz, int rate = kRate) {
-  const std::vector<float> y = runInBlocks(fx, dsptest::sine(2 * rate, hz, 0.1f, rate), 1);
-  const std::vector<float> settled(y.begin() + rate, y.end());
-  return dsptest::dB(2.0 * std::abs(testsupport::dtft(settled, hz, rate)) / rate / 0.1);
+double sineGainDb(dsp::EQm& fx, double hz) {
+  const std::vector<float> y = testsupport::runInBlocks(fx, dsptest::sine(2 * kRate, hz, 0.1f), 1);
+  return dsptest::dB(dsptest::amplitudeAt(y, hz) / 0.1);
 }
 
 TEST(EQm, NeutralSettingsCopyTheInputExactly) {
@@ -34,7 +32,7 @@ TEST(EQm, NeutralSettingsCopyTheInputExactly) {
     moved->processEvent(dsp::EffectEvent::controller(uint8_t(controller), uint8_t(value)));
   testsupport::settleWith(*moved, {});
   for (dsp::EQm* fx : {defaults.get(), moved.get()})
-    EXPECT_EQ(runInBlocks(*fx, noise, 2), noise);
+    EXPECT_EQ(testsupport::runInBlocks(*fx, noise, 2), noise);
 }
 
 TEST(EQm, HighShelfSpansPlus14_77ToMinus15Db) {

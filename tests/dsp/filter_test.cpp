@@ -9,7 +9,6 @@ namespace {
 using cd = std::complex<double>;
 using dsptest::kRate;
 using dsptest::kTwoPi;
-using dsptest::maxDifference;
 
 // The analog prototype at the frequency the bilinear transform (no prewarping) maps there.
 template <class Filter>
@@ -99,7 +98,7 @@ void expectBlockLengthIndependent(const std::function<void(Filter&)>& design, fl
     };
     const std::vector<float> whole = run(5000, false);
     for (int length : {1, 7, 64, 301})
-      EXPECT_LE(maxDifference(whole, run(length, false)), tolerance)
+      EXPECT_LE(dsptest::maxDifference(whole, run(length, false)), tolerance)
           << "blocks of " << length << ", " << channels << " channel(s)";
     EXPECT_EQ(whole, run(5000, true)) << "in place, " << channels << " channel(s)";
   }
@@ -144,7 +143,7 @@ TEST(Filters, CascadeMatchesTheFiltersInTurn) {
           serial[k].processBlock(expected.data(), expected.data(), frames);
         dsp::BiquadFilter::processCascade(chain, count, got.data(),
                                           inPlace ? got.data() : in.data(), frames);
-        worst = std::max(worst, maxDifference(expected, got));
+        worst = std::max(worst, dsptest::maxDifference(expected, got));
       }
       // The 95 Hz high-pass loses about 1e-5 to rounding; a misrouted sample costs far more.
       EXPECT_LE(worst, 1e-4f) << count << " filters" << (inPlace ? ", in place" : "");

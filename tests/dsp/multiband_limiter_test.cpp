@@ -14,14 +14,6 @@ constexpr int bandController(int band, int offset) {
 
 using Rig = testsupport::EffectRig<dsp::MultibandLimiter>;
 
-// Amplitude of a whole-numbered frequency, an exact bin over the signal's last second.
-double amplitudeAt(const std::vector<float>& v, double hz) {
-  std::complex<double> acc;
-  for (int i = 0; i < 44100; ++i)
-    acc += double(v[v.size() - 44100 + i]) * std::polar(1.0, -dsptest::kTwoPi * hz * i / 44100);
-  return 2.0 * std::abs(acc) / 44100;
-}
-
 TEST(MultibandLimiter, BandsSumBackToTheInputBelowThreshold) {
   struct Case {
     int channels, rate, split1, split2;
@@ -102,7 +94,7 @@ TEST(MultibandLimiter, EachBandLimitsOnlyItsBand) {
     }
     const std::vector<float> out = rig.feed(mix);
     for (int b = 0; b < 3; ++b) {
-      const double a = amplitudeAt(out, hz[b]);
+      const double a = dsptest::amplitudeAt(out, hz[b]);
       if (b == loud) {
         // 0.9 is 11 dB over the threshold; the default attack lets about 1 dB through.
         EXPECT_LT(rig.fx.getMeter(b), 0.5f);
@@ -132,7 +124,7 @@ TEST(MultibandLimiter, QuietSignalsFollowTheDrives) {
     rig.cc(k.controller, k.value);
     rig.settle();
     const std::vector<float> out = rig.feed(dsptest::sine(88200, k.hz, 0.001f));
-    EXPECT_NEAR(dB(amplitudeAt(out, k.hz) / 0.001), k.expectedDb, k.tolerance);
+    EXPECT_NEAR(dB(dsptest::amplitudeAt(out, k.hz) / 0.001), k.expectedDb, k.tolerance);
   }
 }
 

@@ -8,8 +8,7 @@ namespace {
 
 using dsp::TankReverb;
 
-constexpr int kN = TankReverb::kTankSize;
-constexpr int kTime = 89;
+constexpr int kN = TankReverb::kTankSize, kTime = 89;
 
 std::unique_ptr<TankReverb> makeSpace(int which, int rate = 44100) {
   std::unique_ptr<TankReverb> fx;
