@@ -7,6 +7,7 @@
 #include <memory>
 #include <numeric>
 #include <string>
+#include <tuple>
 
 #include "support/effect_probe.h"
 #include "support/signals.h"

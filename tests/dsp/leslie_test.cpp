@@ -64,19 +64,16 @@ double rateAt(const std::vector<double>& t, double when) {
 
 TEST(Leslie, RotorsTurnAtChoraleAndTremoloRatesAndRampUp) {
   // A treble tone with Lo/Hi at full scale is the horn alone; a bass tone at 0 the drum alone.
-  struct Rotor {
-    int loHi;
-    double toneHz, slowHz, fastHz;
-  };
   std::vector<double> up[2];
   int r = 0;
-  for (const Rotor& p : {Rotor{127, 3000.0, 0.8, 6.7}, Rotor{0, 150.0, 0.7, 5.8}}) {
-    SineRig rig(2, {{kLoHi, p.loHi}}, p.toneHz);
+  for (auto [loHi, toneHz, slowHz, fastHz] :
+       {std::tuple{127, 3000.0, 0.8, 6.7}, {0, 150.0, 0.7, 5.8}}) {
+    SineRig rig(2, {{kLoHi, loHi}}, toneHz);
     rig.run(0.5);
-    EXPECT_NEAR(meanRate(rig.run(12.0)), p.slowHz, 0.03 * p.slowHz) << p.toneHz;
+    EXPECT_NEAR(meanRate(rig.run(12.0)), slowHz, 0.03 * slowHz) << toneHz;
     rig.fx->processEvent(dsp::EffectEvent::controller(kSpeed, 127));
     up[r++] = risingTimes(rig.run(8.0));
-    EXPECT_NEAR(meanRate(rig.run(4.0)), p.fastHz, 0.03 * p.fastHz) << p.toneHz;
+    EXPECT_NEAR(meanRate(rig.run(4.0)), fastHz, 0.03 * fastHz) << toneHz;
   }
   // Not a jump: the first cycle after the switch is far from the new speed. After a second the
   // horn is nearly there, the drum half way.
