@@ -111,7 +111,6 @@ TEST(ReverbSpaces, HallOutlastsPlateOutlastsRoomAtEveryTime) {
     EXPECT_GT(t60[0], 1.2 * t60[1]) << time;
     EXPECT_GT(t60[1], 2.0 * t60[2]) << time;
   }
-  // The plate's Time scale, worked.
   auto plate = makeSpace(1);
   testsupport::settleWith(*plate, {{kTime, 0}});
   EXPECT_NEAR(plate->decayTime(), 0.8, 1e-5);
